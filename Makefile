@@ -1,0 +1,69 @@
+# The newcomer's entry points: `make demo` and `make test`. Both install what is missing first.
+SHELL := /bin/bash
+JOBS ?= 2
+BUILD := build
+CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
+
+# Debian packages the builds and the test suites use.
+DEPS := cmake make g++ python3 googletest libgtest-dev zlib1g-dev \
+        g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+        wine wine64 xvfb x11-utils imagemagick clang libclang-rt-14-dev
+
+.PHONY: all deps build win32 win64 host asan fuzz-build test test-unit test-fuzz test-e2e demo bench fuzz reliability clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEPS); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  export DEBIAN_FRONTEND=noninteractive; \
+	  apt-get update -q && apt-get install -y -q $$missing; \
+	fi
+
+define configure
+	@if [ ! -f $(BUILD)/$(1)/CMakeCache.txt ]; then cmake -S . -B $(BUILD)/$(1) $(CMAKE_ARGS) $(2) > /dev/null; fi
+	cmake --build $(BUILD)/$(1) -j $(JOBS)
+endef
+
+win32:
+	$(call configure,win32,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake)
+win64:
+	$(call configure,win64,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake)
+host:
+	$(call configure,host,)
+asan:
+	$(call configure,asan,-DSSP_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+fuzz-build:
+	$(call configure,fuzz,-DSSP_FUZZ=ON -DSSP_SANITIZE=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+
+build: deps win32 win64 host asan
+
+# Every suite: unit tests under ASan/UBSan (they also read the built win32 product), bounded fuzz
+# runs, and the end-to-end scenarios under Wine.
+test: deps build fuzz-build
+	$(MAKE) --no-print-directory test-unit test-fuzz test-e2e
+
+test-unit:
+	cd $(BUILD)/asan && ctest --output-on-failure -j $(JOBS)
+
+test-fuzz:
+	@if [ -x tests/fuzz/run ]; then tests/fuzz/run $(BUILD)/fuzz short; fi
+
+test-e2e:
+	@if [ -x tests/e2e/run ]; then tests/e2e/run; fi
+
+demo: deps build
+	tests/e2e/demo
+
+bench: deps host
+	$(BUILD)/host/bench/lzbench
+
+fuzz: deps fuzz-build
+	tests/fuzz/run $(BUILD)/fuzz long
+
+reliability: deps build
+	tests/e2e/reliability
+
+clean:
+	rm -rf $(BUILD)

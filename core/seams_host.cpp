@@ -1,0 +1,11 @@
+// Stand-ins on the host for what the installer's GUI parts define on Windows.
+#include "core/host_hooks.h"
+#include "core/state.h"
+
+volatile const uint32_t InstallMode = 2;
+void (*HostMessagePumpHook)(void);
+
+void MessagePump(void)
+{
+    if (HostMessagePumpHook) HostMessagePumpHook();
+}

@@ -1,0 +1,26 @@
+// Everything the installer's parts share, in one place: open this first.
+// Each value is set once by the part named beside it and only read elsewhere.
+#pragma once
+#include <stdint.h>
+
+struct HWND__;
+typedef struct HWND__ *HWND;
+
+enum { PathSize = 260 };  // every path and title buffer; texts hold at most 259 characters
+
+// 2 = interactive installation, anything else = quiet. A constant in the program's data, fixed per
+// executable at build time (installer.exe and installer-quiet.exe); no code writes it.
+extern volatile const uint32_t InstallMode;
+
+extern char ScreenSaverTitle[PathSize];  // the payload's Title field: read on backdrop creation, trimmed by the sequence
+extern char ScreenSaverFile[PathSize];   // trimmed title + ".scr" (sequence); made the full path just before the start
+extern char ScreenSaverPath[PathSize];   // Windows directory + ScreenSaverFile (registration, before any entry)
+extern char DataFolder[PathSize];        // ...\Quilmark LLC\Vistaworks\<title>\ (registration, before any entry)
+extern char LastExtraFile[PathSize];     // last finished entry of index 3 or more before a cancel (worker)
+extern int CancelRequested;              // set by the cancel question's Yes; never cleared
+extern int EntryUncancellable;           // set for the uninstaller's entry alone (worker)
+extern HWND ProgressDialog;              // the progress dialog, stored on its initialisation
+
+// Drains the thread's messages so the dialogs stay alive during long work. The installer's is in the
+// install worker; the host build supplies a hook for tests.
+void MessagePump(void);
