@@ -1,7 +1,8 @@
 # The newcomer's entry points: `make demo` and `make test`. Both install what is missing first.
 SHELL := /bin/bash
 JOBS ?= 2
-BUILD := build
+BUILD ?= build
+export SSP_BUILD := $(abspath $(BUILD))
 CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
 
 # Debian packages the builds and the test suites use.
