@@ -2,7 +2,6 @@
 // the system registration, inside the dialog's own IDOK command.
 #pragma once
 #include <windows.h>
-
-enum { ProgressDialogId = 103 };
+#include "res/resource.h"
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,118 @@
+// System registration over the registry, the profile API and the folder lookup of SHFOLDER.DLL,
+// which older systems may lack: the Windows directory's All Users folder stands in for it.
+#include <string.h>
+#include <windows.h>
+#include "core/fatal.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "install/paths.h"
+#include "install/registration.h"
+
+const char AccessDeniedText[] =
+    "Sie haben keinen Zugriff auf die nötige Systemkonfiguration. "
+    "Installieren Sie das Programm erneut mithilfe eines Administrator-Accounts.";
+
+enum { CommonAppDataFolder = 0x23, VersionMajorValue = 7, VersionMinorValue = 0 };
+
+typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
+
+static LONG OpenUninstallKey(HKEY *key, DWORD *disposition)
+{
+    char name[UninstallKeySize];
+    if (!ComposeUninstallKey(ScreenSaverFile, name, sizeof name)) return ERROR_INVALID_NAME;
+    char noClass[] = "";
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, noClass, 0, KEY_ALL_ACCESS, NULL, key, disposition);
+}
+
+int CheckUninstallAccess(void)
+{
+    HKEY key = NULL;
+    LONG result = OpenUninstallKey(&key, NULL);
+    if (result == ERROR_ACCESS_DENIED) {
+        MessageBoxA(NULL, AccessDeniedText, FatalCaption, MB_OK);
+        return 0;
+    }
+    if (result == ERROR_SUCCESS) RegCloseKey(key);
+    return 1;
+}
+
+static int WindowsDirectory(char *buffer, UINT size)
+{
+    UINT n = GetWindowsDirectoryA(buffer, size);
+    if (n == 0 || n >= size) {
+        buffer[0] = 0;
+        return 0;
+    }
+    return 1;
+}
+
+int SetScreenSaverPath(void)
+{
+    char windows[PathSize];
+    WindowsDirectory(windows, sizeof windows);
+    return ComposeScreenSaverPath(windows, ScreenSaverFile, ScreenSaverPath, sizeof ScreenSaverPath);
+}
+
+static void CommonApplicationData(char *folder)
+{
+    folder[0] = 0;
+    HMODULE library = LoadLibraryA("SHFOLDER.DLL");
+    if (!library) return;
+    FolderPathCall folderPath = (FolderPathCall)(void *)GetProcAddress(library, "SHGetFolderPathA");
+    if (folderPath && folderPath(NULL, CommonAppDataFolder, NULL, 0, folder) != S_OK) folder[0] = 0;
+    folder[PathSize - 1] = 0;
+    FreeLibrary(library);
+}
+
+static void CreateOneDirectory(const char *path)
+{
+    CreateDirectoryA(path, NULL);
+}
+
+int CreateDataFolder(void)
+{
+    char base[PathSize];
+    char windows[PathSize];
+    CommonApplicationData(base);
+    WindowsDirectory(windows, sizeof windows);
+    return ComposeDataFolder(base, windows, ScreenSaverTitle, CreateOneDirectory, DataFolder, sizeof DataFolder);
+}
+
+static void SetText(HKEY key, const char *name, DWORD type, const char *text)
+{
+    RegSetValueExA(key, name, 0, type, (const BYTE *)text, (DWORD)strlen(text) + 1);
+}
+
+static void SetNumber(HKEY key, const char *name, DWORD value)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
+}
+
+void WriteUninstallValues(const char *uninstallerPath)
+{
+    HKEY key;
+    DWORD disposition;
+    if (OpenUninstallKey(&key, &disposition) != ERROR_SUCCESS) return;
+    char text[UninstallKeySize];
+    FormatText(text, sizeof text, "%s Bildschirmschoner", ScreenSaverTitle);
+    SetText(key, "DisplayName", REG_SZ, text);
+    SetText(key, "UninstallString", REG_EXPAND_SZ, uninstallerPath);
+    ComposeInstallLocation(uninstallerPath, text, sizeof text);
+    SetText(key, "InstallLocation", REG_EXPAND_SZ, text);
+    FormatText(text, sizeof text, "%s,-0", ScreenSaverPath);
+    SetText(key, "DisplayIcon", REG_SZ, text);
+    SetText(key, "Publisher", REG_SZ, "Erstellt mit Quilmark's Vistaworks");
+    SetNumber(key, "VersionMajor", VersionMajorValue);
+    SetNumber(key, "VersionMinor", VersionMinorValue);
+    RegCloseKey(key);
+}
+
+void ActivateScreenSaver(void)
+{
+    char shortPath[PathSize];
+    DWORD n = GetShortPathNameA(ScreenSaverPath, shortPath, sizeof shortPath);
+    // Without a short form the long path is the best name the profile can get.
+    if (n == 0 || n >= sizeof shortPath) CopyText(shortPath, sizeof shortPath, ScreenSaverPath);
+    WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", shortPath, "system.ini");
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, 1, NULL, SPIF_UPDATEINIFILE);
+}

@@ -1,0 +1,21 @@
+// Ties the installed screen saver into the system: the uninstall entry, the data folder and the
+// active-screen-saver setting.
+#pragma once
+
+// Probes write access to the uninstall key (creating it). 0 after the access-denied message has
+// been shown (in either mode), 1 otherwise: other failures do not stop the installation.
+int CheckUninstallAccess(void);
+
+// ScreenSaverPath from the Windows directory; 1 when it fit.
+int SetScreenSaverPath(void);
+
+// DataFolder and its directories, one level at a time; 1 when the folder fit.
+int CreateDataFolder(void);
+
+// The seven values of the uninstall entry; failures are silent.
+void WriteUninstallValues(const char *uninstallerPath);
+
+// system.ini's [boot] SCRNSAVE.EXE = the short path, and screen saving switched on.
+void ActivateScreenSaver(void);
+
+extern const char AccessDeniedText[];

@@ -1,0 +1,97 @@
+// The install walk. Between entries the payload handle stands behind the record just read; an
+// entry's data are read elsewhere, so the walk notes the table position and returns to it.
+#include "core/fatal.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "install/paths.h"
+#include "install/walk.h"
+
+int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk)
+{
+    if (entry->DataOffset > 0x7FFFFFFF ||
+        FileSeek(payload, (int32_t)entry->DataOffset, SeekSet) != (int32_t)entry->DataOffset)
+        return EntryReadFailed;
+    FileHandle out = FileCreate(destination);
+    if (out == FileError) return EntryWriteFailed;
+
+    uint32_t total = 0;
+    uint32_t pumpPoint = 0;
+    int result = EntryWritten;
+    while (total < entry->StoredSize) {
+        uint32_t want = entry->StoredSize - total;
+        if (want > (uint32_t)ChunkSize) want = ChunkSize;
+        uint32_t got = FileRead(payload, chunk, want);
+        if (got == 0) {  // the file ends before the entry does
+            result = EntryReadFailed;
+            break;
+        }
+        total += got;
+        if (FileWrite(out, chunk, got) != got) {
+            result = EntryWriteFailed;
+            break;
+        }
+        if (total > pumpPoint) {
+            MessagePump();
+            if (CancelRequested && !EntryUncancellable) {
+                if (total < entry->StoredSize) result = EntryStopped;
+                break;
+            }
+            pumpPoint += PumpInterval;
+        }
+    }
+    FileClose(out);
+    return result;
+}
+
+static void StopOnFailure(int result, const char *destination)
+{
+    if (result == EntryWriteFailed) FatalStop(FatalShortWrite, destination);
+    if (result == EntryReadFailed) FatalStop(FatalReadFailure, destination);
+}
+
+int InstallEntries(const InstallHooks *hooks, char *chunk)
+{
+    FileHandle payload = OpenPayloadBlock();
+    if (payload == FileError) return 0;
+    PayloadEntry entry;
+    int record = SkipToPayloadTable(payload) ? ReadPayloadEntry(payload, &entry) : PayloadDamaged;
+
+    // The terminator ends the walk, never EntryCount: authoring tools have written wrong counts.
+    for (int index = 0; record == PayloadNext; index++) {
+        EntryUncancellable = 0;
+        char destination[PathSize];
+        if (!EntryDestination(index, &entry, destination, sizeof destination)) {
+            FileClose(payload);
+            FatalStop(FatalShortWrite, destination);  // a cut path would name another file
+        }
+        if (index == 2) {
+            // The uninstaller and its registration are written whole even after a cancel, so a
+            // cancelled installation can always be removed again.
+            EntryUncancellable = 1;
+            hooks->writeUninstallValues(destination);
+        }
+        int32_t tablePosition = FileSeek(payload, 0, SeekCur);
+        int result;
+        if (entry.ExpandedSize) {
+            FileClose(payload);
+            result = hooks->extractEntry(&entry, destination);
+            payload = OpenPayloadBlock();
+        } else {
+            result = CopyStoredEntry(payload, &entry, destination, chunk);
+        }
+        // Logged even when it failed, so the uninstaller finds a partial file.
+        hooks->logDestination(destination);
+        if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
+        StopOnFailure(result, destination);
+
+        if (payload == FileError) return 0;
+        if (tablePosition < 0 || FileSeek(payload, tablePosition, SeekSet) != tablePosition) {
+            record = PayloadDamaged;
+            break;
+        }
+        record = ReadPayloadEntry(payload, &entry);
+        if (!CancelRequested && index >= 3) CopyText(LastExtraFile, sizeof LastExtraFile, destination);
+    }
+    FileClose(payload);
+    return record == PayloadEnd;
+}

@@ -1,0 +1,32 @@
+// The walk over the payload table behind the progress dialog: every entry to its destination, in
+// table order, with the pump and cancel rule. Portable; the platform parts come in as hooks.
+#pragma once
+#include "core/fileio.h"
+#include "payload/block.h"
+
+enum {
+    ChunkSize = 2048,        // one buffer for the whole walk
+    PumpInterval = 102400,   // bytes between pump points after an entry's first chunk
+};
+
+enum EntryResult {
+    EntryWritten,      // every byte reached the destination
+    EntryStopped,      // a confirmed cancel ended it at a pump point; the destination keeps what it got
+    EntryWriteFailed,  // the destination could not be created or took fewer bytes than handed
+    EntryReadFailed,   // the installer's own file ended or failed inside the entry's data
+};
+
+struct InstallHooks {
+    void (*writeUninstallValues)(const char *uninstallerPath);  // before the uninstaller is written
+    int (*extractEntry)(const PayloadEntry *entry, const char *destination);  // compressed: an EntryResult
+    void (*logDestination)(const char *destination);  // one log line per walked entry
+};
+
+// Copies one stored entry from the open payload through chunk (ChunkSize bytes) to destination.
+int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk);
+
+// Walks the whole table. A destination that cannot be composed, created or fully written, or
+// entry data the file cannot deliver, is logged (when it was composed) and ends the process with
+// the fatal stop. Returns 1 at the terminator, 0 when the payload cannot be opened or the table
+// ends without its terminator (nothing is repeated).
+int InstallEntries(const InstallHooks *hooks, char *chunk);

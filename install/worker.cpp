@@ -1,0 +1,113 @@
+// The progress dialog's procedure: it sets its texts, posts itself IDOK and runs the whole
+// installation inside that one command, keeping the windows alive through MessagePump.
+#include <string.h>
+#include <windows.h>
+#include "core/fatal.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "install/paths.h"
+#include "install/registration.h"
+#include "install/walk.h"
+#include "install/worker.h"
+#if defined(SSP_HAVE_LZH)
+#include "lzh/streams.h"
+#endif
+
+enum { InteractiveMode = 2, EndedInstalled = 1, EndedAccessDenied = 2 };
+
+static const char CancelQuestion[] = "Sind Sie sicher, dass Sie die Installation abbrechen möchten?";
+static const char CancelCaption[] = "Installation abbrechen?";
+
+static HANDLE InstallLog = INVALID_HANDLE_VALUE;
+
+void MessagePump(void)
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (ProgressDialog && IsDialogMessageA(ProgressDialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+static void OpenInstallLog(void)
+{
+    char path[PathSize];
+    InstallLog = INVALID_HANDLE_VALUE;
+    if (!FormatText(path, sizeof path, "%s%s", DataFolder, LogName)) return;
+    InstallLog = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (InstallLog != INVALID_HANDLE_VALUE) SetFilePointer(InstallLog, 0, NULL, FILE_END);
+}
+
+static void LogDestination(const char *destination)
+{
+    if (InstallLog == INVALID_HANDLE_VALUE) return;  // a lost log stays silent
+    DWORD written;
+    WriteFile(InstallLog, destination, (DWORD)strlen(destination), &written, NULL);
+    WriteFile(InstallLog, "\r\n", 2, &written, NULL);
+}
+
+static int ExtractCompressed(const PayloadEntry *entry, const char *destination)
+{
+#if defined(SSP_HAVE_LZH)
+    return ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize, entry->StoredSize,
+                        destination);
+#else
+    (void)entry;
+    (void)destination;
+    return EntryWriteFailed;  // this build carries no decoder
+#endif
+}
+
+static const InstallHooks WorkerHooks = {WriteUninstallValues, ExtractCompressed, LogDestination};
+
+static BOOL RunInstallation(HWND dialog)
+{
+    if (!CheckUninstallAccess()) {
+        EndDialog(dialog, EndedAccessDenied);
+        return TRUE;
+    }
+    // A path cut to its buffer would name another file: stop before anything is written.
+    if (!SetScreenSaverPath()) FatalStop(FatalShortWrite, ScreenSaverPath);
+    if (!CreateDataFolder()) FatalStop(FatalShortWrite, DataFolder);
+    OpenInstallLog();
+
+    char *chunk = (char *)LocalAlloc(LMEM_FIXED, ChunkSize);
+    int complete = chunk && InstallEntries(&WorkerHooks, chunk);
+    if (chunk) LocalFree(chunk);
+    if (InstallLog != INVALID_HANDLE_VALUE) CloseHandle(InstallLog);
+    InstallLog = INVALID_HANDLE_VALUE;
+    // A table without its terminator (refused earlier by the pre-install checks) must not be
+    // announced as installed.
+    if (!complete) FatalStop(FatalDamagedInstaller, NULL);
+
+    ActivateScreenSaver();
+    EndDialog(dialog, EndedInstalled);
+    return TRUE;
+}
+
+static void AskToCancel(HWND dialog)
+{
+    if (CancelRequested) return;  // asked and confirmed once; never again
+    if (MessageBoxA(dialog, CancelQuestion, CancelCaption, MB_YESNO) == IDYES) CancelRequested = 1;
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_INITDIALOG) {
+        if (InstallMode == InteractiveMode) ShowWindow(dialog, SW_SHOW);
+        ProgressDialog = dialog;
+        char text[PathSize + 64];
+        FormatText(text, sizeof text, "Installation des Bildschirmschoners %s", ScreenSaverTitle);
+        SetWindowTextA(dialog, text);
+        FormatText(text, sizeof text, "%s Bildschirmschoner", ScreenSaverTitle);
+        SetDlgItemTextA(dialog, TitleLineId, text);
+        // Queued, so the dialog is up (or, quietly, still hidden) before the work starts.
+        PostMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
+        return TRUE;
+    }
+    if (message == WM_COMMAND && wParam == IDOK) return RunInstallation(dialog);
+    if (message == WM_COMMAND && wParam == IDCANCEL) AskToCancel(dialog);
+    return FALSE;
+}
