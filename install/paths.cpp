@@ -16,12 +16,10 @@ static int FurtherFileName(int index, const PayloadEntry *entry, char *destinati
         extension[n] = entry->Extension[n];
         n++;
     }
+    // Blank padding of the field (and an extension of blanks only) leaves no trace in the path.
+    while (n && extension[n - 1] == ' ') n--;
     extension[n] = 0;
-    int fit = FormatText(destination, size, "%sFILE%0*d%s", DataFolder, FurtherFileDigits, index - 3, extension);
-    // Blank padding of the extension field (and an extension of blanks only) leaves no trace.
-    n = strlen(destination);
-    while (n && destination[n - 1] == ' ') destination[--n] = 0;
-    return fit;
+    return FormatText(destination, size, "%sFILE%0*d%s", DataFolder, FurtherFileDigits, index - 3, extension);
 }
 
 int EntryDestination(int index, const PayloadEntry *entry, char *destination, size_t size)

@@ -1,0 +1,186 @@
+// Destinations, the uninstall key and the data folder, including their length limits.
+#include <gtest/gtest.h>
+#include <string.h>
+#include <string>
+#include <vector>
+#include "core/state.h"
+#include "core/text.h"
+#include "install/paths.h"
+
+namespace {
+
+PayloadEntry WithExtension(const char *extension, size_t length)
+{
+    PayloadEntry entry = {};
+    memset(entry.Extension, ' ', sizeof entry.Extension);
+    memcpy(entry.Extension, extension, length);
+    return entry;
+}
+
+struct DestinationCase {
+    int index;
+    std::string extension;  // exactly as stored in the 16-byte field (shorter ones are blank-padded)
+    const char *expected;
+};
+
+TEST(EntryDestination, EachIndexHasItsOwnPlace)
+{
+    CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, "Sample");
+    CopyText(ScreenSaverPath, sizeof ScreenSaverPath, "C:\\WINDOWS\\Sample.scr");
+    CopyText(DataFolder, sizeof DataFolder, "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\");
+    const std::string data = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\";
+    const std::vector<DestinationCase> cases = {
+        {0, ".EXE", "C:\\WINDOWS\\Sample.scr"},  // the extensions of entries 0 to 2 are not consulted
+        {1, ".TXT", "Sample.dat"},
+        {2, ".SCR", "UNINSTAL.EXE"},
+        {3, ".SWF", "FILE0000.SWF"},
+        {4, ".SWF", "FILE0001.SWF"},
+        {10003, ".SWF", "FILE10000.SWF"},
+        {3, "", "FILE0000"},                                            // blanks only: no extension
+        {3, ".ABCDEFGHIJKLMNO", "FILE0000.ABCDEFGHIJKLMN"},             // sixteen characters: the first 15
+        {3, std::string(".A\0B", 4), "FILE0000.A"},                      // a zero byte ends it
+        {3, ".A B", "FILE0000.A B"},                                     // only trailing blanks go
+    };
+    for (const DestinationCase &c : cases) {
+        PayloadEntry entry = WithExtension(c.extension.data(), c.extension.size());
+        char destination[PathSize];
+        ASSERT_EQ(EntryDestination(c.index, &entry, destination, sizeof destination), 1) << c.index;
+        std::string expected = c.index == 0 ? c.expected : data + c.expected;
+        EXPECT_EQ(destination, expected) << "index " << c.index << " extension '" << c.extension << "'";
+    }
+}
+
+TEST(EntryDestination, PathThatDoesNotFitIsRefusedAndTerminated)
+{
+    std::string folder = "C:\\" + std::string(240, 'f') + "\\";  // 244 characters
+    CopyText(DataFolder, sizeof DataFolder, folder.c_str());
+    CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, "abcdefghij");  // 244 + 10 + 4 = 258: fits
+    PayloadEntry entry = WithExtension(".SWF", 4);
+    char destination[PathSize + 8];
+    memset(destination, 'x', sizeof destination);
+    EXPECT_EQ(EntryDestination(1, &entry, destination, PathSize), 1);
+    EXPECT_EQ(strlen(destination), 258u);
+    CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, "abcdefghijkl");  // 260 characters: does not fit
+    EXPECT_EQ(EntryDestination(1, &entry, destination, PathSize), 0);
+    EXPECT_EQ(strlen(destination), 259u);
+    EXPECT_EQ(destination[PathSize], 'x');  // nothing written behind the buffer
+    EXPECT_EQ(EntryDestination(2, &entry, destination, PathSize), 1);  // 244 + 12 = 256
+    EXPECT_EQ(EntryDestination(3, &entry, destination, PathSize), 1);  // 244 + 12 = 256
+    EXPECT_EQ(EntryDestination(10003, &entry, destination, PathSize), 1);  // 257
+    EXPECT_EQ(EntryDestination(10000003, &entry, destination, PathSize), 0);  // 260
+}
+
+TEST(UninstallKey, NamedForTheWholeTitle)
+{
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"Sample.scr", "Sample"},
+        {"Night Sky 2.0.scr", "Night Sky 2.0"},
+        {"a.b.c.scr", "a.b.c"},
+    };
+    for (const auto &c : cases) {
+        char key[UninstallKeySize];
+        ASSERT_EQ(ComposeUninstallKey(c.first, key, sizeof key), 1);
+        EXPECT_EQ(std::string(key), std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + c.second);
+    }
+}
+
+TEST(UninstallKey, BoundedByItsBuffer)
+{
+    size_t root = strlen(UninstallRoot) + 1;
+    std::string file = std::string(UninstallKeySize - 1 - root, 't');  // exactly 1023 characters in all
+    char key[UninstallKeySize + 1];
+    key[UninstallKeySize] = 'x';
+    EXPECT_EQ(ComposeUninstallKey(file.c_str(), key, UninstallKeySize), 1);
+    EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
+    file += "u";
+    EXPECT_EQ(ComposeUninstallKey(file.c_str(), key, UninstallKeySize), 0);
+    EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
+    EXPECT_EQ(key[UninstallKeySize], 'x');
+}
+
+TEST(ScreenSaverPath, OneBackslashBetweenDirectoryAndFile)
+{
+    char path[PathSize];
+    ASSERT_EQ(ComposeScreenSaverPath("C:\\WINDOWS", "Sample.scr", path, sizeof path), 1);
+    EXPECT_STREQ(path, "C:\\WINDOWS\\Sample.scr");
+    ASSERT_EQ(ComposeScreenSaverPath("C:\\", "Sample.scr", path, sizeof path), 1);
+    EXPECT_STREQ(path, "C:\\Sample.scr");
+    std::string file(259 - 11, 's');
+    EXPECT_EQ(ComposeScreenSaverPath("C:\\WINDOWS", file.c_str(), path, sizeof path), 1);
+    file += "s";
+    EXPECT_EQ(ComposeScreenSaverPath("C:\\WINDOWS", file.c_str(), path, sizeof path), 0);
+    EXPECT_EQ(strlen(path), 259u);
+}
+
+std::vector<std::string> Created;
+void RecordDirectory(const char *path) { Created.push_back(path); }
+
+struct FolderCase {
+    const char *name;
+    const char *base;
+    const char *windows;
+    const char *folder;
+    std::vector<std::string> created;
+};
+
+TEST(DataFolder, BuiltOneLevelAtATimeWithClosingBackslash)
+{
+    const std::vector<FolderCase> cases = {
+        {"common folder", "C:\\ProgramData", "C:\\WINDOWS", "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
+         {"C:\\ProgramData\\Quilmark LLC", "C:\\ProgramData\\Quilmark LLC\\Vistaworks",
+          "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
+        {"windows fallback", "", "C:\\WINDOWS",
+         "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
+         {"C:\\WINDOWS\\All Users", "C:\\WINDOWS\\All Users\\Application Data",
+          "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC",
+          "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC\\Vistaworks",
+          "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
+        {"windows at a drive root", "", "D:\\", "D:\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
+         {"D:\\All Users", "D:\\All Users\\Application Data", "D:\\All Users\\Application Data\\Quilmark LLC",
+          "D:\\All Users\\Application Data\\Quilmark LLC\\Vistaworks",
+          "D:\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
+        {"nothing known", "", "", "\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
+         {"\\Quilmark LLC", "\\Quilmark LLC\\Vistaworks", "\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
+    };
+    for (const FolderCase &c : cases) {
+        Created.clear();
+        char folder[PathSize];
+        ASSERT_EQ(ComposeDataFolder(c.base, c.windows, "Night Sky 2.0", RecordDirectory, folder, sizeof folder), 1)
+            << c.name;
+        EXPECT_STREQ(folder, c.folder) << c.name;
+        EXPECT_EQ(Created, c.created) << c.name;
+    }
+}
+
+TEST(DataFolder, LevelsBeyondTheLimitAreNeitherComposedNorCreated)
+{
+    // "C:\PD" + "\Quilmark LLC\Vistaworks\" = 30 characters, then the title and the closing backslash.
+    std::string title(259 - 30 - 1, 't');
+    char folder[PathSize + 1];
+    folder[PathSize] = 'x';
+    Created.clear();
+    EXPECT_EQ(ComposeDataFolder("C:\\PD", "", title.c_str(), RecordDirectory, folder, PathSize), 1);
+    EXPECT_EQ(strlen(folder), 259u);
+    EXPECT_EQ(Created.size(), 3u);
+
+    title += "t";  // the closing backslash no longer fits
+    Created.clear();
+    EXPECT_EQ(ComposeDataFolder("C:\\PD", "", title.c_str(), RecordDirectory, folder, PathSize), 0);
+    EXPECT_EQ(Created.size(), 3u);
+    EXPECT_EQ(folder[PathSize], 'x');
+
+    title += "t";  // the title level itself no longer fits: it is not created under a cut name
+    Created.clear();
+    EXPECT_EQ(ComposeDataFolder("C:\\PD", "", title.c_str(), RecordDirectory, folder, PathSize), 0);
+    EXPECT_EQ(Created.size(), 2u);
+}
+
+TEST(InstallLocation, UninstallerFolderWithoutClosingBackslash)
+{
+    char location[PathSize];
+    ASSERT_EQ(ComposeInstallLocation("C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\UNINSTAL.EXE", location,
+                                     sizeof location), 1);
+    EXPECT_STREQ(location, "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample");
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+// The install walk over fixture installers: byte-exact copies, the log, the pump points, the
+// cancel rule, and the fatal stops for destinations that are not written whole.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <string>
+#include <vector>
+#include "core/host_hooks.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "install/walk.h"
+#include "install_fixture.h"
+
+namespace {
+
+struct Record {
+    std::vector<std::string> log;
+    std::vector<std::string> uninstallCalls;
+    bool uninstallerExistedAtRegistration = false;
+    bool uncancellableAtRegistration = false;
+    std::vector<std::string> extracted;
+    int pumps = 0;
+    int cancelAtPump = 0;  // 0 = never
+    std::string logFile;   // also written to a file, for the death tests
+} Seen;
+
+void LogHook(const char *destination)
+{
+    Seen.log.push_back(destination);
+    if (Seen.logFile.empty()) return;
+    FILE *f = fopen(Seen.logFile.c_str(), "ab");
+    if (!f) return;
+    fprintf(f, "%s\r\n", destination);
+    fclose(f);
+}
+
+void UninstallHook(const char *path)
+{
+    Seen.uninstallCalls.push_back(path);
+    Seen.uninstallerExistedAtRegistration = access(path, F_OK) == 0;
+    Seen.uncancellableAtRegistration = EntryUncancellable != 0;
+}
+
+int ExtractHook(const PayloadEntry *entry, const char *destination)
+{
+    Seen.extracted.push_back(destination);
+    WriteWholeFile(destination, std::string(entry->ExpandedSize, 'e'));
+    return EntryWritten;
+}
+
+void PumpHook()
+{
+    Seen.pumps++;
+    if (Seen.pumps == Seen.cancelAtPump) CancelRequested = 1;
+}
+
+const InstallHooks TestHooks = {UninstallHook, ExtractHook, LogHook};
+
+class InstallWalk : public ::testing::Test {
+protected:
+    std::string dir, data, installer;
+    char chunk[ChunkSize];
+
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/install_walk_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        data = dir + "/data/";
+        mkdir(data.c_str(), 0755);
+        installer = dir + "/installer.exe";
+        Seen = Record();
+        Seen.logFile = dir + "/log.txt";
+        ResetHostFileHooks();
+        HostOwnPath = installer.c_str();
+        HostMessagePumpHook = PumpHook;
+        CancelRequested = 0;
+        EntryUncancellable = 0;
+        LastExtraFile[0] = 0;
+        CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, "Sample");
+        CopyText(ScreenSaverPath, sizeof ScreenSaverPath, (dir + "/Sample.scr").c_str());
+        CopyText(DataFolder, sizeof DataFolder, data.c_str());
+    }
+    void TearDown() override
+    {
+        HostOwnPath = nullptr;
+        HostMessagePumpHook = nullptr;
+        ResetHostFileHooks();
+        CancelRequested = 0;
+        std::string command = "rm -rf '" + dir + "'";
+        (void)system(command.c_str());
+    }
+    std::vector<std::string> Destinations() const
+    {
+        return {dir + "/Sample.scr", data + "Sample.dat", data + "UNINSTAL.EXE", data + "FILE0000.SWF"};
+    }
+    // The four entries of the worked example, sized like it: the first an exact multiple of 2048.
+    std::vector<FixtureEntry> FourEntries() const
+    {
+        return {{PatternBytes(225280, 1), 0, ".SCR"}, {PatternBytes(11048, 2), 0, ".DAT"},
+                {PatternBytes(32768, 3), 0, ".EXE"}, {PatternBytes(80089, 4), 0, ".SWF"}};
+    }
+};
+
+TEST_F(InstallWalk, EveryEntryByteIdenticalAndLoggedInTableOrder)
+{
+    std::vector<FixtureEntry> entries = FourEntries();
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    std::vector<std::string> expected = Destinations();
+    for (size_t i = 0; i < entries.size(); i++) {
+        std::string written = ReadWholeFile(expected[i]);
+        EXPECT_EQ(written.size(), entries[i].data.size()) << expected[i];
+        EXPECT_TRUE(written == entries[i].data) << expected[i];  // the last one ends at the end of the file
+    }
+    EXPECT_EQ(Seen.log, expected);
+    EXPECT_EQ(Seen.uninstallCalls, std::vector<std::string>{data + "UNINSTAL.EXE"});
+    EXPECT_FALSE(Seen.uninstallerExistedAtRegistration);  // values first, then the file
+    EXPECT_TRUE(Seen.uncancellableAtRegistration);
+    EXPECT_STREQ(LastExtraFile, (data + "FILE0000.SWF").c_str());
+}
+
+TEST_F(InstallWalk, PumpsAfterTheFirstChunkAndEvery102400Bytes)
+{
+    struct Case { uint32_t size; int pumps; };
+    // 225,280 bytes pump after chunks 1, 51 and 101; a one-byte entry after its only chunk.
+    for (Case c : {Case{225280, 3}, Case{1, 1}, Case{2048, 1}, Case{102400, 1}, Case{102401, 2}, Case{204801, 3}}) {
+        WriteWholeFile(installer, BuildFixtureInstaller("Sample", {{PatternBytes(c.size, 5), 0, ".SCR"}}));
+        Seen.pumps = 0;
+        ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+        EXPECT_EQ(Seen.pumps, c.pumps) << c.size;
+        EXPECT_EQ(ReadWholeFile(dir + "/Sample.scr").size(), c.size);
+    }
+}
+
+TEST_F(InstallWalk, CancelDuringTheScreenSaverLeavesTheUninstallerWhole)
+{
+    std::vector<FixtureEntry> entries = FourEntries();
+    entries.push_back({PatternBytes(5000, 6), 0, ".TXT"});
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    Seen.cancelAtPump = 2;  // confirmed at entry 0's second pump point (after 51 chunks)
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+
+    std::vector<std::string> destinations = Destinations();
+    destinations.push_back(data + "FILE0001.TXT");
+    EXPECT_EQ(ReadWholeFile(destinations[0]).size(), 51u * ChunkSize);
+    EXPECT_EQ(ReadWholeFile(destinations[1]), entries[1].data.substr(0, ChunkSize));
+    EXPECT_TRUE(ReadWholeFile(destinations[2]) == entries[2].data);
+    EXPECT_EQ(ReadWholeFile(destinations[3]), entries[3].data.substr(0, ChunkSize));
+    EXPECT_EQ(ReadWholeFile(destinations[4]), entries[4].data.substr(0, ChunkSize));
+    EXPECT_EQ(Seen.log, destinations);
+    EXPECT_EQ(Seen.uninstallCalls.size(), 1u);
+    EXPECT_STREQ(LastExtraFile, "");
+}
+
+TEST_F(InstallWalk, CancelDuringTheUninstallerTakesEffectAtTheNextEntry)
+{
+    std::vector<FixtureEntry> entries = FourEntries();
+    entries.push_back({PatternBytes(5000, 6), 0, ".TXT"});
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    Seen.cancelAtPump = 5;  // pumps: entry 0 three times, entry 1 once, entry 2's first
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    EXPECT_TRUE(ReadWholeFile(data + "Sample.dat") == entries[1].data);
+    EXPECT_TRUE(ReadWholeFile(data + "UNINSTAL.EXE") == entries[2].data);
+    EXPECT_EQ(ReadWholeFile(data + "FILE0000.SWF").size(), (size_t)ChunkSize);
+    EXPECT_EQ(ReadWholeFile(data + "FILE0001.TXT").size(), (size_t)ChunkSize);
+    EXPECT_STREQ(LastExtraFile, "");
+}
+
+TEST_F(InstallWalk, LastExtraFileKeepsTheLastEntryFinishedBeforeTheCancel)
+{
+    std::vector<FixtureEntry> entries = FourEntries();
+    entries.push_back({PatternBytes(300000, 6), 0, ".BIN"});
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    Seen.cancelAtPump = 3 + 1 + 1 + 1 + 2;  // entry 4's second pump point
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    EXPECT_STREQ(LastExtraFile, (data + "FILE0000.SWF").c_str());
+    EXPECT_EQ(ReadWholeFile(data + "FILE0001.BIN").size(), 51u * ChunkSize);
+}
+
+TEST_F(InstallWalk, CompressedEntriesGoToTheExtractionAndTheWalkResumes)
+{
+    std::vector<FixtureEntry> entries = FourEntries();
+    entries[1] = {"packed", 12345, ".DAT"};
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    EXPECT_EQ(Seen.extracted, std::vector<std::string>{data + "Sample.dat"});
+    EXPECT_EQ(ReadWholeFile(data + "Sample.dat"), std::string(12345, 'e'));
+    EXPECT_TRUE(ReadWholeFile(data + "UNINSTAL.EXE") == entries[2].data);
+    EXPECT_EQ(Seen.log, Destinations());
+}
+
+TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
+{
+    // No entries at all: the first record is the terminator.
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", {}));
+    EXPECT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    EXPECT_TRUE(Seen.log.empty());
+
+    // Fewer than three entries never reach the uninstaller's registration.
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", {{"x", 0, ".SCR"}, {"y", 0, ".DAT"}}));
+    EXPECT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    EXPECT_TRUE(Seen.uninstallCalls.empty());
+
+    // The file ends inside the second record: the first entry (whose data lie in the header) is
+    // written once, then the walk reports damage instead of repeating it.
+    std::string file = BuildFixtureInstaller("Sample", {{"abc", 0, ".SCR"}, {"def", 0, ".DAT"}}, false);
+    size_t table = file.size() - 6 - 2 * PayloadEntrySize;
+    PutU32(file, table, 0);  // DataOffset 0: the "MZ" header's first bytes
+    file.resize(table + PayloadEntrySize + 10);
+    WriteWholeFile(installer, file);
+    Seen.log.clear();
+    EXPECT_EQ(InstallEntries(&TestHooks, chunk), 0);
+    EXPECT_EQ(Seen.log, std::vector<std::string>{dir + "/Sample.scr"});
+    EXPECT_EQ(ReadWholeFile(dir + "/Sample.scr"), std::string("MZ\0", 3));
+
+    HostOwnPath = nullptr;  // the payload cannot be opened
+    Seen.log.clear();
+    EXPECT_EQ(InstallEntries(&TestHooks, chunk), 0);
+    EXPECT_TRUE(Seen.log.empty());
+}
+
+TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)
+{
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    std::string expected = "Die Datei " + data + "Sample.dat konnte nicht vollst";
+    EXPECT_EXIT(
+        {
+            HostFiles.writeBudget = 225280 + 5000;  // the disk fills up inside entry 1
+            InstallEntries(&TestHooks, chunk);
+        },
+        ::testing::ExitedWithCode(1), expected);
+    EXPECT_EQ(ReadWholeFile(Seen.logFile), dir + "/Sample.scr\r\n" + data + "Sample.dat\r\n");
+}
+
+TEST_F(InstallWalk, DestinationThatCannotBeCreatedStopsTheInstallation)
+{
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    CopyText(DataFolder, sizeof DataFolder, (dir + "/missing/").c_str());
+    EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "missing/Sample.dat");
+    EXPECT_EQ(ReadWholeFile(Seen.logFile), dir + "/Sample.scr\r\n" + dir + "/missing/Sample.dat\r\n");
+}
+
+TEST_F(InstallWalk, EntryDataBeyondTheEndOfTheFileStopsTheInstallation)
+{
+    std::string file = BuildFixtureInstaller("Sample", FourEntries());
+    file.resize(file.size() - 100);  // the last entry lacks its last 100 bytes
+    WriteWholeFile(installer, file);
+    EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "nicht gelesen");
+    EXPECT_EQ(ReadWholeFile(data + "FILE0000.SWF").size(), 80089u - 100);
+}
+
+TEST_F(InstallWalk, DestinationTooLongForItsBufferIsNeverCut)
+{
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    std::string title(259 - strlen(DataFolder) - 3, 't');  // + ".dat" is one character too many
+    CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, title.c_str());
+    EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "Die Datei");
+    EXPECT_EQ(ReadWholeFile(Seen.logFile), dir + "/Sample.scr\r\n");  // the cut path is not logged
+}
+
+}  // namespace
