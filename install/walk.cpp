@@ -36,7 +36,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
                 if (total < entry->StoredSize) result = EntryStopped;
                 break;
             }
-            pumpPoint += PumpInterval;
+            pumpPoint += CopyPumpInterval;
         }
     }
     FileClose(out);
@@ -73,14 +73,16 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
         int32_t tablePosition = FileSeek(payload, 0, SeekCur);
         int result;
         if (entry.ExpandedSize) {
+            // The extraction ends the process itself when its destination takes fewer bytes, so
+            // the line goes first; nothing else is logged in between, so the log reads the same.
+            hooks->logDestination(destination);
             FileClose(payload);
             result = hooks->extractEntry(&entry, destination);
             payload = OpenPayloadBlock();
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);
+            hooks->logDestination(destination);  // even after a failure: the uninstaller finds the part
         }
-        // Logged even when it failed, so the uninstaller finds a partial file.
-        hooks->logDestination(destination);
         if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);
 

@@ -6,7 +6,7 @@
 
 enum {
     ChunkSize = 2048,        // one buffer for the whole walk
-    PumpInterval = 102400,   // bytes between pump points after an entry's first chunk
+    CopyPumpInterval = 102400,  // bytes read between pump points after a stored entry's first chunk
 };
 
 enum EntryResult {
@@ -18,7 +18,9 @@ enum EntryResult {
 
 struct InstallHooks {
     void (*writeUninstallValues)(const char *uninstallerPath);  // before the uninstaller is written
-    int (*extractEntry)(const PayloadEntry *entry, const char *destination);  // compressed: an EntryResult
+    // A compressed entry: an EntryResult. It may end the process itself on a short write, so its
+    // destination is logged before it runs.
+    int (*extractEntry)(const PayloadEntry *entry, const char *destination);
     void (*logDestination)(const char *destination);  // one log line per walked entry
 };
 

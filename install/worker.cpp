@@ -51,8 +51,11 @@ static void LogDestination(const char *destination)
 static int ExtractCompressed(const PayloadEntry *entry, const char *destination)
 {
 #if defined(SSP_HAVE_LZH)
-    return ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize, entry->StoredSize,
-                        destination);
+    // A short write ends the process inside the extraction; 0 means nothing could be decoded
+    // because a file could not be opened, which leaves the destination missing or empty.
+    int processed = ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize,
+                                 entry->StoredSize, destination);
+    return processed ? EntryWritten : EntryWriteFailed;
 #else
     (void)entry;
     (void)destination;

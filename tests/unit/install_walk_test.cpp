@@ -24,7 +24,10 @@ struct Record {
     int pumps = 0;
     int cancelAtPump = 0;  // 0 = never
     std::string logFile;   // also written to a file, for the death tests
+    bool loggedBeforeExtraction = false;
 } Seen;
+
+const uint32_t FailingExpandedSize = 999;  // the extraction hook reports a destination it could not create
 
 void LogHook(const char *destination)
 {
@@ -46,6 +49,8 @@ void UninstallHook(const char *path)
 int ExtractHook(const PayloadEntry *entry, const char *destination)
 {
     Seen.extracted.push_back(destination);
+    Seen.loggedBeforeExtraction = !Seen.log.empty() && Seen.log.back() == destination;
+    if (entry->ExpandedSize == FailingExpandedSize) return EntryWriteFailed;
     WriteWholeFile(destination, std::string(entry->ExpandedSize, 'e'));
     return EntryWritten;
 }
@@ -190,6 +195,19 @@ TEST_F(InstallWalk, CompressedEntriesGoToTheExtractionAndTheWalkResumes)
     EXPECT_EQ(ReadWholeFile(data + "Sample.dat"), std::string(12345, 'e'));
     EXPECT_TRUE(ReadWholeFile(data + "UNINSTAL.EXE") == entries[2].data);
     EXPECT_EQ(Seen.log, Destinations());
+    EXPECT_TRUE(Seen.loggedBeforeExtraction);  // the extraction may end the process on a short write
+}
+
+TEST_F(InstallWalk, CompressedDestinationThatFailsIsLoggedThenStops)
+{
+    std::vector<FixtureEntry> entries = FourEntries();
+    entries[3] = {"packed", FailingExpandedSize, ".SWF"};
+    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "FILE0000.SWF konnte nicht");
+    std::vector<std::string> lines = Destinations();
+    std::string expected;
+    for (const std::string &line : lines) expected += line + "\r\n";
+    EXPECT_EQ(ReadWholeFile(Seen.logFile), expected);
 }
 
 TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
