@@ -13,16 +13,16 @@ struct FixtureEntry {
     std::string extension;   // padded with blanks to 16 bytes
 };
 
-static inline void PutU16(std::string &s, size_t at, uint32_t v)
+static inline void FixturePutU16(std::string &s, size_t at, uint32_t v)
 {
     s[at] = (char)(v & 0xFF);
     s[at + 1] = (char)(v >> 8 & 0xFF);
 }
 
-static inline void PutU32(std::string &s, size_t at, uint32_t v)
+static inline void FixturePutU32(std::string &s, size_t at, uint32_t v)
 {
-    PutU16(s, at, v & 0xFFFF);
-    PutU16(s, at + 2, v >> 16);
+    FixturePutU16(s, at, v & 0xFFFF);
+    FixturePutU16(s, at + 2, v >> 16);
 }
 
 // Builds the file; terminated = false leaves the table without its terminator (the file ends
@@ -34,40 +34,40 @@ static inline std::string BuildFixtureInstaller(const std::string &title, const 
     std::string file(raw + placeholder, '\0');
     file[0] = 'M';
     file[1] = 'Z';
-    PutU32(file, PeHeaderPointerOffset, pe);
+    FixturePutU32(file, PeHeaderPointerOffset, pe);
     file.replace(pe, 4, std::string("PE\0\0", 4));
-    PutU16(file, pe + 4, 0x14C);
-    PutU16(file, pe + 6, 1);  // one section
-    PutU16(file, pe + 20, PeOptionalHeader32Size);
-    PutU16(file, pe + 24, PeMagic32);
+    FixturePutU16(file, pe + 4, 0x14C);
+    FixturePutU16(file, pe + 6, 1);  // one section
+    FixturePutU16(file, pe + 20, PeOptionalHeader32Size);
+    FixturePutU16(file, pe + 24, PeMagic32);
     uint32_t section = pe + PeSignatureSize + PeFileHeaderSize + PeOptionalHeader32Size;
     file.replace(section, 5, ".rsrc");
-    PutU32(file, section + 8, 0x60);
-    PutU32(file, section + 12, rva);
-    PutU32(file, section + 16, 0x200);
-    PutU32(file, section + 20, raw);
+    FixturePutU32(file, section + 8, 0x60);
+    FixturePutU32(file, section + 12, rva);
+    FixturePutU32(file, section + 16, 0x200);
+    FixturePutU32(file, section + 20, raw);
     // Three directory levels of one entry each: type, name, language.
-    PutU16(file, raw + 12, 1);
-    PutU32(file, raw + 16, 0x80000000u);
-    PutU32(file, raw + 20, 0x80000018u);
-    PutU16(file, raw + 0x18 + 14, 1);
-    PutU32(file, raw + 0x18 + 16, 1000);
-    PutU32(file, raw + 0x18 + 20, 0x80000030u);
-    PutU16(file, raw + 0x30 + 14, 1);
-    PutU32(file, raw + 0x30 + 16, 1033);
-    PutU32(file, raw + 0x30 + 20, dataEntry);
-    PutU32(file, raw + dataEntry, rva + placeholder);
-    PutU32(file, raw + dataEntry + 4, 4);
+    FixturePutU16(file, raw + 12, 1);
+    FixturePutU32(file, raw + 16, 0x80000000u);
+    FixturePutU32(file, raw + 20, 0x80000018u);
+    FixturePutU16(file, raw + 0x18 + 14, 1);
+    FixturePutU32(file, raw + 0x18 + 16, 1000);
+    FixturePutU32(file, raw + 0x18 + 20, 0x80000030u);
+    FixturePutU16(file, raw + 0x30 + 14, 1);
+    FixturePutU32(file, raw + 0x30 + 16, 1033);
+    FixturePutU32(file, raw + 0x30 + 20, dataEntry);
+    FixturePutU32(file, raw + dataEntry, rva + placeholder);
+    FixturePutU32(file, raw + dataEntry + 4, 4);
 
     std::string block(TableOffsetWithoutLicence + PayloadEntrySize * (entries.size() + (terminated ? 1 : 0)), '\0');
     block.replace(LicenceLengthSize, title.size(), title);
-    PutU16(block, LicenceLengthSize + TitleFieldSize, (uint32_t)entries.size());
+    FixturePutU16(block, LicenceLengthSize + TitleFieldSize, (uint32_t)entries.size());
     uint32_t offset = (uint32_t)(file.size() + block.size());
     for (size_t i = 0; i < entries.size(); i++) {
         size_t at = TableOffsetWithoutLicence + PayloadEntrySize * i;
-        PutU32(block, at, offset);
-        PutU32(block, at + 4, (uint32_t)entries[i].data.size());
-        PutU32(block, at + 8, entries[i].expandedSize);
+        FixturePutU32(block, at, offset);
+        FixturePutU32(block, at + 4, (uint32_t)entries[i].data.size());
+        FixturePutU32(block, at + 8, entries[i].expandedSize);
         std::string extension = entries[i].extension;
         extension.resize(ExtensionFieldSize, ' ');
         block.replace(at + 12, ExtensionFieldSize, extension);
@@ -78,7 +78,7 @@ static inline std::string BuildFixtureInstaller(const std::string &title, const 
     return file;
 }
 
-static inline void WriteWholeFile(const std::string &path, const std::string &bytes)
+static inline void FixtureWriteFile(const std::string &path, const std::string &bytes)
 {
     FILE *f = fopen(path.c_str(), "wb");
     if (!f) return;
@@ -86,7 +86,7 @@ static inline void WriteWholeFile(const std::string &path, const std::string &by
     fclose(f);
 }
 
-static inline std::string ReadWholeFile(const std::string &path)
+static inline std::string FixtureReadFile(const std::string &path)
 {
     std::string bytes;
     FILE *f = fopen(path.c_str(), "rb");

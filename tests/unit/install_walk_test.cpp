@@ -51,7 +51,7 @@ int ExtractHook(const PayloadEntry *entry, const char *destination)
     Seen.extracted.push_back(destination);
     Seen.loggedBeforeExtraction = !Seen.log.empty() && Seen.log.back() == destination;
     if (entry->ExpandedSize == FailingExpandedSize) return EntryWriteFailed;
-    WriteWholeFile(destination, std::string(entry->ExpandedSize, 'e'));
+    FixtureWriteFile(destination, std::string(entry->ExpandedSize, 'e'));
     return EntryWritten;
 }
 
@@ -112,11 +112,11 @@ protected:
 TEST_F(InstallWalk, EveryEntryByteIdenticalAndLoggedInTableOrder)
 {
     std::vector<FixtureEntry> entries = FourEntries();
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
     std::vector<std::string> expected = Destinations();
     for (size_t i = 0; i < entries.size(); i++) {
-        std::string written = ReadWholeFile(expected[i]);
+        std::string written = FixtureReadFile(expected[i]);
         EXPECT_EQ(written.size(), entries[i].data.size()) << expected[i];
         EXPECT_TRUE(written == entries[i].data) << expected[i];  // the last one ends at the end of the file
     }
@@ -132,11 +132,11 @@ TEST_F(InstallWalk, PumpsAfterTheFirstChunkAndEvery102400Bytes)
     struct Case { uint32_t size; int pumps; };
     // 225,280 bytes pump after chunks 1, 51 and 101; a one-byte entry after its only chunk.
     for (Case c : {Case{225280, 3}, Case{1, 1}, Case{2048, 1}, Case{102400, 1}, Case{102401, 2}, Case{204801, 3}}) {
-        WriteWholeFile(installer, BuildFixtureInstaller("Sample", {{PatternBytes(c.size, 5), 0, ".SCR"}}));
+        FixtureWriteFile(installer, BuildFixtureInstaller("Sample", {{PatternBytes(c.size, 5), 0, ".SCR"}}));
         Seen.pumps = 0;
         ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
         EXPECT_EQ(Seen.pumps, c.pumps) << c.size;
-        EXPECT_EQ(ReadWholeFile(dir + "/Sample.scr").size(), c.size);
+        EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr").size(), c.size);
     }
 }
 
@@ -144,17 +144,17 @@ TEST_F(InstallWalk, CancelDuringTheScreenSaverLeavesTheUninstallerWhole)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries.push_back({PatternBytes(5000, 6), 0, ".TXT"});
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
     Seen.cancelAtPump = 2;  // confirmed at entry 0's second pump point (after 51 chunks)
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
 
     std::vector<std::string> destinations = Destinations();
     destinations.push_back(data + "FILE0001.TXT");
-    EXPECT_EQ(ReadWholeFile(destinations[0]).size(), 51u * ChunkSize);
-    EXPECT_EQ(ReadWholeFile(destinations[1]), entries[1].data.substr(0, ChunkSize));
-    EXPECT_TRUE(ReadWholeFile(destinations[2]) == entries[2].data);
-    EXPECT_EQ(ReadWholeFile(destinations[3]), entries[3].data.substr(0, ChunkSize));
-    EXPECT_EQ(ReadWholeFile(destinations[4]), entries[4].data.substr(0, ChunkSize));
+    EXPECT_EQ(FixtureReadFile(destinations[0]).size(), 51u * ChunkSize);
+    EXPECT_EQ(FixtureReadFile(destinations[1]), entries[1].data.substr(0, ChunkSize));
+    EXPECT_TRUE(FixtureReadFile(destinations[2]) == entries[2].data);
+    EXPECT_EQ(FixtureReadFile(destinations[3]), entries[3].data.substr(0, ChunkSize));
+    EXPECT_EQ(FixtureReadFile(destinations[4]), entries[4].data.substr(0, ChunkSize));
     EXPECT_EQ(Seen.log, destinations);
     EXPECT_EQ(Seen.uninstallCalls.size(), 1u);
     EXPECT_STREQ(LastExtraFile, "");
@@ -164,13 +164,13 @@ TEST_F(InstallWalk, CancelDuringTheUninstallerTakesEffectAtTheNextEntry)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries.push_back({PatternBytes(5000, 6), 0, ".TXT"});
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
     Seen.cancelAtPump = 5;  // pumps: entry 0 three times, entry 1 once, entry 2's first
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
-    EXPECT_TRUE(ReadWholeFile(data + "Sample.dat") == entries[1].data);
-    EXPECT_TRUE(ReadWholeFile(data + "UNINSTAL.EXE") == entries[2].data);
-    EXPECT_EQ(ReadWholeFile(data + "FILE0000.SWF").size(), (size_t)ChunkSize);
-    EXPECT_EQ(ReadWholeFile(data + "FILE0001.TXT").size(), (size_t)ChunkSize);
+    EXPECT_TRUE(FixtureReadFile(data + "Sample.dat") == entries[1].data);
+    EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == entries[2].data);
+    EXPECT_EQ(FixtureReadFile(data + "FILE0000.SWF").size(), (size_t)ChunkSize);
+    EXPECT_EQ(FixtureReadFile(data + "FILE0001.TXT").size(), (size_t)ChunkSize);
     EXPECT_STREQ(LastExtraFile, "");
 }
 
@@ -178,22 +178,22 @@ TEST_F(InstallWalk, LastExtraFileKeepsTheLastEntryFinishedBeforeTheCancel)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries.push_back({PatternBytes(300000, 6), 0, ".BIN"});
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
     Seen.cancelAtPump = 3 + 1 + 1 + 1 + 2;  // entry 4's second pump point
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_STREQ(LastExtraFile, (data + "FILE0000.SWF").c_str());
-    EXPECT_EQ(ReadWholeFile(data + "FILE0001.BIN").size(), 51u * ChunkSize);
+    EXPECT_EQ(FixtureReadFile(data + "FILE0001.BIN").size(), 51u * ChunkSize);
 }
 
 TEST_F(InstallWalk, CompressedEntriesGoToTheExtractionAndTheWalkResumes)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries[1] = {"packed", 12345, ".DAT"};
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_EQ(Seen.extracted, std::vector<std::string>{data + "Sample.dat"});
-    EXPECT_EQ(ReadWholeFile(data + "Sample.dat"), std::string(12345, 'e'));
-    EXPECT_TRUE(ReadWholeFile(data + "UNINSTAL.EXE") == entries[2].data);
+    EXPECT_EQ(FixtureReadFile(data + "Sample.dat"), std::string(12345, 'e'));
+    EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == entries[2].data);
     EXPECT_EQ(Seen.log, Destinations());
     EXPECT_TRUE(Seen.loggedBeforeExtraction);  // the extraction may end the process on a short write
 }
@@ -202,23 +202,23 @@ TEST_F(InstallWalk, CompressedDestinationThatFailsIsLoggedThenStops)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries[3] = {"packed", FailingExpandedSize, ".SWF"};
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", entries));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "FILE0000.SWF konnte nicht");
     std::vector<std::string> lines = Destinations();
     std::string expected;
     for (const std::string &line : lines) expected += line + "\r\n";
-    EXPECT_EQ(ReadWholeFile(Seen.logFile), expected);
+    EXPECT_EQ(FixtureReadFile(Seen.logFile), expected);
 }
 
 TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
 {
     // No entries at all: the first record is the terminator.
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", {}));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", {}));
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_TRUE(Seen.log.empty());
 
     // Fewer than three entries never reach the uninstaller's registration.
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", {{"x", 0, ".SCR"}, {"y", 0, ".DAT"}}));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", {{"x", 0, ".SCR"}, {"y", 0, ".DAT"}}));
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_TRUE(Seen.uninstallCalls.empty());
 
@@ -226,13 +226,13 @@ TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
     // written once, then the walk reports damage instead of repeating it.
     std::string file = BuildFixtureInstaller("Sample", {{"abc", 0, ".SCR"}, {"def", 0, ".DAT"}}, false);
     size_t table = file.size() - 6 - 2 * PayloadEntrySize;
-    PutU32(file, table, 0);  // DataOffset 0: the "MZ" header's first bytes
+    FixturePutU32(file, table, 0);  // DataOffset 0: the "MZ" header's first bytes
     file.resize(table + PayloadEntrySize + 10);
-    WriteWholeFile(installer, file);
+    FixtureWriteFile(installer, file);
     Seen.log.clear();
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 0);
     EXPECT_EQ(Seen.log, std::vector<std::string>{dir + "/Sample.scr"});
-    EXPECT_EQ(ReadWholeFile(dir + "/Sample.scr"), std::string("MZ\0", 3));
+    EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr"), std::string("MZ\0", 3));
 
     HostOwnPath = nullptr;  // the payload cannot be opened
     Seen.log.clear();
@@ -242,7 +242,7 @@ TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
 
 TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)
 {
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
     std::string expected = "Die Datei " + data + "Sample.dat konnte nicht vollst";
     EXPECT_EXIT(
         {
@@ -250,33 +250,33 @@ TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)
             InstallEntries(&TestHooks, chunk);
         },
         ::testing::ExitedWithCode(1), expected);
-    EXPECT_EQ(ReadWholeFile(Seen.logFile), dir + "/Sample.scr\r\n" + data + "Sample.dat\r\n");
+    EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n" + data + "Sample.dat\r\n");
 }
 
 TEST_F(InstallWalk, DestinationThatCannotBeCreatedStopsTheInstallation)
 {
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
     CopyText(DataFolder, sizeof DataFolder, (dir + "/missing/").c_str());
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "missing/Sample.dat");
-    EXPECT_EQ(ReadWholeFile(Seen.logFile), dir + "/Sample.scr\r\n" + dir + "/missing/Sample.dat\r\n");
+    EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n" + dir + "/missing/Sample.dat\r\n");
 }
 
 TEST_F(InstallWalk, EntryDataBeyondTheEndOfTheFileStopsTheInstallation)
 {
     std::string file = BuildFixtureInstaller("Sample", FourEntries());
     file.resize(file.size() - 100);  // the last entry lacks its last 100 bytes
-    WriteWholeFile(installer, file);
+    FixtureWriteFile(installer, file);
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "nicht gelesen");
-    EXPECT_EQ(ReadWholeFile(data + "FILE0000.SWF").size(), 80089u - 100);
+    EXPECT_EQ(FixtureReadFile(data + "FILE0000.SWF").size(), 80089u - 100);
 }
 
 TEST_F(InstallWalk, DestinationTooLongForItsBufferIsNeverCut)
 {
-    WriteWholeFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
     std::string title(259 - strlen(DataFolder) - 3, 't');  // + ".dat" is one character too many
     CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, title.c_str());
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "Die Datei");
-    EXPECT_EQ(ReadWholeFile(Seen.logFile), dir + "/Sample.scr\r\n");  // the cut path is not logged
+    EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n");  // the cut path is not logged
 }
 
 }  // namespace
