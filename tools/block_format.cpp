@@ -1,0 +1,65 @@
+// Composition of the block; field widths and the terminator come from the reader's own constants.
+#include "tools/block_format.h"
+
+#include <cstring>
+
+#include "payload/crc32.h"
+
+uint64_t BlockSize(size_t licenceLength, size_t entryCount, bool integrityRecord)
+{
+    return (uint64_t)TableOffsetWithoutLicence + licenceLength + (uint64_t)(entryCount + 1) * PayloadEntrySize +
+           (integrityRecord ? IntegrityRecordSize : 0);
+}
+
+void EncodePayloadEntry(const PayloadEntry &entry, uint8_t *raw)
+{
+    Bytes fields(12);
+    PutU32(fields, 0, entry.DataOffset);
+    PutU32(fields, 4, entry.StoredSize);
+    PutU32(fields, 8, entry.ExpandedSize);
+    std::memcpy(raw, fields.data(), 12);
+    std::memcpy(raw + 12, entry.Extension, ExtensionFieldSize);
+}
+
+Bytes ComposeBlock(const std::string &licence, const std::string &title, const std::vector<PayloadEntry> &entries,
+                   bool integrityRecord)
+{
+    Bytes block;
+    AppendU16(block, (uint16_t)licence.size());
+    block.insert(block.end(), licence.begin(), licence.end());
+    size_t titleAt = block.size();
+    block.resize(titleAt + TitleFieldSize, 0);
+    std::memcpy(block.data() + titleAt, title.data(), title.size() < TitleFieldSize ? title.size() : TitleFieldSize - 1);
+    AppendU16(block, (uint16_t)entries.size());
+    for (const PayloadEntry &entry : entries) {
+        uint8_t raw[PayloadEntrySize];
+        EncodePayloadEntry(entry, raw);
+        block.insert(block.end(), raw, raw + PayloadEntrySize);
+    }
+    block.resize(block.size() + PayloadEntrySize, 0);  // the terminator
+    if (integrityRecord) {
+        block.insert(block.end(), IntegrityTag, IntegrityTag + IntegrityTagSize);
+        block.resize(block.size() + 4, 0);
+    }
+    return block;
+}
+
+uint32_t IntegrityCrc(const Bytes &file, size_t recordOffset)
+{
+    static const uint8_t Zero[4] = {0, 0, 0, 0};
+    size_t crcAt = recordOffset + IntegrityTagSize;
+    uint32_t crc = Crc32Update(0, file.data(), crcAt);
+    crc = Crc32Update(crc, Zero, 4);
+    return Crc32Update(crc, file.data() + crcAt + 4, file.size() - crcAt - 4);
+}
+
+void SealIntegrityRecord(Bytes &file, size_t recordOffset)
+{
+    PutU32(file, recordOffset + IntegrityTagSize, IntegrityCrc(file, recordOffset));
+}
+
+bool HasIntegrityTag(const Bytes &file, uint64_t offset)
+{
+    return RangeInside(offset, IntegrityRecordSize, file.size()) &&
+           std::memcmp(file.data() + offset, IntegrityTag, IntegrityTagSize) == 0;
+}

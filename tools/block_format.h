@@ -1,0 +1,24 @@
+// The payload block as bytes: composed by the build, taken apart by list, extract and verify.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "payload/block.h"
+#include "tools/byte_io.h"
+
+// Bytes of a block with this licence length and number of entries (terminator included).
+uint64_t BlockSize(size_t licenceLength, size_t entryCount, bool integrityRecord);
+
+// LicenceLength, the licence, the title NUL-padded to 260 bytes, EntryCount, the entries, the
+// 28-byte terminator and, when asked for, room for the integrity record (tag written, CRC zero).
+Bytes ComposeBlock(const std::string &licence, const std::string &title, const std::vector<PayloadEntry> &entries,
+                   bool integrityRecord);
+
+void EncodePayloadEntry(const PayloadEntry &entry, uint8_t *raw);
+
+// Writes the CRC of the whole file into the record at recordOffset (its tag already in place).
+void SealIntegrityRecord(Bytes &file, size_t recordOffset);
+// The CRC the record at recordOffset should hold.
+uint32_t IntegrityCrc(const Bytes &file, size_t recordOffset);
+bool HasIntegrityTag(const Bytes &file, uint64_t offset);

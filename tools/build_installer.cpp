@@ -1,0 +1,75 @@
+// The build follows the layout rule: the block overwrites the placeholder and the padding behind
+// it; the entries' data follow the stub, or the block where it outgrows the section, back to back.
+#include "tools/build_installer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "payload/crc32.h"
+#include "tools/block_format.h"
+#include "tools/layout_rule.h"
+#include "tools/names.h"
+#include "tools/pe_image.h"
+#include "tools/tool_error.h"
+
+std::string PrepareLicence(const Bytes &raw)
+{
+    std::string text;
+    for (size_t i = 0; i < raw.size(); i++) {
+        if (raw[i] == 0) throw ToolError("the licence holds a NUL byte; the installer would show only the text before it");
+        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) text += '\r';
+        text += (char)raw[i];
+    }
+    if (text.empty()) throw ToolError("the licence file is empty");
+    if (text.size() > MaxLicenceLength)
+        throw ToolError("the licence has " + std::to_string(text.size()) + " bytes (with CR LF line breaks), at most 65535 fit");
+    return text;
+}
+
+BuildResult BuildInstaller(const BuildRequest &request)
+{
+    std::string problem = TitleProblem(request.title);
+    if (!problem.empty()) throw ToolError(problem);
+    if (request.licence.size() > MaxLicenceLength) throw ToolError("the licence is longer than 65535 bytes");
+    if (request.files.size() > 0xFFFF) throw ToolError("too many files, at most 65535");
+
+    PeImage image = ParsePeImage(request.stub);
+    PayloadSite site = CheckLayoutRule(image);
+
+    BuildResult result;
+    result.blockOffset = site.blockOffset;
+    result.blockSize = BlockSize(request.licence.size(), request.files.size(), request.integrityRecord);
+    uint64_t blockEnd = site.blockOffset + result.blockSize;
+    result.blockOutgrewSection = blockEnd > site.rawEnd;
+    if (result.blockOutgrewSection && !site.mayOutgrow)
+        throw ToolError("the payload block needs " + std::to_string(result.blockSize) +
+                        " bytes but the resource section has room for " + std::to_string(site.rawEnd - site.blockOffset) +
+                        " and is not the end of the stub file");
+
+    std::vector<EntryData> data;
+    uint64_t position = std::max<uint64_t>(request.stub.size(), blockEnd);
+    for (const InputFile &file : request.files) {
+        if (file.bytes.empty()) throw ToolError(file.name + ": the file is empty");
+        if (file.bytes.size() > MaxInstallerBytes) throw ToolError(file.name + ": the file is larger than 2 GiB");
+        if (file.extensionField.size() != ExtensionFieldSize) throw ToolError(file.name + ": bad extension field");
+        data.push_back(MakeEntryData(file.bytes, request.compression));
+        PayloadEntry entry;
+        entry.DataOffset = (uint32_t)position;
+        entry.StoredSize = (uint32_t)data.back().stored.size();
+        entry.ExpandedSize = data.back().expandedSize;
+        std::memcpy(entry.Extension, file.extensionField.data(), ExtensionFieldSize);
+        result.entries.push_back(entry);
+        position += entry.StoredSize;
+        if (position > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
+    }
+
+    Bytes block = ComposeBlock(request.licence, request.title, result.entries, request.integrityRecord);
+    Bytes &out = result.installer;
+    out = request.stub;
+    out.resize(std::max<uint64_t>(out.size(), blockEnd), 0);
+    std::copy(block.begin(), block.end(), out.begin() + site.blockOffset);
+    out.reserve(position);
+    for (const EntryData &d : data) out.insert(out.end(), d.stored.begin(), d.stored.end());
+    if (request.integrityRecord) SealIntegrityRecord(out, blockEnd - IntegrityRecordSize);
+    return result;
+}

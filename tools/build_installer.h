@@ -1,0 +1,42 @@
+// Putting an installer together: stub + payload block at the LASTRES data + the entries' data.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "payload/block.h"
+#include "tools/byte_io.h"
+#include "tools/entry_data.h"
+
+struct InputFile {
+    std::string name;            // for messages and the summary
+    Bytes bytes;                 // the file's content
+    std::string extensionField;  // 16 bytes, from ExtensionField()
+};
+
+struct BuildRequest {
+    Bytes stub;
+    std::string title;    // Windows-1252, as stored
+    std::string licence;  // as stored (PrepareLicence), empty for none
+    std::vector<InputFile> files;  // screen saver, data file, uninstaller, further files
+    Compression compression = Compression::Stored;
+    bool integrityRecord = true;
+};
+
+struct BuildResult {
+    Bytes installer;
+    std::vector<PayloadEntry> entries;
+    uint32_t blockOffset = 0;
+    uint64_t blockSize = 0;
+    bool blockOutgrewSection = false;  // the block runs past the resource section's raw data
+};
+
+// Largest entry and installer the installer's 32-bit signed file positions can reach.
+const uint64_t MaxInstallerBytes = 0x7FFFFFFF;
+
+// The licence as stored: bare LF become CR LF. Throws ToolError for one the installer cannot show
+// (empty, over 65,535 bytes, holding a NUL byte).
+std::string PrepareLicence(const Bytes &raw);
+
+// Throws ToolError for anything an installer could not install, naming it.
+BuildResult BuildInstaller(const BuildRequest &request);

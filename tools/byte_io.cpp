@@ -1,0 +1,73 @@
+// Field access and whole-file I/O; every failure names the file.
+#include "tools/byte_io.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/tool_error.h"
+
+uint16_t GetU16(const Bytes &bytes, size_t offset)
+{
+    return (uint16_t)(bytes[offset] | bytes[offset + 1] << 8);
+}
+
+uint32_t GetU32(const Bytes &bytes, size_t offset)
+{
+    return (uint32_t)GetU16(bytes, offset) | (uint32_t)GetU16(bytes, offset + 2) << 16;
+}
+
+void PutU16(Bytes &bytes, size_t offset, uint16_t value)
+{
+    bytes[offset] = (uint8_t)value;
+    bytes[offset + 1] = (uint8_t)(value >> 8);
+}
+
+void PutU32(Bytes &bytes, size_t offset, uint32_t value)
+{
+    PutU16(bytes, offset, (uint16_t)value);
+    PutU16(bytes, offset + 2, (uint16_t)(value >> 16));
+}
+
+void AppendU16(Bytes &bytes, uint16_t value)
+{
+    bytes.push_back((uint8_t)value);
+    bytes.push_back((uint8_t)(value >> 8));
+}
+
+void AppendU32(Bytes &bytes, uint32_t value)
+{
+    AppendU16(bytes, (uint16_t)value);
+    AppendU16(bytes, (uint16_t)(value >> 16));
+}
+
+bool RangeInside(uint64_t offset, uint64_t size, uint64_t length)
+{
+    return offset <= length && size <= length - offset;
+}
+
+Bytes ReadWholeFile(const std::string &path)
+{
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) throw ToolError("cannot open " + path + ": " + std::strerror(errno));
+    Bytes bytes;
+    uint8_t chunk[65536];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+    bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) throw ToolError("cannot read " + path);
+    return bytes;
+}
+
+void WriteWholeFile(const std::string &path, const Bytes &bytes)
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
+    size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
+    bool failed = std::fclose(f) != 0 || written != bytes.size();
+    if (failed) {
+        std::remove(path.c_str());
+        throw ToolError("cannot write " + path + " (disk full?)");
+    }
+}

@@ -1,0 +1,21 @@
+// Little-endian fields in byte vectors and whole-file reads and writes for the authoring tool.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<uint8_t>;
+
+uint16_t GetU16(const Bytes &bytes, size_t offset);  // the caller has checked the bounds
+uint32_t GetU32(const Bytes &bytes, size_t offset);
+void PutU16(Bytes &bytes, size_t offset, uint16_t value);
+void PutU32(Bytes &bytes, size_t offset, uint32_t value);
+void AppendU16(Bytes &bytes, uint16_t value);
+void AppendU32(Bytes &bytes, uint32_t value);
+
+// True when [offset, offset + size) lies inside a buffer of the given length, without overflow.
+bool RangeInside(uint64_t offset, uint64_t size, uint64_t length);
+
+// Throws ToolError naming the file when it cannot be read or written whole.
+Bytes ReadWholeFile(const std::string &path);
+void WriteWholeFile(const std::string &path, const Bytes &bytes);

@@ -1,0 +1,10 @@
+// The command line of sspack: parses the arguments, runs the command, maps failures to exit codes
+// (0 done, 1 bad input or damaged installer, 2 usage error).
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+extern const char SspackVersion[];
+
+int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);

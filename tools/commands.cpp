@@ -1,0 +1,240 @@
+// build, list, extract and verify. Reports go to the given streams so the tests read them whole.
+#include "tools/commands.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "tools/build_installer.h"
+#include "tools/installer_reader.h"
+#include "tools/layout_rule.h"
+#include "tools/names.h"
+#include "tools/pe_image.h"
+#include "tools/tool_error.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uint64_t ProgressThreshold = 16u << 20;  // files from this size on show a progress line
+
+std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *format, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+// A file the installer is to carry: it must exist, be a regular file, hold bytes and stay below 2 GiB.
+Bytes ReadInputFile(const std::string &path, std::ostream &err)
+{
+    std::error_code ec;
+    fs::file_status status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) throw ToolError(path + ": no such file");
+    if (!fs::is_regular_file(status)) throw ToolError(path + ": not a regular file");
+    uint64_t size = fs::file_size(path, ec);
+    if (ec) throw ToolError(path + ": cannot read its size");
+    if (size == 0) throw ToolError(path + ": the file is empty");
+    if (size > MaxInstallerBytes) throw ToolError(path + ": the file is larger than 2 GiB, the installer cannot carry it");
+
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) throw ToolError("cannot open " + path);
+    Bytes bytes((size_t)size);
+    size_t done = 0;
+    int shown = -1;
+    while (done < bytes.size()) {
+        size_t n = std::fread(bytes.data() + done, 1, std::min<size_t>(bytes.size() - done, 1u << 20), f);
+        if (n == 0) break;
+        done += n;
+        int percent = (int)(done * 100 / bytes.size());
+        if (size >= ProgressThreshold && percent != shown) {
+            err << "\rreading " << path << ": " << percent << "%" << std::flush;
+            shown = percent;
+        }
+    }
+    std::fclose(f);
+    if (shown >= 0) err << "\n";
+    if (done != bytes.size()) throw ToolError(path + ": the file changed size while it was read");
+    return bytes;
+}
+
+std::string TitleFromCommandLine(const std::string &given)
+{
+#if defined(_WIN32)
+    return given;  // the ANSI command line is Windows-1252 already
+#else
+    std::string ansi;
+    if (!Utf8ToCp1252(given, &ansi)) throw ToolError("the title must be UTF-8 text made of Windows-1252 characters");
+    return ansi;
+#endif
+}
+
+std::string Ratio(uint64_t stored, uint64_t size)
+{
+    return size ? Format("%.1f%%", stored * 100.0 / size) : "-";
+}
+
+}  // namespace
+
+void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
+{
+    BuildRequest request;
+    request.stub = ReadWholeFile(options.stub);
+    request.title = TitleFromCommandLine(options.title);
+    std::string problem = TitleProblem(request.title);
+    if (!problem.empty()) throw ToolError(problem);
+    if (!options.licence.empty()) request.licence = PrepareLicence(ReadWholeFile(options.licence));
+    request.compression = options.compression;
+    request.integrityRecord = options.integrityRecord;
+    if (options.compression != Compression::Stored && !CompressionAvailable())
+        throw ToolError("compression not available in this build");
+    for (const std::string &path : options.files) {
+        InputFile file;
+        file.name = path;
+        file.extensionField = ExtensionField(path);
+        file.bytes = ReadInputFile(path, err);
+        request.files.push_back(std::move(file));
+    }
+    BuildResult result = BuildInstaller(request);
+    WriteWholeFile(options.out, result.installer);
+    if (request.files.size() < 3)
+        err << "sspack: warning: only " << request.files.size()
+            << " file(s); an installer carries a screen saver, its data file and an uninstaller\n";
+
+    std::string title = TrimTrailingBlanks(request.title);
+    out << "built " << options.out << ": " << result.installer.size() << " bytes, block at "
+        << Format("0x%X", result.blockOffset) << " (" << result.blockSize << " bytes"
+        << (result.blockOutgrewSection ? ", beyond the resource section" : "") << ")"
+        << (request.integrityRecord ? ", integrity record" : "") << "\n";
+    out << Format("%-5s %-13s %12s %12s %7s  %s\n", "entry", "role", "size", "stored", "ratio", "destination");
+    uint64_t totalSize = 0, totalStored = 0;
+    for (size_t i = 0; i < result.entries.size(); i++) {
+        const PayloadEntry &e = result.entries[i];
+        uint64_t size = InstalledSize(&e);
+        totalSize += size;
+        totalStored += e.StoredSize;
+        out << Format("%-5zu %-13s %12llu %12llu %7s  ", i, EntryRole(i).c_str(), (unsigned long long)size,
+                      (unsigned long long)e.StoredSize, Ratio(e.StoredSize, size).c_str())
+            << Cp1252ToUtf8(DestinationName(i, title, e.Extension)) << "\n";
+    }
+    out << Format("%-5s %-13s %12llu %12llu %7s\n", "total", "", (unsigned long long)totalSize,
+                  (unsigned long long)totalStored, Ratio(totalStored, totalSize).c_str());
+}
+
+void RunList(const std::string &installer, std::ostream &out)
+{
+    InstallerView view = ReadInstaller(installer);
+    std::string title = TrimTrailingBlanks(view.title);
+    out << "title: \"" << Cp1252ToUtf8(view.title) << "\"\n";
+    out << "licence: " << view.licence.size() << " bytes\n";
+    out << "entries: " << view.entries.size();
+    if (view.entryCount != view.entries.size()) out << " (EntryCount says " << view.entryCount << ")";
+    out << "\n";
+    out << Format("%-5s %-13s %10s %10s %12s %-16s %s\n", "entry", "role", "offset", "stored", "expanded",
+                  "extension", "destination");
+    for (size_t i = 0; i < view.entries.size(); i++) {
+        const PayloadEntry &e = view.entries[i];
+        out << Format("%-5zu %-13s 0x%08X %10u %12u %-16s ", i, EntryRole(i).c_str(), e.DataOffset, e.StoredSize,
+                      e.ExpandedSize, Cp1252ToUtf8(ExtensionText(e)).c_str())
+            << Cp1252ToUtf8(DestinationName(i, title, e.Extension)) << "\n";
+    }
+}
+
+void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out)
+{
+    InstallerView view = ReadInstaller(installer);
+    std::string title = TrimTrailingBlanks(view.title);
+    std::string problem = TitleProblem(view.title);
+    if (!problem.empty()) throw ToolError(installer + ": damaged installer: " + problem);
+    std::error_code ec;
+    fs::create_directories(directory, ec);
+    if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
+    for (size_t i = 0; i < view.entries.size(); i++) {
+        const PayloadEntry &e = view.entries[i];
+        if (!RangeInside(e.DataOffset, e.StoredSize, view.file.size()))
+            throw ToolError(installer + Format(": damaged installer: the data of entry %zu lie beyond the end of the file", i));
+        std::string name = Cp1252ToUtf8(DestinationFileName(i, title, e.Extension));
+        for (char c : name)
+            if ((uint8_t)c < 0x20 || c == '/' || c == '\\')
+                throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
+        Bytes stored(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize);
+        Bytes bytes = RestoreEntryData(stored, e.ExpandedSize);
+        std::string path = (fs::path(directory) / name).string();
+        WriteWholeFile(path, bytes);
+        out << path << " (" << bytes.size() << " bytes)\n";
+    }
+}
+
+bool RunVerify(const std::string &installer, std::ostream &out)
+{
+    int problems = 0;
+    auto check = [&](bool ok, const std::string &what) {
+        out << (ok ? "ok    " : "FAIL  ") << what << "\n";
+        if (!ok) problems++;
+    };
+    auto note = [&](const std::string &what) { out << "note  " << what << "\n"; };
+
+    try {
+        std::vector<std::string> violations = LayoutRuleViolations(ParsePeImage(ReadWholeFile(installer)));
+        for (const std::string &v : violations) check(false, "layout: " + v);
+        if (violations.empty()) check(true, "LASTRES is the first resource at every directory level");
+    } catch (const ToolError &e) {
+        check(false, std::string("executable: ") + e.what());
+    }
+
+    InstallerView view;
+    try {
+        view = ReadInstaller(installer);
+    } catch (const ToolError &e) {
+        check(false, e.what());
+        out << Format("verdict: DAMAGED (%d problems)\n", problems);
+        return false;
+    }
+    check(true, Format("payload block at 0x%X, table terminated after %zu entries", view.blockOffset, view.entries.size()));
+
+    std::string problem = TitleProblem(view.title);
+    check(problem.empty(), problem.empty() ? "title \"" + Cp1252ToUtf8(view.title) + "\"" : problem);
+    if (!view.titleTerminated) note("the title field has no NUL; the installer cuts it to 259 characters");
+    if (view.licence.find('\0') != std::string::npos) note("the licence holds a NUL byte; the installer shows the text before it");
+    if (view.entryCount != view.entries.size())
+        note(Format("EntryCount is %u, the table holds %zu entries (the terminator decides)", view.entryCount,
+                    view.entries.size()));
+
+    for (size_t i = 0; i < view.entries.size(); i++) {
+        const PayloadEntry &e = view.entries[i];
+        std::string name = Format("entry %zu (%s)", i, EntryRole(i).c_str());
+        bool inside = RangeInside(e.DataOffset, e.StoredSize, view.file.size());
+        check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
+                                    inside ? "inside the file" : "run past the end of the file"));
+        bool overlaps = (uint64_t)e.DataOffset < view.blockEnd && (uint64_t)e.DataOffset + e.StoredSize > view.blockOffset;
+        if (overlaps) check(false, name + ": its data overlap the payload block");
+        if (e.ExpandedSize >= 0x80000000u) check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
+        if (e.ExpandedSize && inside) {
+            if (!CompressionAvailable()) {
+                note(name + ": compressed, expansion not checked in this build");
+            } else {
+                try {
+                    Bytes stored(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize);
+                    RestoreEntryData(stored, e.ExpandedSize);
+                    check(true, name + Format(": expands to exactly %u bytes", e.ExpandedSize));
+                } catch (const ToolError &error) {
+                    check(false, name + ": " + error.what());
+                }
+            }
+        }
+    }
+
+    if (view.hasIntegrityRecord) {
+        check(view.recordedCrc == view.computedCrc,
+              Format("integrity record: CRC-32 recorded 0x%08X, file 0x%08X", view.recordedCrc, view.computedCrc));
+    } else {
+        note("no integrity record");
+    }
+    out << (problems ? Format("verdict: DAMAGED (%d problems)\n", problems) : "verdict: sound\n");
+    return problems == 0;
+}

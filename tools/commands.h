@@ -1,0 +1,21 @@
+// The four commands of sspack. Each writes its report to out, warnings to err, and throws
+// ToolError for bad input or a damaged installer.
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "tools/entry_data.h"
+
+struct BuildOptions {
+    std::string stub, title, licence, out;  // title as given on the command line (UTF-8 on the host)
+    std::vector<std::string> files;
+    Compression compression = Compression::Stored;
+    bool integrityRecord = true;
+};
+
+void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err);
+void RunList(const std::string &installer, std::ostream &out);
+void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out);
+// Prints each check and a verdict; returns false (after printing) when the installer is unsound.
+bool RunVerify(const std::string &installer, std::ostream &out);

@@ -1,0 +1,25 @@
+// An entry's data as the installer finds them: the file itself (ExpandedSize 0), or a compressed
+// stream that expands to exactly ExpandedSize bytes.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "tools/byte_io.h"
+
+enum class Compression { Stored, Fast, Best };
+
+struct EntryData {
+    Bytes stored;               // what goes to DataOffset, StoredSize bytes
+    uint32_t expandedSize = 0;  // 0 = stored as is
+};
+
+// Whether this build can compress and expand entries.
+bool CompressionAvailable();
+
+// The data for a file's bytes. Compression is a wish: a file that does not shrink is stored.
+// Throws ToolError when compression is asked for but not available in this build.
+EntryData MakeEntryData(const Bytes &file, Compression compression);
+
+// The file's bytes back from an entry's data. Throws ToolError when a compressed stream does not
+// expand to exactly expandedSize bytes, or cannot be expanded in this build.
+Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize);

@@ -1,0 +1,29 @@
+// Reading a built installer back: the block is found the way the installer's own reader finds it,
+// then taken apart with every field checked against the file.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "payload/block.h"
+#include "tools/byte_io.h"
+
+struct InstallerView {
+    Bytes file;
+    uint32_t blockOffset = 0;
+    std::string licence;        // LicenceLength bytes as stored
+    std::string titleField;     // the whole 260-byte field
+    std::string title;          // the field up to its NUL (or 259 bytes when it has none)
+    bool titleTerminated = true;
+    uint16_t entryCount = 0;    // as written; the terminator decides
+    uint64_t tableOffset = 0;
+    std::vector<PayloadEntry> entries;
+    uint64_t blockEnd = 0;      // behind the terminator
+    bool hasIntegrityRecord = false;
+    uint32_t recordedCrc = 0, computedCrc = 0;
+};
+
+// Throws ToolError when the block cannot be reached or the file ends before the terminator.
+InstallerView ReadInstaller(const std::string &path);
+
+std::string ExtensionText(const PayloadEntry &entry);  // the field without its padding blanks

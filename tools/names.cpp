@@ -1,0 +1,162 @@
+// Title and extension rules mirror what a Windows file name and a registry key name accept,
+// since the title becomes both ("<title>.scr", the data folder, the uninstall key).
+#include "tools/names.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "tools/tool_error.h"
+
+namespace {
+
+// Windows-1252 0x80..0x9F; the five unassigned bytes stand for the C1 code points themselves.
+const uint16_t HighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+uint32_t Cp1252ToCodePoint(uint8_t byte)
+{
+    return byte >= 0x80 && byte < 0xA0 ? HighControls[byte - 0x80] : byte;
+}
+
+bool CodePointToCp1252(uint32_t cp, uint8_t *byte)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp < 0x100)) {
+        *byte = (uint8_t)cp;
+        return true;
+    }
+    for (int i = 0; i < 32; i++) {
+        if (HighControls[i] == cp) {
+            *byte = (uint8_t)(0x80 + i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ForbiddenNameByte(uint8_t c)
+{
+    return c < 0x20 || (c < 0x80 && std::string("\\/:*?\"<>|").find((char)c) != std::string::npos);
+}
+
+bool ReservedDeviceName(std::string base)
+{
+    base = TrimTrailingBlanks(base.substr(0, base.find('.')));
+    for (char &c : base) c = (char)(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+           base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
+bool Utf8ToCp1252(const std::string &utf8, std::string *ansi)
+{
+    std::string out;
+    for (size_t i = 0; i < utf8.size();) {
+        uint8_t lead = (uint8_t)utf8[i];
+        int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        if (length == 0 || i + length > utf8.size()) return false;
+        uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+        for (int k = 1; k < length; k++) {
+            uint8_t c = (uint8_t)utf8[i + k];
+            if ((c & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (c & 0x3F);
+        }
+        static const uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < Least[length]) return false;  // overlong forms
+        uint8_t byte;
+        if (!CodePointToCp1252(cp, &byte)) return false;
+        out += (char)byte;
+        i += length;
+    }
+    *ansi = out;
+    return true;
+}
+
+std::string Cp1252ToUtf8(const std::string &ansi)
+{
+    std::string out;
+    for (char ch : ansi) {
+        uint32_t cp = Cp1252ToCodePoint((uint8_t)ch);
+        if (cp < 0x80) {
+            out += (char)cp;
+        } else if (cp < 0x800) {
+            out += (char)(0xC0 | cp >> 6);
+            out += (char)(0x80 | (cp & 0x3F));
+        } else {
+            out += (char)(0xE0 | cp >> 12);
+            out += (char)(0x80 | (cp >> 6 & 0x3F));
+            out += (char)(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string TrimTrailingBlanks(const std::string &text)
+{
+    size_t end = text.find_last_not_of(' ');
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::string TitleProblem(const std::string &ansiTitle)
+{
+    if (TrimTrailingBlanks(ansiTitle).empty()) return "the title is empty";
+    if (ansiTitle.size() > MaxTitleLength)
+        return "the title has " + std::to_string(ansiTitle.size()) + " characters, at most 259 fit";
+    for (char c : ansiTitle) {
+        if (ForbiddenNameByte((uint8_t)c)) {
+            char text[80];
+            std::snprintf(text, sizeof text, "the title holds the character 0x%02X, not allowed in file names",
+                          (unsigned)(uint8_t)c);
+            return text;
+        }
+    }
+    if (ReservedDeviceName(ansiTitle)) return "the title is a reserved device name of Windows";
+    return "";
+}
+
+std::string ExtensionField(const std::string &path)
+{
+    size_t slash = path.find_last_of("/\\");
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t dot = base.find_last_of('.');
+    std::string extension = dot == std::string::npos || dot == 0 ? "" : base.substr(dot);
+    if (extension == ".") extension.clear();
+    if (extension.size() > MaxExtensionLength)
+        throw ToolError(path + ": the extension " + extension + " is longer than 15 characters, the installer would cut it");
+    for (char &c : extension) {
+        uint8_t u = (uint8_t)c;
+        if (u >= 0x80 || ForbiddenNameByte(u))
+            throw ToolError(path + ": the extension holds characters the installer cannot use");
+        if (c >= 'a' && c <= 'z') c = (char)(c - 32);
+    }
+    extension.resize(16, ' ');
+    return extension;
+}
+
+std::string EntryRole(size_t index)
+{
+    static const char *const Roles[] = {"screen saver", "data file", "uninstaller"};
+    return index < 3 ? Roles[index] : "further file";
+}
+
+std::string DestinationFileName(size_t index, const std::string &trimmedTitle, const char *extensionField)
+{
+    if (index == 0) return trimmedTitle + ".scr";
+    if (index == 1) return trimmedTitle + ".dat";
+    if (index == 2) return "UNINSTAL.EXE";
+    char number[32];
+    std::snprintf(number, sizeof number, "FILE%04llu", (unsigned long long)(index - 3));
+    std::string name = number;
+    for (int i = 0; i < MaxExtensionLength && extensionField[i]; i++) name += extensionField[i];
+    return TrimTrailingBlanks(name);
+}
+
+std::string DestinationName(size_t index, const std::string &trimmedTitle, const char *extensionField)
+{
+    return std::string(index == 0 ? "Windows\\" : "DataFolder\\") +
+           DestinationFileName(index, trimmedTitle, extensionField);
+}

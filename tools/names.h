@@ -1,0 +1,31 @@
+// Names as the installer forms them: the title's rules, the Extension field, the role of each entry
+// and its destination. Titles are kept in Windows-1252, the installer's ANSI code page; the host's
+// command line and terminal speak UTF-8.
+#pragma once
+#include <cstddef>
+#include <string>
+
+enum { MaxTitleLength = 259, MaxExtensionLength = 15 };
+
+// False when the text is not UTF-8 or holds a character Windows-1252 cannot write.
+bool Utf8ToCp1252(const std::string &utf8, std::string *ansi);
+std::string Cp1252ToUtf8(const std::string &ansi);
+
+std::string TrimTrailingBlanks(const std::string &text);
+
+// Why the installer could not use this title (Windows-1252, as stored), or "" when it can.
+std::string TitleProblem(const std::string &ansiTitle);
+
+// The 16-byte Extension field for a file: its extension in upper case with the dot, blank-padded;
+// blanks only for a file without extension. Throws ToolError for one the installer cannot use
+// (longer than 15 characters, or with characters not allowed in file names).
+std::string ExtensionField(const std::string &path);
+
+// "screen saver", "data file", "uninstaller", "further file".
+std::string EntryRole(size_t index);
+
+// The installer's destination of an entry, as "Windows\<title>.scr", "DataFolder\<title>.dat",
+// "DataFolder\UNINSTAL.EXE" or "DataFolder\FILE0000.SWF"; title trimmed, extension as stored.
+std::string DestinationName(size_t index, const std::string &trimmedTitle, const char *extensionField);
+// The file name part of it alone.
+std::string DestinationFileName(size_t index, const std::string &trimmedTitle, const char *extensionField);

@@ -1,0 +1,197 @@
+// Reading the PE model. The resource tree has exactly three levels (type, name, language); a
+// deeper or cyclic directory is reported as malformed rather than followed.
+#include "tools/pe_image.h"
+
+#include <algorithm>
+
+#include "tools/tool_error.h"
+
+namespace {
+
+const uint32_t SubdirectoryFlag = 0x80000000u;
+const uint32_t MaxDirectoryEntries = 65536;  // in all three levels: far above any real stub, bounds junk
+
+struct TreeReader {
+    const Bytes &file;
+    uint32_t sectionOffset;  // file offset of the resource section's raw data
+    uint32_t sectionSize;    // bytes of raw data that lie inside the file
+    uint32_t treeEnd = 0;
+    uint32_t entriesRead = 0;
+
+    // Checks that [relative, relative + size) of the section lies in the file, and notes its end.
+    uint32_t At(uint32_t relative, uint32_t size)
+    {
+        if (!RangeInside(relative, size, sectionSize))
+            throw ToolError("resource directory points outside the resource section");
+        treeEnd = std::max(treeEnd, relative + size);
+        return sectionOffset + relative;
+    }
+
+    ResourceKey Key(uint32_t field)
+    {
+        if (!(field & SubdirectoryFlag)) return ResourceKey::Id(field);
+        uint32_t at = At(field & ~SubdirectoryFlag, 2);
+        uint32_t length = GetU16(file, at);
+        at = At((field & ~SubdirectoryFlag) + 2, length * 2);
+        std::string name;
+        for (uint32_t i = 0; i < length; i++) {
+            uint16_t c = GetU16(file, at + 2 * i);
+            name += c >= 0x20 && c < 0x7F ? (char)c : '?';
+        }
+        return ResourceKey::Name(name);
+    }
+
+    // Entries of the directory table at a section-relative offset: (key field, offset field).
+    std::vector<std::pair<uint32_t, uint32_t>> Entries(uint32_t relative)
+    {
+        uint32_t at = At(relative, 16);
+        uint32_t count = (uint32_t)GetU16(file, at + 12) + GetU16(file, at + 14);
+        entriesRead += count;
+        if (entriesRead > MaxDirectoryEntries) throw ToolError("resource directory has too many entries");
+        at = At(relative + 16, count * 8);
+        std::vector<std::pair<uint32_t, uint32_t>> entries;
+        for (uint32_t i = 0; i < count; i++)
+            entries.emplace_back(GetU32(file, at + 8 * i), GetU32(file, at + 8 * i + 4));
+        return entries;
+    }
+
+    uint32_t Subdirectory(uint32_t field)
+    {
+        if (!(field & SubdirectoryFlag)) throw ToolError("resource directory level is missing");
+        return field & ~SubdirectoryFlag;
+    }
+};
+
+}  // namespace
+
+ResourceKey ResourceKey::Id(uint32_t id)
+{
+    ResourceKey key;
+    key.id = id;
+    return key;
+}
+
+ResourceKey ResourceKey::Name(const std::string &name)
+{
+    ResourceKey key;
+    key.named = true;
+    key.name = name;
+    return key;
+}
+
+bool ResourceKey::operator==(const ResourceKey &other) const
+{
+    return named == other.named && (named ? name == other.name : id == other.id);
+}
+
+std::string ResourceKey::Text() const
+{
+    return named ? "\"" + name + "\"" : std::to_string(id);
+}
+
+int64_t PeImage::RvaToFileOffset(uint32_t rva) const
+{
+    for (const PeSection &s : sections) {
+        if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize)
+            return (int64_t)s.rawPointer + (rva - s.virtualAddress);
+    }
+    return -1;
+}
+
+uint64_t PeImage::SectionDataEnd() const
+{
+    uint64_t end = 0;
+    for (const PeSection &s : sections)
+        if (s.rawSize) end = std::max<uint64_t>(end, (uint64_t)s.rawPointer + s.rawSize);
+    return end;
+}
+
+PeImage ParsePeImage(const Bytes &file)
+{
+    PeImage image;
+    image.fileSize = file.size();
+    if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') throw ToolError("not an executable (no MZ header)");
+    image.peHeaderOffset = GetU32(file, 0x3C);
+    uint32_t pe = image.peHeaderOffset;
+    if (!RangeInside(pe, 24 + 2, file.size()) || GetU32(file, pe) != 0x00004550)
+        throw ToolError("not a PE executable (no PE signature)");
+    image.machine = GetU16(file, pe + 4);
+    image.sectionCount = GetU16(file, pe + 6);
+    image.optionalHeaderSize = GetU16(file, pe + 20);
+    image.magic = GetU16(file, pe + 24);
+    if (image.magic != 0x10B && image.magic != 0x20B) throw ToolError("unknown optional header magic");
+
+    uint32_t optional = pe + 24;
+    uint32_t directories = optional + (image.Is64() ? 112 : 96);  // the data directories start here
+    if (image.optionalHeaderSize < (image.Is64() ? 112u : 96u) ||
+        !RangeInside(optional, image.optionalHeaderSize, file.size()))
+        throw ToolError("optional header is truncated");
+    image.sectionAlignment = GetU32(file, optional + 32);
+    image.fileAlignment = GetU32(file, optional + 36);
+    image.sizeOfImage = GetU32(file, optional + 56);
+    uint32_t directoryCount = GetU32(file, directories - 4);
+    if (directoryCount > 2 && directories + 3 * 8 <= optional + image.optionalHeaderSize) {
+        image.resourceDirectoryRva = GetU32(file, directories + 2 * 8);
+        image.resourceDirectorySize = GetU32(file, directories + 2 * 8 + 4);
+    }
+
+    // The section table follows the optional header as declared (the loader's view).
+    uint32_t table = optional + image.optionalHeaderSize;
+    if (!RangeInside(table, (uint64_t)image.sectionCount * 40, file.size())) throw ToolError("section table is truncated");
+    for (uint32_t i = 0; i < image.sectionCount; i++) {
+        uint32_t at = table + 40 * i;
+        PeSection s;
+        for (int k = 0; k < 8 && file[at + k]; k++) s.name += (char)file[at + k];
+        s.virtualSize = GetU32(file, at + 8);
+        s.virtualAddress = GetU32(file, at + 12);
+        s.rawSize = GetU32(file, at + 16);
+        s.rawPointer = GetU32(file, at + 20);
+        s.headerOffset = at;
+        if (image.resourceSection < 0 && s.name == ".rsrc") image.resourceSection = (int)i;
+        image.sections.push_back(s);
+    }
+    if (image.resourceSection < 0) return image;
+
+    const PeSection &rsrc = image.sections[image.resourceSection];
+    if (rsrc.rawPointer > file.size()) throw ToolError("resource section lies outside the file");
+    uint32_t inFile = (uint32_t)std::min<uint64_t>(rsrc.rawSize, file.size() - rsrc.rawPointer);
+    TreeReader tree{file, rsrc.rawPointer, inFile};
+    for (auto &typeEntry : tree.Entries(0)) {
+        ResourceType type;
+        type.key = tree.Key(typeEntry.first);
+        for (auto &nameEntry : tree.Entries(tree.Subdirectory(typeEntry.second))) {
+            ResourceName name;
+            name.key = tree.Key(nameEntry.first);
+            for (auto &languageEntry : tree.Entries(tree.Subdirectory(nameEntry.second))) {
+                if (languageEntry.second & SubdirectoryFlag) throw ToolError("resource directory is too deep");
+                ResourceLanguage language;
+                language.key = tree.Key(languageEntry.first);
+                uint32_t at = tree.At(languageEntry.second, 16);
+                language.data.entryOffset = at;
+                language.data.rva = GetU32(file, at);
+                language.data.size = GetU32(file, at + 4);
+                language.data.codePage = GetU32(file, at + 8);
+                language.data.fileOffset = image.RvaToFileOffset(language.data.rva);
+                name.languages.push_back(language);
+            }
+            type.names.push_back(name);
+        }
+        image.resources.push_back(type);
+    }
+    image.resourceTreeEnd = tree.treeEnd;
+    return image;
+}
+
+const ResourceData *FindResource(const PeImage &image, const ResourceKey &type, const ResourceKey &name,
+                                 uint32_t language)
+{
+    for (const ResourceType &t : image.resources) {
+        if (!(t.key == type)) continue;
+        for (const ResourceName &n : t.names) {
+            if (!(n.key == name)) continue;
+            for (const ResourceLanguage &l : n.languages)
+                if (l.key == ResourceKey::Id(language)) return &l.data;
+        }
+    }
+    return nullptr;
+}
