@@ -1,0 +1,806 @@
+"""The end-to-end rig: runs 64-bit Windows programs under Wine on a private X display, with the
+robot playing the user, and lets a scenario look at what they left behind.
+
+Python 3 standard library only. See README.md beside this file for the API.
+"""
+import atexit
+import difflib
+import fcntl
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+BUILD = os.path.abspath(os.environ.get("SSP_BUILD") or os.path.join(REPO, "build"))
+WIN64 = os.path.join(BUILD, "win64")
+HOST = os.path.join(BUILD, "host")
+E2E_BIN = os.path.join(WIN64, "tests", "e2e")
+ROBOT = os.path.join(E2E_BIN, "robot.exe")
+INSTALLER = os.path.join(WIN64, "app", "installer.exe")
+INSTALLER_QUIET = os.path.join(WIN64, "app", "installer-quiet.exe")
+SSPACK = os.path.join(HOST, "tools", "sspack")
+EXPECTED = os.path.join(HERE, "expected")
+WORK = os.path.join(BUILD, "e2e-work")
+PRISTINE = os.path.join(BUILD, "wineprefix-pristine")
+
+FLASH_CLSID_KEY = r"HKCR\CLSID\{d27cdb6e-ae6d-11cf-96b8-444553540000}\InprocServer32"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+FIXTURE_LOG = r"C:\fixture-log.txt"
+
+# Mono and Gecko would offer their installers in dialogs; the menu builder would write into $HOME.
+BASE_OVERRIDES = {"mscoree": "", "mshtml": "", "winemenubuilder.exe": "d"}
+SCREEN = (1024, 768)
+
+
+class RigError(Exception):
+    """The rig itself could not do its part (no Wine, no display, a missing build)."""
+
+
+def fixture(name):
+    """Host path of a fixture built in the win64 kind, e.g. fixture('fake_scr.scr')."""
+    path = os.path.join(E2E_BIN, name)
+    if not os.path.exists(path):
+        raise RigError("fixture %s is not built (make BUILD=%s win64)" % (name, BUILD))
+    return path
+
+
+def log(message):
+    if os.environ.get("E2E_VERBOSE"):
+        sys.stderr.write("[rig] %s\n" % message)
+
+
+# ---- processes -------------------------------------------------------------------------------
+
+_started = []  # every Popen this rig started and has not yet reaped
+
+
+def _popen(argv, env=None, **kw):
+    p = subprocess.Popen(argv, env=env, start_new_session=True, **kw)
+    _started.append(p)
+    return p
+
+
+def _end(p, grace=2.0):
+    """Ends one process this rig started (its whole session), by its pid."""
+    if p.poll() is None:
+        try:
+            os.killpg(p.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            p.wait(grace)
+        except subprocess.TimeoutExpired:
+            try:
+                os.killpg(p.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            p.wait()
+    if p in _started:
+        _started.remove(p)
+
+
+def _end_all():
+    for p in list(_started):
+        _end(p)
+
+
+atexit.register(_end_all)
+
+
+# ---- the display and the locale -----------------------------------------------------------------
+
+_display = None
+
+
+def display():
+    """The rig's own Xvfb (started once per run, on a free display number): ':N'."""
+    global _display
+    if _display:
+        return _display[0]
+    if not shutil.which("Xvfb"):
+        raise RigError("Xvfb is missing (make deps)")
+    r, w = os.pipe()
+    p = _popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp",
+                "-noreset"], pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    deadline = time.time() + 20
+    while not number.endswith(b"\n") and time.time() < deadline:
+        chunk = os.read(r, 16)
+        if not chunk:
+            break
+        number += chunk
+    os.close(r)
+    if not number.strip():
+        _end(p)
+        raise RigError("Xvfb did not start")
+    _display = (":" + number.decode().strip(), p)
+    log("display %s" % _display[0])
+    return _display[0]
+
+
+_locale_env = None
+
+
+def locale_env():
+    """A German user locale for Wine, so system buttons read "Abbrechen", "Ja", "Nein".
+
+    The machine may not have de_DE generated; then it is compiled once into the build root.
+    """
+    global _locale_env
+    if _locale_env is not None:
+        return _locale_env
+    have = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower()
+    env = {"LANG": "de_DE.UTF-8", "LC_ALL": "de_DE.UTF-8"}
+    if "de_de.utf8" not in have and "de_de.utf-8" not in have:
+        root = os.path.join(BUILD, "e2e-locale")
+        if not os.path.isdir(os.path.join(root, "de_DE.UTF-8")):
+            os.makedirs(root, exist_ok=True)
+            done = subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8",
+                                   os.path.join(root, "de_DE.UTF-8")], capture_output=True)
+            if done.returncode not in (0, 1) or not os.path.isdir(os.path.join(root, "de_DE.UTF-8")):
+                sys.stderr.write("rig: no German locale; Wine's own buttons will be English\n")
+                env = {}
+        if env:
+            env["LOCPATH"] = root
+    _locale_env = env
+    return env
+
+
+def wine_env(prefix, overrides=None):
+    env = dict(os.environ)
+    for k in ("WINELOADER", "WINESERVER", "WINEDLLPATH"):
+        env.pop(k, None)
+    env.update(locale_env())
+    all_overrides = dict(BASE_OVERRIDES)
+    all_overrides.update(overrides or {})
+    env.update({
+        "WINEPREFIX": prefix,
+        "WINEARCH": "win64",
+        "WINEDEBUG": os.environ.get("E2E_WINEDEBUG", "-all"),
+        "DISPLAY": display(),
+        "WINEDLLOVERRIDES": ";".join("%s=%s" % kv for kv in sorted(all_overrides.items())),
+    })
+    return env
+
+
+def wineserver(prefix, *args, timeout=30):
+    env = wine_env(prefix)
+    p = _popen(["wineserver"] + list(args), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        p.wait(timeout)
+        ok = True
+    except subprocess.TimeoutExpired:
+        ok = False
+    _end(p)
+    return ok
+
+
+# ---- the pristine prefix ------------------------------------------------------------------------
+
+def pristine_prefix():
+    """A 64-bit Wine prefix booted once and cached under the build root; rebuilt when missing."""
+    stamp = os.path.join(PRISTINE, ".e2e-ready")
+    if os.path.exists(stamp):
+        return PRISTINE
+    if not shutil.which("wine"):
+        raise RigError("wine is missing (make deps)")
+    os.makedirs(BUILD, exist_ok=True)
+    with open(PRISTINE + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(stamp):
+            return PRISTINE
+        fresh = PRISTINE + ".new"
+        shutil.rmtree(fresh, ignore_errors=True)
+        shutil.rmtree(PRISTINE, ignore_errors=True)
+        sys.stderr.write("rig: building the Wine prefix %s (once)\n" % PRISTINE)
+        started = time.time()
+        env = wine_env(fresh)
+        p = _popen(["wine", "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            p.wait(300)
+        except subprocess.TimeoutExpired:
+            _end(p)
+            wineserver(fresh, "-k")
+            raise RigError("wineboot did not finish in 300 s")
+        _end(p)
+        if not wineserver(fresh, "-w", timeout=120):
+            wineserver(fresh, "-k")
+        if not os.path.exists(os.path.join(fresh, "system.reg")):
+            raise RigError("wineboot left no registry in %s" % fresh)
+        with open(os.path.join(fresh, ".e2e-ready"), "w") as f:
+            f.write("booted in %.1f s\n" % (time.time() - started))
+        os.rename(fresh, PRISTINE)
+        sys.stderr.write("rig: prefix ready after %.1f s\n" % (time.time() - started))
+    return PRISTINE
+
+
+# Files that Wine only reads are linked, not copied: a fresh prefix then costs a fraction of a
+# second. Everything a program may write in place (registry, ini files) is a real copy.
+_LINKABLE = (".dll", ".exe", ".drv", ".sys", ".ocx", ".cpl", ".acm", ".tlb", ".ax", ".ds", ".nls",
+             ".ttf", ".fon", ".mui", ".manifest", ".cat", ".msstyles", ".com", ".vxd")
+
+
+def _copy_tree(src, dst, link=True):
+    os.makedirs(dst, exist_ok=True)
+    for name in os.listdir(src):
+        s, d = os.path.join(src, name), os.path.join(dst, name)
+        if os.path.islink(s):
+            os.symlink(os.readlink(s), d)
+        elif os.path.isdir(s):
+            _copy_tree(s, d, link)
+        elif link and name.lower().endswith(_LINKABLE):
+            os.link(s, d)
+        else:
+            shutil.copy2(s, d)
+
+
+# ---- registry files -------------------------------------------------------------------------------
+
+def _unescape(text):
+    out, i = [], 0
+    simple = {"n": "\n", "r": "\r", "t": "\t", "0": "\0", "\\": "\\", '"': '"', "a": "\a", "b": "\b",
+              "e": "\x1b", "f": "\f", "v": "\v"}
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            n = text[i + 1]
+            if n == "x":
+                m = re.match(r"[0-9a-fA-F]{1,4}", text[i + 2:])
+                out.append(chr(int(m.group(0), 16)) if m else "x")
+                i += 2 + (len(m.group(0)) if m else 0)
+                continue
+            out.append(simple.get(n, n))
+            i += 2
+            continue
+        out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def _parse_value(raw):
+    """A value of a Wine .reg file: (type, python value)."""
+    if raw.startswith('"'):
+        return "REG_SZ", _unescape(raw[1:-1] if raw.endswith('"') else raw[1:])
+    m = re.match(r"str\((\d+)\):\"(.*)\"$", raw, re.S)
+    if m:
+        kind = {"1": "REG_SZ", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}.get(m.group(1), "REG_SZ")
+        return kind, _unescape(m.group(2))
+    if raw.startswith("dword:"):
+        return "REG_DWORD", int(raw[6:], 16)
+    m = re.match(r"hex(?:\((\w+)\))?:(.*)$", raw, re.S)
+    if m:
+        data = bytes(int(h, 16) for h in re.findall(r"[0-9a-fA-F]{2}", m.group(2)))
+        kind = {None: "REG_BINARY", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ", "b": "REG_QWORD"}.get(
+            m.group(1), "REG_" + str(m.group(1)))
+        if kind in ("REG_EXPAND_SZ", "REG_MULTI_SZ"):
+            return kind, data.decode("utf-16-le").rstrip("\0")
+        return kind, data
+    return "REG_UNKNOWN", raw
+
+
+def read_reg_file(path):
+    """{lower-case key path: {lower-case value name ('' = default): (type, value)}} plus a map of
+    the keys' spelling: the whole of one Wine registry file."""
+    keys, spelled = {}, {}
+    current = None
+    pending = ""
+    with open(path, encoding="utf-8", errors="surrogateescape") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if pending:
+                line = pending + line.lstrip()
+                pending = ""
+            if line.endswith("\\") and current is not None and not line.startswith("["):
+                pending = line[:-1]
+                continue
+            if line.startswith("["):
+                m = re.match(r"\[(.*)\]\s*\d*\s*$", line)
+                if not m:
+                    continue
+                name = _unescape(m.group(1))
+                current = keys.setdefault(name.lower(), {})
+                spelled[name.lower()] = name
+            elif current is not None and (line.startswith('"') or line.startswith("@")):
+                if line.startswith("@="):
+                    current[""] = _parse_value(line[2:])
+                    continue
+                m = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)$', line, re.S)
+                if m:
+                    current[_unescape(m.group(1)).lower()] = _parse_value(m.group(2))
+    return keys, spelled
+
+
+def _split_hive(key):
+    """'HKLM\\Software\\X' -> ('system.reg', 'Software\\X')."""
+    parts = key.replace("/", "\\").split("\\", 1)
+    hive, rest = parts[0].upper(), parts[1] if len(parts) > 1 else ""
+    if hive in ("HKCR", "HKEY_CLASSES_ROOT"):
+        return "system.reg", "Software\\Classes" + ("\\" + rest if rest else "")
+    if hive in ("HKLM", "HKEY_LOCAL_MACHINE"):
+        return "system.reg", rest
+    if hive in ("HKCU", "HKEY_CURRENT_USER"):
+        return "user.reg", rest
+    raise ValueError("unknown hive in %r" % key)
+
+
+def _reg_escape(text):
+    out = []
+    for c in text:
+        if c in '"\\':
+            out.append("\\" + c)
+        elif c == "\n":
+            out.append("\\n")
+        elif ord(c) < 32 or ord(c) > 126:
+            out.append("\\x%04x" % ord(c))
+        else:
+            out.append(c)
+    return "".join(out)
+
+
+# ---- screenshots ------------------------------------------------------------------------------
+
+class Image:
+    """A screenshot in memory: width, height, pixel(x, y) -> (r, g, b). Reads 24/32-bit BMP."""
+
+    def __init__(self, path):
+        self.path = path
+        with open(path, "rb") as f:
+            data = f.read()
+        if data[:2] != b"BM":
+            raise RigError("%s is not a BMP" % path)
+        offset = struct.unpack_from("<I", data, 10)[0]
+        self.width, height = struct.unpack_from("<ii", data, 18)
+        bits = struct.unpack_from("<H", data, 28)[0]
+        if bits not in (24, 32):
+            raise RigError("%s: %d bits per pixel" % (path, bits))
+        self.height = abs(height)
+        self._bottom_up = height > 0
+        self._step = bits // 8
+        self._row = (self.width * self._step + 3) & ~3
+        self._data = data
+        self._offset = offset
+
+    def pixel(self, x, y):
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            raise IndexError("pixel (%d, %d) outside %dx%d" % (x, y, self.width, self.height))
+        row = self.height - 1 - y if self._bottom_up else y
+        i = self._offset + row * self._row + x * self._step
+        b, g, r = self._data[i], self._data[i + 1], self._data[i + 2]
+        return (r, g, b)
+
+    def row(self, y, x0=0, x1=None):
+        return [self.pixel(x, y) for x in range(x0, self.width if x1 is None else x1)]
+
+    def save_png(self, path):
+        """Converts with ImageMagick, for people to look at."""
+        subprocess.run(["convert", self.path, path], check=True, capture_output=True)
+        return path
+
+
+# ---- one run ----------------------------------------------------------------------------------
+
+class Result:
+    """What one run left: the robot's exit status, the program's exit code (None when the robot
+    did not see it end), the transcript text, the robot's screenshots and the time taken."""
+
+    def __init__(self, robot_rc, transcript, shots, stderr, elapsed):
+        self.robot_rc = robot_rc
+        self.transcript = transcript
+        self.lines = transcript.splitlines()
+        self.shots = shots
+        self.stderr = stderr
+        self.elapsed = elapsed
+        self.exit_code = None
+        for line in self.lines:
+            m = re.match(r"exit code (-?\d+)$", line)
+            if m:
+                self.exit_code = int(m.group(1))
+
+    @property
+    def ok(self):
+        return self.robot_rc == 0
+
+    def image(self, name):
+        if name not in self.shots:
+            raise RigError("no screenshot %r (have %s)" % (name, sorted(self.shots)))
+        return Image(self.shots[name])
+
+    def section(self, first_line_start):
+        """The lines of the transcript from the first one starting with the given text up to the
+        next line that is not indented (a window record, say)."""
+        out = []
+        for line in self.lines:
+            if out and not line.startswith("  "):
+                break
+            if out or line.startswith(first_line_start):
+                out.append(line)
+        return out
+
+    def failure_text(self):
+        tail = "\n".join(self.lines[-25:])
+        return "robot status %s\n--- transcript (end) ---\n%s\n--- robot stderr ---\n%s" % (
+            self.robot_rc, tail, self.stderr.strip())
+
+
+class Prefix:
+    """A fresh copy of the pristine Wine prefix for one scenario, under the build root's
+    e2e-work/NAME/ (kept until the next run, for a look after a failure)."""
+
+    def __init__(self, name="scratch"):
+        self.name = re.sub(r"[^A-Za-z0-9_.-]+", "_", name)
+        self.work = os.path.join(WORK, self.name)
+        self._cleanup_mount()
+        shutil.rmtree(self.work, ignore_errors=True)
+        os.makedirs(self.work)
+        self.path = os.path.join(self.work, "prefix")
+        self.out = os.path.join(self.work, "out")
+        os.makedirs(self.out)
+        _copy_tree(pristine_prefix(), self.path)
+        self.dll_overrides = {}
+        self.tmpfs = None
+        self._server_may_run = False
+        self._runs = 0
+
+    # -- paths
+    @property
+    def drive_c(self):
+        return os.path.realpath(os.path.join(self.path, "dosdevices", "c:"))
+
+    def unix(self, winpath):
+        """Host path of a C:\\ path (existing components found without regard to case)."""
+        m = re.match(r"^[cC]:[\\/]?(.*)$", winpath)
+        if not m:
+            raise ValueError("not a C: path: %r" % winpath)
+        path = self.drive_c
+        for part in [p for p in re.split(r"[\\/]+", m.group(1)) if p]:
+            candidate = os.path.join(path, part)
+            if not os.path.exists(candidate) and os.path.isdir(path):
+                for entry in os.listdir(path):
+                    if entry.lower() == part.lower():
+                        candidate = os.path.join(path, entry)
+                        break
+            path = candidate
+        return path
+
+    @staticmethod
+    def win(hostpath):
+        """A host path as Wine sees it through drive Z:."""
+        return "Z:" + os.path.abspath(hostpath).replace("/", "\\")
+
+    # -- files
+    def write_file(self, winpath, data):
+        path = self.unix(winpath)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(data.encode("cp1252") if isinstance(data, str) else data)
+        return path
+
+    def read_file(self, winpath):
+        with open(self.unix(winpath), "rb") as f:
+            return f.read()
+
+    def exists(self, winpath):
+        return os.path.exists(self.unix(winpath))
+
+    def listdir(self, winpath):
+        return sorted(os.listdir(self.unix(winpath)))
+
+    def tree(self, winpath):
+        """Every file below a folder, as relative Windows paths, sorted."""
+        root = self.unix(winpath)
+        out = []
+        for base, _dirs, files in os.walk(root):
+            for f in files:
+                out.append(os.path.relpath(os.path.join(base, f), root).replace("/", "\\"))
+        return sorted(out)
+
+    def copy_in(self, hostpath, winpath):
+        """Copies a host file into the prefix; returns the Windows path."""
+        dest = self.unix(winpath)
+        os.makedirs(os.path.dirname(dest), exist_ok=True)
+        shutil.copyfile(hostpath, dest)
+        return winpath
+
+    def write_movie(self, winpath, version=9, padding=16):
+        """A Flash movie as far as the installer looks: "FWS", the version byte, some padding.
+        version=None writes a 3-byte file."""
+        data = b"FWS" if version is None else b"FWS" + bytes([version]) + b"\0" * padding
+        return self.write_file(winpath, data)
+
+    def fixture_log(self):
+        """The lines the recorder fixtures appended to C:\\fixture-log.txt, as dicts with the keys
+        tag ('scr' or 'uninstaller'), path, args and cmdline."""
+        if not self.exists(FIXTURE_LOG):
+            return []
+        out = []
+        for line in self.read_file(FIXTURE_LOG).decode("cp1252").split("\r\n"):
+            if line:
+                tag, path, args, cmdline = (line.split("\t") + ["", "", ""])[:4]
+                out.append({"tag": tag, "path": path, "args": args, "cmdline": cmdline})
+        return out
+
+    def system_ini(self):
+        """C:\\windows\\system.ini as {lower-case section: {lower-case key: value}}."""
+        sections, current = {}, None
+        if not self.exists(r"C:\windows\system.ini"):
+            return sections
+        for line in self.read_file(r"C:\windows\system.ini").decode("cp1252").splitlines():
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                current = sections.setdefault(line[1:-1].lower(), {})
+            elif current is not None and "=" in line and not line.startswith(";"):
+                k, v = line.split("=", 1)
+                current[k.strip().lower()] = v.strip()
+        return sections
+
+    # -- registry
+    def settle(self, timeout=20):
+        """Waits until every Wine process of the prefix has ended, so the registry is on disk."""
+        if self._server_may_run:
+            if not wineserver(self.path, "-w", timeout=timeout):
+                wineserver(self.path, "-k")
+            self._server_may_run = False
+
+    def reg_values(self, key):
+        """{value name: (type, value)} of one key ('' = default value), or None when the key is
+        missing. Type is 'REG_SZ', 'REG_EXPAND_SZ', 'REG_DWORD', 'REG_BINARY', ..."""
+        self.settle()
+        filename, rel = _split_hive(key)
+        keys, _spelled = read_reg_file(os.path.join(self.path, filename))
+        return keys.get(rel.lower())
+
+    def reg_value(self, key, name=""):
+        """The value alone (None when the key or the value is missing)."""
+        values = self.reg_values(key)
+        if values is None or name.lower() not in values:
+            return None
+        return values[name.lower()][1]
+
+    def reg_subkeys(self, key):
+        self.settle()
+        filename, rel = _split_hive(key)
+        keys, spelled = read_reg_file(os.path.join(self.path, filename))
+        prefix = rel.lower() + "\\"
+        return sorted({spelled[k][len(prefix):].split("\\")[0] for k in keys if k.startswith(prefix)})
+
+    def reg_set(self, key, name, value, kind="REG_SZ"):
+        """Sets one value before a run (written straight into the prefix's registry file while no
+        Wine process runs). kind: REG_SZ, REG_EXPAND_SZ or REG_DWORD."""
+        self.settle()
+        filename, rel = _split_hive(key)
+        if kind == "REG_DWORD":
+            data = "dword:%08x" % value
+        elif kind == "REG_EXPAND_SZ":
+            data = 'str(2):"%s"' % _reg_escape(value)
+        else:
+            data = '"%s"' % _reg_escape(value)
+        label = "@" if name == "" else '"%s"' % _reg_escape(name)
+        with open(os.path.join(self.path, filename), "a", encoding="utf-8") as f:
+            f.write("\n[%s] %d\n%s=%s\n" % (rel.replace("\\", "\\\\"), int(time.time()), label, data))
+
+    def register_flash(self, dll_winpath):
+        """Makes a DLL the registered player control (default value of its InprocServer32)."""
+        self.reg_set(FLASH_CLSID_KEY, "", dll_winpath)
+
+    def install_flash(self, variant="9", winpath=r"C:\flash\player.dll"):
+        """Copies a player stand-in (variant '9', '10' or 'letter') in and registers it."""
+        self.copy_in(fixture("flash_%s.dll" % variant), winpath)
+        self.register_flash(winpath)
+        return winpath
+
+    # -- a small drive C
+    def small_drive_c(self, free_bytes):
+        """Puts drive C on its own tmpfs with about free_bytes free (root only; skips the test
+        otherwise). Wine's own big folders stay on disk, reached through symbolic links."""
+        if os.geteuid() != 0:
+            raise unittest.SkipTest("a small drive C needs root for mount")
+        self.settle()
+        mount = os.path.join(self.work, "cdrive")
+        os.makedirs(mount)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64m", "tmpfs", mount]).returncode != 0:
+            raise unittest.SkipTest("mount -t tmpfs failed")
+        self.tmpfs = mount
+        src = os.path.join(self.path, "drive_c")
+        big = {"windows/system32", "windows/syswow64", "windows/winsxs", "windows/globalization",
+               "windows/resources", "windows/microsoft.net", "program files", "program files (x86)"}
+
+        def copy(rel):
+            s, d = os.path.join(src, rel), os.path.join(mount, rel)
+            for name in os.listdir(s):
+                r = os.path.join(rel, name) if rel else name
+                sp, dp = os.path.join(src, r), os.path.join(mount, r)
+                if os.path.islink(sp):
+                    os.symlink(os.readlink(sp), dp)
+                elif os.path.isdir(sp):
+                    if r.lower() in big:
+                        os.symlink(sp, dp)
+                    else:
+                        os.makedirs(dp)
+                        copy(r)
+                else:
+                    shutil.copy2(sp, dp)
+        copy("")
+        st = os.statvfs(mount)
+        used = (st.f_blocks - st.f_bfree) * st.f_frsize
+        size = used + ((free_bytes + 4095) // 4096) * 4096
+        subprocess.run(["mount", "-o", "remount,size=%d" % size, mount], check=True)
+        link = os.path.join(self.path, "dosdevices", "c:")
+        os.remove(link)
+        os.symlink(mount, link)
+        return self.free_bytes()
+
+    def free_bytes(self):
+        st = os.statvfs(self.drive_c)
+        return st.f_bavail * st.f_frsize
+
+    def _cleanup_mount(self):
+        mount = os.path.join(self.work, "cdrive")
+        if os.path.ismount(mount):
+            subprocess.run(["umount", "-l", mount])
+
+    # -- running
+    def env(self):
+        return wine_env(self.path, self.dll_overrides)
+
+    def wine(self, *argv, timeout=60):
+        """Runs one Wine command in this prefix (e.g. 'reg', 'query', KEY): CompletedProcess."""
+        p = _popen(["wine"] + list(argv), env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self._server_may_run = True
+        try:
+            out, err = p.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.stop()
+            raise RigError("wine %s: no end after %s s" % (" ".join(argv), timeout))
+        finally:
+            _end(p)
+        return subprocess.CompletedProcess(argv, p.returncode, out, err)
+
+    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e"):
+        """Runs a Windows program with the robot playing the user.
+
+        program: host path of a win64 .exe (copied into copy_to first; copy_to=None starts it
+        from drive Z:), or None when the script starts what it needs. The robot script gets a
+        leading `start` line (with ` -- ARGS` when args is given) and a closing `end` line unless
+        it has its own. Returns a Result; afterwards every Wine process of the prefix has ended.
+        """
+        self._runs += 1
+        tag = "run%d" % self._runs
+        out = os.path.join(self.out, tag)
+        shots = os.path.join(out, "shots")
+        os.makedirs(shots)
+        lines = [l for l in script.splitlines()]
+        steps = [l.strip().split(" ")[0] for l in lines if l.strip() and not l.strip().startswith("#")]
+        if program is not None and "start" not in steps:
+            if copy_to:
+                target = copy_to.rstrip("\\") + "\\" + os.path.basename(program)
+                self.copy_in(program, target)
+            else:
+                target = self.win(program)
+            lines.insert(0, 'start "%s"%s' % (target, (" -- " + args) if args else ""))
+        if "end" not in steps and (program is not None or "start" in steps):
+            lines.append("end timeout=%g" % timeout)
+        script_path = os.path.join(out, "script.txt")
+        with open(script_path, "w", encoding="utf-8") as f:
+            f.write("\n".join(lines) + "\n")
+        transcript_path = os.path.join(out, "transcript.txt")
+        if not os.path.exists(ROBOT):
+            raise RigError("the robot is not built (make BUILD=%s win64)" % BUILD)
+        started = time.time()
+        p = _popen(["wine", ROBOT, self.win(script_path), self.win(transcript_path), self.win(shots)],
+                   env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self._server_may_run = True
+        try:
+            _out, err = p.communicate(timeout=timeout + 30)
+            rc = p.returncode
+        except subprocess.TimeoutExpired:
+            _end(p)
+            _out, err, rc = b"", b"rig: the robot itself did not end\n", -1
+        finally:
+            _end(p)
+        self.settle()
+        elapsed = time.time() - started
+        transcript = ""
+        if os.path.exists(transcript_path):
+            with open(transcript_path, encoding="utf-8", errors="replace") as f:
+                transcript = f.read()
+        found = {os.path.splitext(n)[0]: os.path.join(shots, n) for n in os.listdir(shots) if n.endswith(".bmp")}
+        log("%s %s: robot %s in %.1f s" % (self.name, tag, rc, elapsed))
+        return Result(rc, transcript, found, err.decode("utf-8", "replace"), elapsed)
+
+    def screenshot(self, name):
+        """The X display as it is now, taken from outside: out/NAME.png."""
+        path = os.path.join(self.out, name + ".png")
+        subprocess.run(["import", "-display", display(), "-window", "root", path], check=True,
+                       capture_output=True, timeout=30)
+        return path
+
+    def stop(self):
+        """Ends every Wine process of this prefix."""
+        wineserver(self.path, "-k")
+        self._server_may_run = False
+
+    def close(self):
+        self.stop()
+        if self.tmpfs and os.path.ismount(self.tmpfs):
+            subprocess.run(["umount", "-l", self.tmpfs])
+        self.tmpfs = None
+
+
+def clean_work():
+    """Removes what earlier runs left under e2e-work/, unmounting a forgotten small drive C."""
+    if os.path.isdir(WORK):
+        with open("/proc/mounts") as f:
+            mounts = [line.split()[1] for line in f]
+        for m in mounts:
+            if m.startswith(WORK + "/"):
+                subprocess.run(["umount", "-l", m])
+    shutil.rmtree(WORK, ignore_errors=True)
+
+
+# ---- scenarios ----------------------------------------------------------------------------------
+
+def pack(output, title, entries, licence=None, stub=None):
+    """Builds an installer with sspack from the win64 installer (or the given stub): entries are
+    host paths in payload order (screen saver, data file, uninstaller, further files), licence
+    the host path of a licence text. Skips the test while sspack is not built."""
+    if not os.path.exists(SSPACK):
+        raise unittest.SkipTest("sspack is not built yet (%s)" % SSPACK)
+    stub = stub or INSTALLER
+    if not os.path.exists(stub):
+        raise unittest.SkipTest("the installer is not built yet (%s)" % stub)
+    cmd = SSPACK_COMMAND(stub, output, title, list(entries), licence)
+    done = subprocess.run(cmd, capture_output=True)
+    if done.returncode != 0:
+        raise RigError("sspack failed (%s): %s%s" % (" ".join(cmd), done.stdout.decode(errors="replace"),
+                                                     done.stderr.decode(errors="replace")))
+    return output
+
+
+def _sspack_command(stub, output, title, entries, licence):
+    cmd = [SSPACK, "--stub", stub, "--title", title, "--output", output]
+    if licence is not None:
+        cmd += ["--licence", licence]
+    return cmd + entries
+
+
+SSPACK_COMMAND = _sspack_command
+
+
+class Scenario(unittest.TestCase):
+    """Base class of the scenarios: fresh prefixes that end with the test, transcript checks."""
+
+    maxDiff = None
+
+    def prefix(self):
+        """A fresh prefix, ended (all its Wine processes) when the test ends, pass or fail."""
+        p = Prefix(self.id().split(".", 1)[-1])
+        self.addCleanup(p.close)
+        return p
+
+    def assertRobotOk(self, result):
+        if result.robot_rc != 0:
+            self.fail("the robot failed\n" + result.failure_text())
+
+    def assertTranscript(self, result, name, transform=None):
+        """Compares the whole transcript with expected/NAME.txt; E2E_UPDATE=1 rewrites the file."""
+        text = result.transcript if transform is None else transform(result.transcript)
+        path = os.path.join(EXPECTED, name + ".txt")
+        if os.environ.get("E2E_UPDATE"):
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+        if not os.path.exists(path):
+            self.fail("no expected transcript %s; this run gave:\n%s" % (path, text))
+        with open(path, encoding="utf-8") as f:
+            want = f.read()
+        if want != text:
+            diff = "".join(difflib.unified_diff(want.splitlines(True), text.splitlines(True),
+                                                "expected/" + name + ".txt", "this run"))
+            self.fail("transcript differs from expected/%s.txt:\n%s" % (name, diff))

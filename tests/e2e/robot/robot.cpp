@@ -1,0 +1,456 @@
+// The end-to-end robot: runs beside a program under test in the same Wine session, plays the
+// user from a small script (wait for windows, record them, press buttons, send keys, take
+// screenshots) and writes a transcript free of handles and process ids, so that it can be
+// compared whole with an expected file.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/robot/robot.h"
+
+namespace robot {
+
+// ---- state of one run -------------------------------------------------------------------------
+
+static FILE* g_transcript = nullptr;
+static std::wstring g_shotDir;
+static PROCESS_INFORMATION g_started = {};
+static bool g_haveStarted = false;
+static DWORD g_exitCode = STILL_ACTIVE;
+static HWND g_current = nullptr;         // the window the last successful wait found
+static std::vector<HWND> g_actedOn;      // windows pressed, keyed or closed: never found again
+static bool g_skipping = false;          // an optional wait found nothing: window steps skip
+static int g_lineNumber = 0;
+
+std::string Utf8(const std::wstring& w) {
+  if (w.empty()) return std::string();
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+  std::string s(n, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+std::wstring Wide(const std::string& s) {
+  if (s.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
+  std::wstring w(n, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
+  return w;
+}
+
+void Say(const std::string& line) {
+  if (g_transcript) {
+    fputs(line.c_str(), g_transcript);
+    fputc('\n', g_transcript);
+    fflush(g_transcript);
+  }
+}
+
+// A quoted, escaped rendering: control characters become \r \n \t or \xNN, so one window text is
+// always one transcript line.
+std::string Quote(const std::wstring& text) {
+  std::string out = "\"";
+  for (wchar_t c : text) {
+    if (c == L'\r') out += "\\r";
+    else if (c == L'\n') out += "\\n";
+    else if (c == L'\t') out += "\\t";
+    else if (c == L'\\') out += "\\\\";
+    else if (c == L'"') out += "\\\"";
+    else if (c < 32) {
+      char buf[8];
+      snprintf(buf, sizeof buf, "\\x%02X", (unsigned)c);
+      out += buf;
+    } else out += Utf8(std::wstring(1, c));
+  }
+  return out + "\"";
+}
+
+std::string Hex(DWORD v) {
+  char buf[16];
+  snprintf(buf, sizeof buf, "0x%08lX", (unsigned long)v);
+  return buf;
+}
+
+// ---- failing ------------------------------------------------------------------------------------
+
+static BOOL CALLBACK ListOne(HWND h, LPARAM) {
+  if (!IsWindowVisible(h)) return TRUE;
+  Say("  window " + Describe(h) + " visible");
+  return TRUE;
+}
+
+[[noreturn]] void Fail(const std::string& message) {
+  std::string text = "FAILED line " + std::to_string(g_lineNumber) + ": " + message;
+  Say(text);
+  Say("visible windows now:");
+  EnumWindows(ListOne, 0);
+  fprintf(stderr, "robot: %s\n", text.c_str());
+  if (g_haveStarted && WaitForSingleObject(g_started.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(g_started.hProcess, 99);
+    Say("program terminated");
+  }
+  if (g_transcript) fclose(g_transcript);
+  ExitProcess(1);
+}
+
+// ---- windows ------------------------------------------------------------------------------------
+
+std::wstring ClassOf(HWND h) {
+  wchar_t buf[256] = {0};
+  GetClassNameW(h, buf, 256);
+  return buf;
+}
+
+// Another process's window text: WM_GETTEXT is marshalled by the system; a program busy
+// without pumping messages gets two seconds before the stored caption is used instead.
+std::wstring TextOf(HWND h) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
+    wchar_t buf[1024] = {0};
+    GetWindowTextW(h, buf, 1024);
+    return buf;
+  }
+  std::vector<wchar_t> buf(length + 2, 0);
+  DWORD_PTR got = 0;
+  SendMessageTimeoutW(h, WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buf.data(), SMTO_ABORTIFHUNG, 2000,
+                      &got);
+  return std::wstring(buf.data());
+}
+
+std::string Describe(HWND h) {
+  if (!h) return "none";
+  return "class=" + Utf8(ClassOf(h)) + " caption=" + Quote(TextOf(h));
+}
+
+static bool Matches(const Token& t, const std::wstring& have) {
+  std::wstring want = Wide(t.value);
+  if (t.op == "=") return have == want;
+  if (t.op == "^=") return have.compare(0, want.size(), want) == 0;
+  if (t.op == "~=") return have.find(want) != std::wstring::npos;
+  return false;
+}
+
+bool WindowMatches(HWND h, const Step& s) {
+  if (GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return false;
+  std::string visible = s.Get("visible", "yes");
+  bool isVisible = IsWindowVisible(h) != FALSE;
+  if (visible == "yes" && !isVisible) return false;
+  if (visible == "no" && isVisible) return false;
+  for (const Token& t : s.tokens) {
+    if (t.key == "class") {
+      // Class names compare without regard to case, as the system compares them.
+      bool same = t.op == "=" ? _wcsicmp(ClassOf(h).c_str(), Wide(t.value).c_str()) == 0 : Matches(t, ClassOf(h));
+      if (!same) return false;
+    } else if (t.key == "caption") {
+      if (!Matches(t, TextOf(h))) return false;
+    } else if (t.key == "owner-class") {
+      HWND o = GetWindow(h, GW_OWNER);
+      if (!o || _wcsicmp(ClassOf(o).c_str(), Wide(t.value).c_str()) != 0) return false;
+    }
+  }
+  return true;
+}
+
+struct Search {
+  const Step* step;
+  HWND found;
+};
+
+static BOOL CALLBACK SearchOne(HWND h, LPARAM p) {
+  Search* s = (Search*)p;
+  for (HWND used : g_actedOn)
+    if (used == h) return TRUE;
+  if (WindowMatches(h, *s->step)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindMatching(const Step& s) {
+  Search search = {&s, nullptr};
+  EnumWindows(SearchOne, (LPARAM)&search);
+  return search.found;
+}
+
+bool ProgramEnded() {
+  if (!g_haveStarted) return false;
+  if (g_exitCode != STILL_ACTIVE) return true;
+  if (WaitForSingleObject(g_started.hProcess, 0) != WAIT_OBJECT_0) return false;
+  GetExitCodeProcess(g_started.hProcess, &g_exitCode);
+  return true;
+}
+
+// Lets the window's thread run through its queue twice, so a pending paint has been handled.
+void Settle(HWND h) {
+  DWORD_PTR r;
+  SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
+  SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
+  GdiFlush();
+  Sleep(60);
+}
+
+// ---- steps --------------------------------------------------------------------------------------
+
+static double Timeout(const Step& s, double fallback) {
+  std::string t = s.Get("timeout", "");
+  return t.empty() ? fallback : atof(t.c_str());
+}
+
+static std::string Criteria(const Step& s) {
+  std::string out;
+  for (const Token& t : s.tokens)
+    if (t.key == "class" || t.key == "caption" || t.key == "owner-class")
+      out += (out.empty() ? "" : " ") + t.key + t.op + "\"" + t.value + "\"";
+  return out;
+}
+
+static void StepStart(const Step& s) {
+  if (s.words.size() < 2) Fail("start needs a program path");
+  std::wstring path = Wide(s.words[1]);
+  std::wstring commandLine = L"\"" + path + L"\"";
+  // Everything after " -- " goes to the program as written, quotes included.
+  std::string args = s.Get("args", "");
+  size_t dashes = s.line.find(" -- ");
+  if (dashes != std::string::npos) args = s.line.substr(dashes + 4);
+  if (!args.empty()) commandLine += L" " + Wide(args);
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  std::vector<wchar_t> buf(commandLine.begin(), commandLine.end());
+  buf.push_back(0);
+  if (!CreateProcessW(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &g_started))
+    Fail("cannot start " + s.words[1] + " (error " + std::to_string(GetLastError()) + ")");
+  g_haveStarted = true;
+  g_exitCode = STILL_ACTIVE;
+  size_t slash = path.find_last_of(L"\\/");
+  Say("start " + Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1)));
+}
+
+static void StepWait(const Step& s) {
+  double timeout = Timeout(s, 10);
+  bool optional = s.Has("optional");
+  bool orExit = s.Has("orexit");
+  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+  for (;;) {
+    HWND h = FindMatching(s);
+    if (h) {
+      g_current = h;
+      g_skipping = false;
+      if (!s.Has("quiet")) Say("found " + Describe(h) + (IsWindowVisible(h) ? "" : " hidden"));
+      return;
+    }
+    if (orExit && ProgramEnded()) {
+      Say("program ended before " + Criteria(s));
+      g_current = nullptr;
+      g_skipping = true;
+      return;
+    }
+    if ((int)(GetTickCount() - deadline) >= 0) break;
+    Sleep(10);
+  }
+  if (optional || orExit) {
+    Say("not found " + Criteria(s));
+    g_current = nullptr;
+    g_skipping = true;
+    return;
+  }
+  char secs[32];
+  snprintf(secs, sizeof secs, "%g", timeout);
+  Fail("timeout after " + std::string(secs) + " s waiting for window " + Criteria(s));
+}
+
+static void StepGone(const Step& s) {
+  double timeout = Timeout(s, 10);
+  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+  bool byCriteria = !Criteria(s).empty();
+  if (!byCriteria && !g_current) Fail("gone: no current window");
+  Step any = s;
+  if (byCriteria && !s.Has("visible")) any.tokens.push_back(Token{"visible", "=", "any", false});
+  for (;;) {
+    bool present = byCriteria ? FindMatching(any) != nullptr : IsWindow(g_current) != FALSE;
+    if (!present) {
+      Say(byCriteria ? "gone " + Criteria(s) : "gone");
+      return;
+    }
+    if ((int)(GetTickCount() - deadline) >= 0) break;
+    Sleep(10);
+  }
+  Fail("timeout: window still there: " + (byCriteria ? Criteria(s) : Describe(g_current)));
+}
+
+static void StepEnd(const Step& s) {
+  if (!g_haveStarted) Fail("end: no program was started");
+  double timeout = Timeout(s, 30);
+  if (WaitForSingleObject(g_started.hProcess, (DWORD)(timeout * 1000)) != WAIT_OBJECT_0) {
+    char secs[32];
+    snprintf(secs, sizeof secs, "%g", timeout);
+    Fail("timeout after " + std::string(secs) + " s waiting for the program to end");
+  }
+  GetExitCodeProcess(g_started.hProcess, &g_exitCode);
+  Say("exit code " + std::to_string((long)g_exitCode));
+}
+
+static HWND FindButton(HWND window, const Step& s, std::string* label) {
+  std::string id = s.Get("id", "");
+  HWND child = nullptr;
+  if (!id.empty()) {
+    child = GetDlgItem(window, atoi(id.c_str()));
+    *label = "id=" + id;
+    return child;
+  }
+  if (s.words.size() < 2) Fail("press needs a button text or id=N");
+  std::wstring want = Wide(s.words[1]);
+  *label = Quote(want);
+  for (child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
+    std::wstring text = TextOf(child);
+    std::wstring plain;
+    for (wchar_t c : text)
+      if (c != L'&') plain += c;
+    if (plain == want || text == want) return child;
+  }
+  return nullptr;
+}
+
+static void Acted(HWND h) { g_actedOn.push_back(h); }
+
+static bool Skipped(const Step& s) {
+  if (!g_skipping) return false;
+  Say("skipped " + s.line);
+  return true;
+}
+
+static void StepPress(const Step& s) {
+  if (Skipped(s)) return;
+  if (!g_current || !IsWindow(g_current)) Fail("press: the window is gone");
+  std::string label;
+  HWND button = FindButton(g_current, s, &label);
+  if (!button) Fail("press: no button " + label + " in " + Describe(g_current));
+  // Posted, never sent: the click may open a nested modal box, and a sent click would wait for it.
+  if (s.Get("via", "click") == "command")
+    PostMessageW(g_current, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
+  else
+    PostMessageW(button, BM_CLICK, 0, 0);
+  Acted(g_current);
+  Say("press " + label);
+}
+
+static void StepKey(const Step& s) {
+  if (Skipped(s)) return;
+  if (!g_current || !IsWindow(g_current)) Fail("key: the window is gone");
+  if (s.words.size() < 2) Fail("key needs a name: ESC, ENTER, TAB, SPACE");
+  std::string name = s.words[1];
+  UINT vk = name == "ESC" ? VK_ESCAPE : name == "ENTER" ? VK_RETURN : name == "TAB" ? VK_TAB
+          : name == "SPACE" ? VK_SPACE : 0;
+  if (!vk) Fail("unknown key " + name);
+  // The focused control gets the key, as from the keyboard; the dialog's own message loop
+  // turns Escape and Enter into its commands.
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  HWND target = g_current;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(g_current, nullptr), &info) && info.hwndFocus)
+    target = info.hwndFocus;
+  UINT scan = MapVirtualKeyW(vk, 0);
+  PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+  PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | (3u << 30));
+  Acted(g_current);
+  Say("key " + name);
+}
+
+static void StepClose(const Step& s) {
+  if (Skipped(s)) return;
+  if (!g_current || !IsWindow(g_current)) Fail("close: the window is gone");
+  bool sys = s.words.size() > 1 && s.words[1] == "sys";
+  if (sys)
+    PostMessageW(g_current, WM_SYSCOMMAND, SC_CLOSE, 0);
+  else
+    PostMessageW(g_current, WM_CLOSE, 0, 0);
+  Acted(g_current);
+  Say(sys ? "close sys" : "close");
+}
+
+static void StepShot(const Step& s) {
+  if (Skipped(s)) return;
+  if (s.words.size() < 2) Fail("shot needs a name");
+  if (g_current && IsWindow(g_current)) Settle(g_current);
+  std::wstring path = g_shotDir + L"\\" + Wide(s.words[1]) + L".bmp";
+  std::string error = CaptureScreen(path);
+  if (!error.empty()) Fail("shot " + s.words[1] + ": " + error);
+  Say("shot " + s.words[1]);
+}
+
+static void StepScreen(const Step&) {
+  RECT work = {};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  Say("screen " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
+      std::to_string(GetSystemMetrics(SM_CYSCREEN)) + " workarea " + std::to_string(work.left) + " " +
+      std::to_string(work.top) + " " + std::to_string(work.right) + " " + std::to_string(work.bottom));
+}
+
+static void StepRecord(const Step& s) {
+  if (Skipped(s)) return;
+  if (!g_current || !IsWindow(g_current)) Fail("record: the window is gone");
+  if (IsWindowVisible(g_current)) Settle(g_current);
+  RecordWindow(g_current, s);
+}
+
+static void StepSay(const Step& s) { Say(s.line.size() > 4 ? s.line.substr(4) : ""); }
+
+static void StepSleep(const Step& s) {
+  if (s.words.size() < 2) Fail("sleep needs milliseconds");
+  Sleep((DWORD)atoi(s.words[1].c_str()));
+}
+
+void RunStep(const Step& s) {
+  const std::string& verb = s.words.empty() ? std::string() : s.words[0];
+  if (verb == "start") StepStart(s);
+  else if (verb == "wait") StepWait(s);
+  else if (verb == "gone") StepGone(s);
+  else if (verb == "end") StepEnd(s);
+  else if (verb == "press") StepPress(s);
+  else if (verb == "key") StepKey(s);
+  else if (verb == "close") StepClose(s);
+  else if (verb == "shot") StepShot(s);
+  else if (verb == "screen") StepScreen(s);
+  else if (verb == "record") StepRecord(s);
+  else if (verb == "say") StepSay(s);
+  else if (verb == "sleep") StepSleep(s);
+  else Fail("unknown step '" + verb + "'");
+}
+
+void SetLine(int n) { g_lineNumber = n; }
+
+}  // namespace robot
+
+// robot.exe SCRIPT TRANSCRIPT SHOTDIR: runs the script's steps in order; exit 0 when all ran,
+// 1 when a step failed (the transcript's last lines say which and what was on screen), 2 on
+// wrong use.
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    fprintf(stderr, "usage: robot SCRIPT TRANSCRIPT SHOTDIR\n");
+    return 2;
+  }
+  robot::g_transcript = _wfopen(argv[2], L"wb");
+  if (!robot::g_transcript) {
+    fprintf(stderr, "robot: cannot write the transcript\n");
+    return 2;
+  }
+  robot::g_shotDir = argv[3];
+  std::vector<robot::Step> steps;
+  std::string error;
+  if (!robot::ParseScript(argv[1], &steps, &error)) {
+    robot::Say("FAILED script: " + error);
+    fprintf(stderr, "robot: script: %s\n", error.c_str());
+    return 2;
+  }
+  for (const robot::Step& s : steps) {
+    robot::SetLine(s.number);
+    robot::RunStep(s);
+  }
+  fclose(robot::g_transcript);
+  return 0;
+}

@@ -1,0 +1,81 @@
+"""The rig's own checks: the robot reads message boxes, presses, times out loudly; the fixtures
+record how they were started; the prefix helpers reach what Wine reads."""
+import rig
+
+
+class RobotReadsMessageBoxes(rig.Scenario):
+    def test_box_text_buttons_and_icon_and_the_answer(self):
+        p = self.prefix()
+        r = p.run(rig.fixture("msgbox.exe"), args='41 "Installation des Bildschirmschoners Sample" "Zeile eins\\nZeile zwei"',
+                  script="""
+wait class=#32770 caption^="Installation des Bildschirmschoners" timeout=20
+record
+press "Abbrechen"
+gone
+""", timeout=30)
+        self.assertRobotOk(r)
+        self.assertTranscript(r, "rig_msgbox")
+        self.assertEqual(r.exit_code, 2)  # IDCANCEL
+
+    def test_each_icon_is_told_apart(self):
+        p = self.prefix()
+        boxes = [("10", "error"), ("20", "question"), ("30", "exclamation"), ("40", "information"), ("0", "none")]
+        script = []
+        for style, _name in boxes:
+            script.append('start "%s" -- %s "Box %s" "Text"' % (p.copy_in(rig.fixture("msgbox.exe"), r"C:\e2e\msgbox.exe"), style, style))
+            script.append('wait class=#32770 caption="Box %s" timeout=20' % style)
+            script.append("record controls=no rect=no style=no")
+            script.append('press "OK"')
+            script.append("end timeout=10")
+        r = p.run(None, "\n".join(script))
+        self.assertRobotOk(r)
+        icons = [line.split(": ", 1)[1] for line in r.lines if line.startswith("  icon: ")]
+        self.assertEqual(icons, [name for _style, name in boxes])
+
+
+class RobotFailsClearly(rig.Scenario):
+    def test_a_window_that_never_comes_fails_the_robot_with_the_reason(self):
+        p = self.prefix()
+        r = p.run(rig.fixture("fake_scr.scr"), "wait class=NoSuchClass timeout=1\n", timeout=20)
+        self.assertEqual(r.robot_rc, 1)
+        self.assertIn('FAILED line 2: timeout after 1 s waiting for window class="NoSuchClass"', r.lines)
+
+    def test_a_program_that_does_not_end_is_ended_and_reported(self):
+        p = self.prefix()
+        r = p.run(rig.fixture("msgbox.exe"), "end timeout=1\n", args='0 "Stays" "Open"', timeout=20)
+        self.assertEqual(r.robot_rc, 1)
+        self.assertIn("FAILED line 2: timeout after 1 s waiting for the program to end", r.lines)
+        self.assertIn("program terminated", r.lines)
+
+
+class FixturesRecordTheirStart(rig.Scenario):
+    def test_screen_saver_and_uninstaller_record_path_and_arguments(self):
+        p = self.prefix()
+        r = p.run(rig.fixture("fake_scr.scr"), "", args="/s")
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        r = p.run(rig.fixture("fake_uninstaller.exe"), "", args="/s", copy_to=r"C:\Program Files\Ein Ordner")
+        self.assertRobotOk(r)
+        log = p.fixture_log()
+        self.assertEqual([(e["tag"], e["path"], e["args"]) for e in log], [
+            ("scr", r"C:\e2e\fake_scr.scr", "/s"),
+            ("uninstaller", r"C:\Program Files\Ein Ordner\fake_uninstaller.exe", "/s"),
+        ])
+
+
+class PrefixHelpers(rig.Scenario):
+    def test_registered_player_is_what_wine_reads(self):
+        p = self.prefix()
+        p.install_flash("10", r"C:\flash\player.dll")
+        self.assertEqual(p.reg_value(rig.FLASH_CLSID_KEY), r"C:\flash\player.dll")
+        done = p.wine("reg", "query", rig.FLASH_CLSID_KEY, "/ve")
+        self.assertIn(r"C:\flash\player.dll", done.stdout.decode("cp1252", "replace"))
+        self.assertTrue(p.exists(r"C:\FLASH\PLAYER.DLL"))
+
+    def test_small_drive_c_has_the_free_space_asked_for_and_still_runs_programs(self):
+        p = self.prefix()
+        free = p.small_drive_c(512 * 1024)
+        self.assertTrue(500 * 1024 <= free <= 530 * 1024, free)
+        r = p.run(rig.fixture("fake_scr.scr"), "")
+        self.assertRobotOk(r)
+        self.assertEqual([e["tag"] for e in p.fixture_log()], ["scr"])
