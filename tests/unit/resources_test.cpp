@@ -1,0 +1,321 @@
+// The resources of the built PE32 installer.exe read back: the three dialog templates control by
+// control, the program icon, and the payload placeholder's place in the resource section.
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+#include "tools/pe_image.h"
+#include "tools/tool_error.h"
+
+namespace {
+
+// Window and control styles as the templates store them.
+enum : uint32_t {
+    Popup = 0x80000000, Child = 0x40000000, Visible = 0x10000000, Caption = 0x00C00000, Border = 0x00800000,
+    VScroll = 0x00200000, SysMenu = 0x00080000, Group = 0x00020000, TabStop = 0x00010000,
+    ModalFrame = 0x80, SetFont = 0x40, Centre = 0x800,
+    PushButton = 0, DefPushButton = 1, StaticLeft = 0, StaticCentre = 1, NoPrefix = 0x80,
+    Multiline = 0x4, NoHideSelection = 0x100, ReadOnly = 0x800,
+};
+const uint32_t IconType = 3, DialogType = 5, IconGroupType = 14, English = 1033;
+
+std::string InstallerPath()
+{
+    return std::string(SSP_BUILD_DIR) + "/../win32/app/installer.exe";
+}
+
+struct Control {
+    uint16_t id;
+    std::string cls;
+    std::string text;
+    int x, y, w, h;
+    uint32_t style;
+    bool operator==(const Control &o) const
+    {
+        return id == o.id && cls == o.cls && text == o.text && x == o.x && y == o.y && w == o.w && h == o.h &&
+               style == o.style;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const Control &c)
+{
+    char style[16];
+    snprintf(style, sizeof style, "0x%08X", c.style);
+    return out << "{" << c.id << " " << c.cls << " \"" << c.text << "\" " << c.x << "," << c.y << "," << c.w << ","
+               << c.h << " " << style << "}";
+}
+
+struct Dialog {
+    uint32_t style = 0, exStyle = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+    bool hasMenu = false, hasClass = false;
+    std::string caption, font;
+    int pointSize = 0;
+    std::vector<Control> controls;
+};
+
+// Reads a classic dialog template. UTF-16 texts come back as single bytes (Windows-1252 for
+// the characters used here), so they compare with the program's own string literals.
+class TemplateReader {
+public:
+    TemplateReader(const Bytes &file, size_t start, size_t size) : file_(file), at_(start), end_(start + size) {}
+    bool failed = false;
+    uint16_t U16()
+    {
+        if (at_ + 2 > end_) {
+            failed = true;
+            return 0;
+        }
+        uint16_t v = GetU16(file_, at_);
+        at_ += 2;
+        return v;
+    }
+    uint32_t U32() { return U16() | (uint32_t)U16() << 16; }
+    std::string Text()
+    {
+        std::string s;
+        for (uint16_t c; (c = U16()) != 0 && !failed;) s += c < 256 ? (char)c : '?';
+        return s;
+    }
+    // A name-or-ordinal field; ordinals of the predefined classes are given their names.
+    std::string NameOrOrdinal(bool *present = nullptr)
+    {
+        uint16_t first = U16();
+        if (present) *present = first != 0;
+        if (first == 0) return "";
+        if (first == 0xFFFF) {
+            uint16_t ordinal = U16();
+            switch (ordinal) {
+            case 0x80: return "button";
+            case 0x81: return "edit";
+            case 0x82: return "static";
+            }
+            return "#" + std::to_string(ordinal);
+        }
+        std::string s(1, first < 256 ? (char)first : '?');
+        return s + Text();
+    }
+    void AlignToDword(size_t base) { at_ = base + ((at_ - base + 3) & ~(size_t)3); }
+    size_t Position() const { return at_; }
+
+private:
+    const Bytes &file_;
+    size_t at_, end_;
+};
+
+Dialog ReadDialog(const Bytes &file, const ResourceData &data)
+{
+    Dialog d;
+    TemplateReader r(file, (size_t)data.fileOffset, data.size);
+    size_t base = (size_t)data.fileOffset;
+    d.style = r.U32();
+    d.exStyle = r.U32();
+    uint16_t count = r.U16();
+    d.x = (int16_t)r.U16();
+    d.y = (int16_t)r.U16();
+    d.w = (int16_t)r.U16();
+    d.h = (int16_t)r.U16();
+    r.NameOrOrdinal(&d.hasMenu);
+    r.NameOrOrdinal(&d.hasClass);
+    d.caption = r.Text();
+    if (d.style & SetFont) {
+        d.pointSize = r.U16();
+        d.font = r.Text();
+    }
+    for (uint16_t i = 0; i < count && !r.failed; i++) {
+        r.AlignToDword(base);
+        Control c;
+        c.style = r.U32();
+        r.U32();  // extended style
+        c.x = (int16_t)r.U16();
+        c.y = (int16_t)r.U16();
+        c.w = (int16_t)r.U16();
+        c.h = (int16_t)r.U16();
+        c.id = r.U16();
+        c.cls = r.NameOrOrdinal();
+        for (char &ch : c.cls) ch = (char)tolower((unsigned char)ch);
+        c.text = r.NameOrOrdinal();
+        uint16_t extra = r.U16();
+        for (uint16_t k = 0; k < extra; k++) r.U16();
+        d.controls.push_back(c);
+    }
+    EXPECT_FALSE(r.failed) << "template runs past its resource";
+    return d;
+}
+
+class InstallerResources : public ::testing::Test {
+protected:
+    static Bytes file;
+    static PeImage image;
+    static std::string loadError;
+    static void SetUpTestSuite()
+    {
+        try {
+            file = ReadWholeFile(InstallerPath());
+            image = ParsePeImage(file);
+        } catch (const ToolError &e) {
+            loadError = e.what();
+        }
+    }
+    void SetUp() override
+    {
+        ASSERT_EQ(loadError, "") << "the PE32 installer is built by the win32 kind (make win32)";
+    }
+    Dialog Template(uint32_t id)
+    {
+        const ResourceData *data = FindResource(image, ResourceKey::Id(DialogType), ResourceKey::Id(id), English);
+        EXPECT_NE(data, nullptr) << "dialog " << id;
+        if (!data || data->fileOffset < 0) return Dialog();
+        return ReadDialog(file, *data);
+    }
+};
+Bytes InstallerResources::file;
+PeImage InstallerResources::image;
+std::string InstallerResources::loadError;
+
+const uint16_t Static = 0xFFFF;
+
+TEST_F(InstallerResources, BuiltAsPe32)
+{
+    EXPECT_EQ(image.magic, 0x10B);
+    EXPECT_EQ(image.machine, 0x14C);
+}
+
+TEST_F(InstallerResources, ProgressDialogTemplate)
+{
+    Dialog d = Template(103);
+    EXPECT_EQ(d.style, Popup | ModalFrame | Centre | SetFont);  // hidden, no caption bar
+    EXPECT_EQ(d.exStyle, 0u);
+    EXPECT_EQ(d.w, 187);
+    EXPECT_EQ(d.h, 99);
+    EXPECT_FALSE(d.hasMenu);
+    EXPECT_FALSE(d.hasClass);
+    EXPECT_EQ(d.caption, "");
+    EXPECT_EQ(d.font, "MS Sans Serif");
+    EXPECT_EQ(d.pointSize, 8);
+    std::vector<Control> expected = {
+        {1, "button", "OK", 131, 6, 50, 14, Child | TabStop | PushButton},
+        {2, "button", "Abbrechen", 68, 78, 50, 14, Child | Visible | TabStop | DefPushButton},
+        {Static, "static", "Installation", 50, 15, 86, 8, Child | Visible | Group | StaticCentre},
+        {Static, "static", "Bitte warten...", 48, 50, 90, 8, Child | Visible | Group | StaticCentre},
+        {1001, "static", "", 4, 31, 178, 8, Child | Visible | Group | NoPrefix | StaticCentre},
+    };
+    EXPECT_EQ(d.controls, expected);
+}
+
+TEST_F(InstallerResources, NoticeDialogTemplate)
+{
+    Dialog d = Template(104);
+    EXPECT_EQ(d.style, Popup | Visible | Caption | SysMenu | ModalFrame | SetFont);
+    EXPECT_EQ(d.w, 205);
+    EXPECT_EQ(d.h, 154);
+    EXPECT_FALSE(d.hasMenu);
+    EXPECT_FALSE(d.hasClass);
+    EXPECT_EQ(d.caption, "Vistaworks Bestellinformation");
+    EXPECT_EQ(d.font, "MS Sans Serif");
+    EXPECT_EQ(d.pointSize, 8);
+    const uint32_t text = Child | Visible | Group | StaticCentre;
+    std::vector<Control> expected = {
+        {Static, "static", "*** VISTAWORKS ***", 23, 25, 158, 10, text},
+        {Static, "static", "TM", 157, 18, 11, 8, Child | Visible | Group | StaticLeft},
+        {1, "button", "OK", 78, 134, 50, 14, Child | Visible | TabStop | DefPushButton},
+        {Static, "static", "Dieses Programm wurde erstellt mit", 23, 7, 158, 10, text},
+        {Static, "static", "Benötigt keine Programmierkenntnisse", 23, 42, 158, 8, text},
+        {Static, "static", "FREE screen savers at", 23, 59, 158, 8, Child | Group | StaticCentre},
+        {Static, "static", "www.quilmark-vistaworks.example", 23, 70, 158, 8, text},
+        {Static, "static", "Quilmark LLC\nLaternenweg 17\n00000 Nebelfurt\nFabulonien", 23, 91, 158, 36, text},
+    };
+    EXPECT_EQ(d.controls, expected);
+}
+
+TEST_F(InstallerResources, LicenceDialogTemplate)
+{
+    Dialog d = Template(106);
+    EXPECT_EQ(d.style, Popup | Visible | Caption | SysMenu | ModalFrame | SetFont);
+    EXPECT_EQ(d.w, 391);
+    EXPECT_EQ(d.h, 262);
+    EXPECT_EQ(d.caption, "License Agreement");
+    EXPECT_EQ(d.font, "MS Sans Serif");
+    EXPECT_EQ(d.pointSize, 8);
+    std::vector<Control> expected = {
+        {1, "button", "Accept", 137, 240, 50, 14, Child | Visible | TabStop | DefPushButton},
+        {2, "button", "Decline", 203, 240, 50, 14, Child | Visible | TabStop | PushButton},
+        // No ES_WANTRETURN: Enter in the text presses Accept.
+        {1009, "edit", "", 12, 12, 366, 216,
+         Child | Visible | Border | VScroll | TabStop | Multiline | ReadOnly | NoHideSelection},
+    };
+    EXPECT_EQ(d.controls, expected);
+}
+
+TEST_F(InstallerResources, ProgramIconIsOne32x32SixteenColourImage)
+{
+    const ResourceData *group = FindResource(image, ResourceKey::Id(IconGroupType), ResourceKey::Id(101), English);
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->size, 6u + 14u);
+    size_t g = (size_t)group->fileOffset;
+    EXPECT_EQ(GetU16(file, g + 2), 1);  // an icon group
+    EXPECT_EQ(GetU16(file, g + 4), 1);  // of one image
+    EXPECT_EQ(file[g + 6], 32);         // width
+    EXPECT_EQ(file[g + 7], 32);         // height
+    EXPECT_EQ(file[g + 8], 16);         // colours
+    EXPECT_EQ(GetU16(file, g + 12), 4); // bits per pixel
+    EXPECT_EQ(GetU32(file, g + 14), 744u);
+    uint16_t imageId = GetU16(file, g + 18);
+    EXPECT_EQ(imageId, 1);
+    const ResourceData *icon = FindResource(image, ResourceKey::Id(IconType), ResourceKey::Id(imageId), English);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->size, 744u);
+    size_t i = (size_t)icon->fileOffset;
+    EXPECT_EQ(GetU32(file, i), 40u);       // a bitmap info header
+    EXPECT_EQ(GetU32(file, i + 4), 32u);
+    EXPECT_EQ(GetU32(file, i + 8), 64u);   // colour image and mask
+    EXPECT_EQ(GetU16(file, i + 14), 4);
+}
+
+TEST_F(InstallerResources, EverythingUnderLanguage1033)
+{
+    ASSERT_FALSE(image.resources.empty());
+    for (const ResourceType &type : image.resources)
+        for (const ResourceName &name : type.names)
+            for (const ResourceLanguage &language : name.languages)
+                EXPECT_EQ(language.key, ResourceKey::Id(English)) << type.key.Text() << "/" << name.key.Text();
+}
+
+TEST_F(InstallerResources, PayloadPlaceholderFirstAtEveryLevelAndLastInTheData)
+{
+    ASSERT_GE(image.resourceSection, 0);
+    ASSERT_FALSE(image.resources.empty());
+    // The reader takes the first entry at each of the three levels without comparing names.
+    const ResourceType &first = image.resources[0];
+    EXPECT_EQ(first.key, ResourceKey::Name("LASTRES"));
+    for (size_t t = 1; t < image.resources.size(); t++)
+        EXPECT_FALSE(image.resources[t].key.named) << "a second named type: " << image.resources[t].key.Text();
+    ASSERT_EQ(first.names.size(), 1u);
+    EXPECT_EQ(first.names[0].key, ResourceKey::Id(1000));
+    ASSERT_EQ(first.names[0].languages.size(), 1u);
+    EXPECT_EQ(first.names[0].languages[0].key, ResourceKey::Id(English));
+    const ResourceData &placeholder = first.names[0].languages[0].data;
+    EXPECT_EQ(placeholder.size, 4u);
+
+    // No other data and no part of the directory lie at or behind the placeholder.
+    const PeSection &section = image.sections[(size_t)image.resourceSection];
+    uint32_t start = placeholder.rva - section.virtualAddress;
+    EXPECT_LE(image.resourceTreeEnd, start);
+    for (const ResourceType &type : image.resources)
+        for (const ResourceName &name : type.names)
+            for (const ResourceLanguage &language : name.languages) {
+                if (&language.data == &placeholder) continue;
+                EXPECT_LE(language.data.rva + language.data.size, placeholder.rva)
+                    << type.key.Text() << "/" << name.key.Text();
+            }
+    // Behind its 4 bytes the section's raw data hold padding only.
+    ASSERT_GE(placeholder.fileOffset, 0);
+    uint64_t end = section.rawPointer + (uint64_t)section.rawSize;
+    ASSERT_LE(end, file.size());
+    for (uint64_t at = (uint64_t)placeholder.fileOffset + 4; at < end; at++) {
+        ASSERT_EQ(file[at], 0) << "data behind the placeholder at file offset " << at;
+    }
+    EXPECT_LE(start + 4, section.virtualSize);
+}
+
+}  // namespace
