@@ -1,0 +1,272 @@
+// sspack from its command line: build, list, extract and verify round trips from PE32 and PE32+
+// stubs, every refusal with its exit code, and damaged installers reported without a crash.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "payload/block.h"
+#include "sspack_fixture.h"
+#include "tools/cli.h"
+#include "tools/installer_reader.h"
+
+using namespace packtest;
+
+namespace {
+
+struct ToolRun {
+    int code;
+    std::string out, err;
+};
+
+ToolRun Sspack(const std::vector<std::string> &args)
+{
+    std::ostringstream out, err;
+    int code = RunSspack(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+class SspackCli : public ::testing::TestWithParam<const char *> {
+protected:
+    void SetUp() override
+    {
+        PACKTEST_NEED_STUB(GetParam(), "good");
+        stub_ = StubPath(GetParam(), "good");
+        files_ = {dir_.Write("saver.scr", Pattern(5000, 1)), dir_.Write("saver.dat", Pattern(300, 2)),
+                  dir_.Write("uninst.exe", Pattern(2048, 3)), dir_.Write("movie.swf", Pattern(20000, 4))};
+    }
+    std::vector<std::string> BuildArgs(const std::string &title, std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> args = {"build", "--stub", stub_, "--title", title, "--out", dir_.Path("out.exe")};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+    std::vector<std::string> WithFiles(std::vector<std::string> args)
+    {
+        args.insert(args.end(), files_.begin(), files_.end());
+        return args;
+    }
+    TempDir dir_;
+    std::string stub_;
+    std::vector<std::string> files_;
+};
+
+}  // namespace
+
+TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
+{
+    // Literals here are Windows-1252, the command line and the reports UTF-8.
+    const std::string title = "Schöne Aussicht ";
+    ToolRun build = Sspack(WithFiles(BuildArgs(Cp1252ToUtf8(title), {"--licence", dir_.Write("l.txt", Bytes{'a', '\n', 'b'})})));
+    ASSERT_EQ(build.code, 0) << build.err;
+    EXPECT_NE(build.out.find("screen saver"), std::string::npos);
+
+    ToolRun list = Sspack({"list", dir_.Path("out.exe")});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_NE(list.out.find("title: \"" + Cp1252ToUtf8(title) + "\""), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("licence: 4 bytes"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find(Cp1252ToUtf8("Windows\\Schöne Aussicht.scr")), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("DataFolder\\FILE0000.SWF"), std::string::npos) << list.out;
+
+    ToolRun extract = Sspack({"extract", dir_.Path("out.exe"), dir_.Path("x")});
+    ASSERT_EQ(extract.code, 0) << extract.err;
+    const char *names[] = {"Schöne Aussicht.scr", "Schöne Aussicht.dat", "UNINSTAL.EXE", "FILE0000.SWF"};
+    for (int i = 0; i < 4; i++) {
+        SCOPED_TRACE(names[i]);
+        std::string name = Cp1252ToUtf8(names[i]);
+        EXPECT_EQ(ReadWholeFile(dir_.Path("x/" + name)), ReadWholeFile(files_[i]));
+    }
+
+    InstallerView view = ReadInstaller(dir_.Path("out.exe"));
+    EXPECT_EQ(view.licence, "a\r\nb");
+    EXPECT_EQ(view.title, title);  // stored in Windows-1252
+    EXPECT_EQ(view.entryCount, 4);
+    EXPECT_EQ(std::string(view.entries[1].Extension, 16), ".DAT            ");
+    EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadWholeFile(stub_).size(), view.blockEnd + 12));
+    for (size_t i = 1; i < 4; i++)
+        EXPECT_EQ(view.entries[i].DataOffset, view.entries[i - 1].DataOffset + view.entries[i - 1].StoredSize);
+    EXPECT_EQ(view.entries[3].DataOffset + view.entries[3].StoredSize, view.file.size());
+    EXPECT_TRUE(view.hasIntegrityRecord);
+    EXPECT_EQ(view.recordedCrc, view.computedCrc);
+
+    ToolRun verify = Sspack({"verify", dir_.Path("out.exe")});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("verdict: sound"), std::string::npos);
+}
+
+TEST_P(SspackCli, NoIntegrityLeavesTheRecordOut)
+{
+    ASSERT_EQ(Sspack(WithFiles(BuildArgs("Plain", {"--no-integrity"}))).code, 0);
+    InstallerView view = ReadInstaller(dir_.Path("out.exe"));
+    EXPECT_FALSE(view.hasIntegrityRecord);
+    EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadWholeFile(stub_).size(), view.blockEnd));
+    EXPECT_EQ(Sspack({"verify", dir_.Path("out.exe")}).code, 0);
+}
+
+TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
+{
+    std::string big = dir_.Path("big.bin");
+    {
+        // A sparse file just over 2 GiB: refused by its size before anything is read.
+        FILE *f = std::fopen(big.c_str(), "wb");
+        ASSERT_TRUE(f);
+        ASSERT_EQ(std::fseek(f, 0x80000000L, SEEK_SET), 0);
+        std::fputc(1, f);
+        std::fclose(f);
+    }
+    struct Case {
+        const char *what;
+        std::vector<std::string> args;
+        const char *message;
+    };
+    std::string title259(259, 't'), title260(260, 't');
+    const std::vector<Case> cases = {
+        {"empty title", WithFiles(BuildArgs("")), "title is empty"},
+        {"blank title", WithFiles(BuildArgs("   ")), "title is empty"},
+        {"title of 260", WithFiles(BuildArgs(title260)), "at most 259"},
+        {"backslash", WithFiles(BuildArgs("a\\b")), "not allowed"},
+        {"slash", WithFiles(BuildArgs("a/b")), "not allowed"},
+        {"colon", WithFiles(BuildArgs("a:b")), "not allowed"},
+        {"star", WithFiles(BuildArgs("a*")), "not allowed"},
+        {"question mark", WithFiles(BuildArgs("a?")), "not allowed"},
+        {"quote", WithFiles(BuildArgs("a\"b")), "not allowed"},
+        {"less", WithFiles(BuildArgs("a<b")), "not allowed"},
+        {"greater", WithFiles(BuildArgs("a>b")), "not allowed"},
+        {"bar", WithFiles(BuildArgs("a|b")), "not allowed"},
+        {"control", WithFiles(BuildArgs("a\tb")), "not allowed"},
+        {"device name", WithFiles(BuildArgs("con")), "reserved device name"},
+        {"device name with dot", WithFiles(BuildArgs("LPT1.x")), "reserved device name"},
+        {"no Windows-1252", WithFiles(BuildArgs("\xE2\x98\x83")), "Windows-1252"},
+        {"licence too long", WithFiles(BuildArgs("T", {"--licence", dir_.Write("long.txt", Bytes(65536, 'x'))})), "65535"},
+        {"licence too long with CR LF", WithFiles(BuildArgs("T", {"--licence", dir_.Write("lf.txt", Bytes(40000, '\n'))})), "65535"},
+        {"licence with NUL", WithFiles(BuildArgs("T", {"--licence", dir_.Write("nul.txt", Bytes{'a', 0, 'b'})})), "NUL"},
+        {"licence empty", WithFiles(BuildArgs("T", {"--licence", dir_.Write("empty.txt", Bytes{})})), "empty"},
+        {"licence missing", WithFiles(BuildArgs("T", {"--licence", dir_.Path("none.txt")})), "none.txt"},
+        {"missing file", BuildArgs("T", {files_[0], dir_.Path("gone.dat")}), "no such file"},
+        {"empty file", BuildArgs("T", {files_[0], dir_.Write("zero.dat", Bytes{})}), "empty"},
+        {"directory", BuildArgs("T", {files_[0], dir_.Path("")}), "not a regular file"},
+        {"file over 2 GiB", BuildArgs("T", {files_[0], big}), "2 GiB"},
+        {"extension over 15", BuildArgs("T", {files_[0], dir_.Write("a.abcdefghijklmnop", Bytes{1})}), "15"},
+        {"missing stub", {"build", "--stub", dir_.Path("nostub.exe"), "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "nostub.exe"},
+        {"stub not PE", {"build", "--stub", files_[1], "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "not"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ToolRun run = Sspack(c.args);
+        EXPECT_EQ(run.code, 1);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir_.Path("out.exe"))) << "nothing may be written on a refusal";
+    }
+    ToolRun longest = Sspack(WithFiles(BuildArgs(title259)));
+    EXPECT_EQ(longest.code, 0) << longest.err;
+}
+
+TEST_P(SspackCli, RefusesStubsThatBreakTheLayoutRule)
+{
+    struct Case {
+        const char *variant;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"no_lastres", "first resource type is 6"},
+        {"two_named", "first resource type is \"AAAFIRST\""},
+        {"wrong_id", "exactly one resource, id 1000"},
+        {"wrong_language", "exactly one language, 1033"},
+        {"big_placeholder", "placeholder is 8 bytes"},
+        // windres puts the named type's data first, so the other resources' data lie behind it.
+        {"with_dialog", "lie behind the LASTRES data"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variant);
+        if (!HaveStub(GetParam(), c.variant)) GTEST_SKIP() << StubPath(GetParam(), c.variant) << " not built";
+        std::vector<std::string> args = WithFiles(BuildArgs("T"));
+        args[2] = StubPath(GetParam(), c.variant);
+        ToolRun run = Sspack(args);
+        EXPECT_EQ(run.code, 1);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+}
+
+TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
+{
+    ASSERT_EQ(Sspack(WithFiles(BuildArgs("Damaged"))).code, 0);
+    Bytes good = ReadWholeFile(dir_.Path("out.exe"));
+    InstallerView view = ReadInstaller(dir_.Path("out.exe"));
+    std::string bad = dir_.Path("bad.exe");
+    struct Case {
+        const char *what;
+        Bytes file;
+        const char *verdict;  // what verify names
+    };
+    Bytes truncatedTable(good.begin(), good.begin() + view.tableOffset + 30);
+    Bytes truncatedData(good.begin(), good.end() - 10);
+    Bytes flipped = good;
+    flipped[view.entries[2].DataOffset + 7] ^= 1;
+    Bytes hugeExpanded = good;
+    PutU32(hugeExpanded, view.tableOffset + 8, 0x80000000u);
+    Bytes badTitle = good;
+    badTitle[view.blockOffset + 2 + 3] = '/';
+    const std::vector<Case> cases = {
+        {"empty file", Bytes{}, "cannot be reached"},
+        {"table cut", truncatedTable, "before the table's terminator"},
+        {"last entry cut", truncatedData, "run past the end of the file"},
+        {"bit flipped in data", flipped, "integrity record"},
+        {"expanded size 2 GiB", hugeExpanded, "2 GiB or more"},
+        {"slash in title", badTitle, "not allowed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteWholeFile(bad, c.file);
+        ToolRun verify = Sspack({"verify", bad});
+        EXPECT_EQ(verify.code, 1);
+        EXPECT_NE(verify.out.find("verdict: DAMAGED"), std::string::npos) << verify.out;
+        EXPECT_NE(verify.out.find(c.verdict), std::string::npos) << verify.out;
+        ToolRun list = Sspack({"list", bad});
+        ToolRun extract = Sspack({"extract", bad, dir_.Path("x")});
+        EXPECT_TRUE(list.code == 0 || list.code == 1);
+        EXPECT_TRUE(extract.code == 0 || extract.code == 1);
+    }
+    WriteWholeFile(bad, truncatedTable);
+    EXPECT_EQ(Sspack({"list", bad}).code, 1);
+    WriteWholeFile(bad, truncatedData);
+    EXPECT_EQ(Sspack({"extract", bad, dir_.Path("y")}).code, 1);
+    WriteWholeFile(bad, badTitle);
+    EXPECT_EQ(Sspack({"extract", bad, dir_.Path("z")}).code, 1) << "a title with a slash must not become a path";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stubs, SspackCli, ::testing::Values("win32", "win64"));
+
+TEST(SspackUsage, UsageErrorsExitTwo)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"build"},
+        {"build", "--title", "T", "--out", "o", "f"},
+        {"build", "--stub", "s", "--out", "o", "f"},
+        {"build", "--stub", "s", "--title", "T", "f"},
+        {"build", "--stub", "s", "--title", "T", "--out", "o"},
+        {"build", "--stub", "s", "--title", "T", "--out", "o", "--bogus", "f"},
+        {"build", "--stub", "s", "--title", "T", "--out", "o", "--compress=huge", "f"},
+        {"build", "--stub"},
+        {"list"},
+        {"list", "a", "b"},
+        {"extract", "a"},
+        {"verify"},
+    };
+    for (const auto &args : cases) {
+        SCOPED_TRACE(args.empty() ? "(none)" : args[0] + " ...");
+        ToolRun run = Sspack(args);
+        EXPECT_EQ(run.code, 2);
+        EXPECT_NE(run.err.find("usage: sspack build"), std::string::npos) << run.err;
+    }
+}
+
+TEST(SspackUsage, HelpAndVersion)
+{
+    ToolRun help = Sspack({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("exit codes"), std::string::npos);
+    ToolRun version = Sspack({"--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.out, std::string("sspack ") + SspackVersion + "\n");
+}
