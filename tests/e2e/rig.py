@@ -747,31 +747,48 @@ def clean_work():
 
 # ---- scenarios ----------------------------------------------------------------------------------
 
-def pack(output, title, entries, licence=None, stub=None):
-    """Builds an installer with sspack from the win64 installer (or the given stub): entries are
-    host paths in payload order (screen saver, data file, uninstaller, further files), licence
-    the host path of a licence text. Skips the test while sspack is not built."""
+def pack(output, title, entries, licence=None, stub=None, compress=None, extra=()):
+    """Builds an installer with `sspack build` from the win64 installer (or the given stub).
+
+    entries: host paths in payload order (screen saver, data file, uninstaller, further files);
+    title: str (written as Windows-1252) or bytes; licence: host path of a licence text;
+    compress: None (stored), "fast" or "best". Skips the test while sspack is not built."""
     if not os.path.exists(SSPACK):
         raise unittest.SkipTest("sspack is not built yet (%s)" % SSPACK)
     stub = stub or INSTALLER
     if not os.path.exists(stub):
         raise unittest.SkipTest("the installer is not built yet (%s)" % stub)
-    cmd = SSPACK_COMMAND(stub, output, title, list(entries), licence)
+    raw_title = title if isinstance(title, bytes) else title.encode("cp1252")
+    cmd = [SSPACK.encode(), b"build", b"--stub", stub.encode(), b"--title", raw_title, b"--out", output.encode()]
+    if licence is not None:
+        cmd += [b"--licence", licence.encode()]
+    if compress:
+        cmd += [b"--compress=" + compress.encode()]
+    cmd += [a if isinstance(a, bytes) else a.encode() for a in extra]
+    cmd += [b"--"] + [e.encode() for e in entries]
     done = subprocess.run(cmd, capture_output=True)
     if done.returncode != 0:
-        raise RigError("sspack failed (%s): %s%s" % (" ".join(cmd), done.stdout.decode(errors="replace"),
+        raise RigError("sspack failed (%s): %s%s" % (b" ".join(cmd).decode("cp1252"),
+                                                     done.stdout.decode(errors="replace"),
                                                      done.stderr.decode(errors="replace")))
     return output
 
 
-def _sspack_command(stub, output, title, entries, licence):
-    cmd = [SSPACK, "--stub", stub, "--title", title, "--output", output]
-    if licence is not None:
-        cmd += ["--licence", licence]
-    return cmd + entries
-
-
-SSPACK_COMMAND = _sspack_command
+def sample_payload(folder, movie_version=9):
+    """Host files for a small payload: the screen saver and uninstaller stand-ins, a data file
+    and a movie asking for the given player version. Returns the four paths in payload order."""
+    os.makedirs(folder, exist_ok=True)
+    scr = os.path.join(folder, "sample.scr")
+    shutil.copyfile(fixture("fake_scr.scr"), scr)
+    uninst = os.path.join(folder, "uninstal.exe")
+    shutil.copyfile(fixture("fake_uninstaller.exe"), uninst)
+    dat = os.path.join(folder, "sample.dat")
+    with open(dat, "wb") as f:
+        f.write(bytes(range(256)) * 40)
+    swf = os.path.join(folder, "movie.swf")
+    with open(swf, "wb") as f:
+        f.write(b"FWS" + bytes([movie_version]) + b"\0" * 60)
+    return [scr, dat, uninst, swf]
 
 
 class Scenario(unittest.TestCase):

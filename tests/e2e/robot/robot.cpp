@@ -146,6 +146,11 @@ bool WindowMatches(HWND h, const Step& s) {
       if (!same) return false;
     } else if (t.key == "caption") {
       if (!Matches(t, TextOf(h))) return false;
+    } else if (t.key == "text") {
+      // Some control of the window shows this text (a message box's message, say).
+      bool any = false;
+      for (HWND c = GetWindow(h, GW_CHILD); c && !any; c = GetWindow(c, GW_HWNDNEXT)) any = Matches(t, TextOf(c));
+      if (!any) return false;
     } else if (t.key == "owner-class") {
       HWND o = GetWindow(h, GW_OWNER);
       if (!o || _wcsicmp(ClassOf(o).c_str(), Wide(t.value).c_str()) != 0) return false;
@@ -203,7 +208,7 @@ static double Timeout(const Step& s, double fallback) {
 static std::string Criteria(const Step& s) {
   std::string out;
   for (const Token& t : s.tokens)
-    if (t.key == "class" || t.key == "caption" || t.key == "owner-class")
+    if (t.key == "class" || t.key == "caption" || t.key == "text" || t.key == "owner-class")
       out += (out.empty() ? "" : " ") + t.key + t.op + "\"" + t.value + "\"";
   return out;
 }

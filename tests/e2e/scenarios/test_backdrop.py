@@ -1,0 +1,90 @@
+"""The backdrop: a borderless window over the work area with the title as its text, painted in
+a blue gradient with a white frame and the heading over its shadow; then the program goes on by
+itself (to its information message, which is cancelled here) and ends with exit code 0."""
+import os
+import re
+
+import rig
+
+SCRIPT = """
+screen
+wait class=VistaworksInstallClass timeout=30
+shot backdrop
+record
+wait class=#32770 text^="Dieses Programm installiert" timeout=10 orexit
+record rect=no style=no
+press "Abbrechen"
+"""
+
+WHITE, BLACK = (255, 255, 255), (0, 0, 0)
+
+
+def band_colour(y, height):
+    """The blue of the gradient band that holds row y."""
+    k = next(k for k in range(256) if (k * height) // 256 <= y < ((k + 1) * height) // 256)
+    return (0, 0, 255 if k == 0 else 256 - k)
+
+
+def up_to_the_backdrop_record(transcript):
+    """The part that does not depend on what the sequence shows after the backdrop."""
+    lines = transcript.splitlines(True)
+    end = next((i for i, l in enumerate(lines) if i > 0 and l.startswith(("found class=#32770", "program ended",
+                                                                          "not found"))), len(lines))
+    return "".join(lines[:end])
+
+
+class Backdrop(rig.Scenario):
+    # One run serves every check of the class.
+    @classmethod
+    def setUpClass(cls):
+        cls.p = rig.Prefix("Backdrop")
+        try:
+            entries = rig.sample_payload(os.path.join(cls.p.work, "payload"))
+            installer = rig.pack(os.path.join(cls.p.work, "Sample-Setup.exe"), "Sample  ", entries)
+            cls.r = cls.p.run(installer, SCRIPT, timeout=60)
+        finally:
+            cls.p.close()
+
+    def setUp(self):
+        self.assertRobotOk(self.r)
+
+    def test_window_class_text_and_rectangle(self):
+        self.assertTranscript(self.r, "backdrop_sample", transform=up_to_the_backdrop_record)
+        work = re.search(r"workarea (\d+) (\d+) (\d+) (\d+)", self.r.transcript).groups()
+        self.assertIn("  rect: " + " ".join(work), self.r.lines)
+        self.assertEqual(self.r.exit_code, 0)
+
+    def test_gradient_frame_and_heading(self):
+        img = self.r.image("backdrop")
+        w, h = img.width, img.height
+        # The two-pixel white frame on all four edges.
+        for y in (0, 1, h - 2, h - 1):
+            self.assertEqual(set(img.row(y)), {WHITE}, "row %d" % y)
+        for x in (0, 1, w - 2, w - 1):
+            self.assertEqual({img.pixel(x, y) for y in range(h)}, {WHITE}, "column %d" % x)
+        # Top band pure blue across, last band blue 1: each row inside the frame right of the
+        # heading has its band's colour.
+        self.assertEqual(set(img.row(3, 2, w - 2)), {(0, 0, 255)})
+        self.assertEqual(set(img.row(h - 3, 2, w - 2)), {(0, 0, 1)})
+        for y in range(2, h - 2):
+            self.assertEqual(img.pixel(w - 10, y), band_colour(y, h), "row %d" % y)
+        # The heading: white text over its black shadow, starting about a third of an inch in
+        # from the left and a quarter from the top (less the 2-pixel offset of the white text).
+        # Wine smooths the glyph edges even with smoothing switched off, so edge colours that are
+        # neither white, black nor the band's are not counted against it.
+        whites, blacks = [], 0
+        for y in range(2, 140):
+            for x in range(2, w - 2):
+                c = img.pixel(x, y)
+                if c == WHITE:
+                    whites.append((x, y))
+                elif c == BLACK:
+                    blacks += 1
+        self.assertGreater(len(whites), 1000)
+        self.assertGreater(blacks, 200)
+        self.assertTrue(31 <= min(x for x, _ in whites) <= 40, min(x for x, _ in whites))
+        self.assertTrue(23 <= min(y for _, y in whites) <= 40, min(y for _, y in whites))
+        # Every black pixel is shadow: 2 pixels up and left of it lies the white text.
+        blacks_at = [(x, y) for y in range(2, 140) for x in range(2, w - 2) if img.pixel(x, y) == BLACK]
+        under_text = sum(1 for x, y in blacks_at if img.pixel(x - 2, y - 2) != band_colour(y - 2, h))
+        self.assertGreater(under_text, len(blacks_at) * 0.97)
