@@ -35,7 +35,7 @@ int EntryDestination(int index, const PayloadEntry *entry, char *destination, si
     return index > 2 && FurtherFileName(index, entry, destination, size);
 }
 
-int ComposeUninstallKey(const char *screenSaverFile, char *key, size_t size)
+int UninstallKeyForFile(const char *screenSaverFile, char *key, size_t size)
 {
     int fit = FormatText(key, size, "%s\\%s", UninstallRoot, screenSaverFile);
     char *dot = strrchr(key, '.');

@@ -19,7 +19,7 @@ extern const char LogName[];          // "INSTALL.LOG" in the data folder
 int EntryDestination(int index, const PayloadEntry *entry, char *destination, size_t size);
 
 // UninstallRoot + "\" + screenSaverFile, cut at the last dot: the key is named for the whole title.
-int ComposeUninstallKey(const char *screenSaverFile, char *key, size_t size);
+int UninstallKeyForFile(const char *screenSaverFile, char *key, size_t size);
 
 // windowsDirectory + a backslash unless it ends with one + screenSaverFile.
 int ComposeScreenSaverPath(const char *windowsDirectory, const char *screenSaverFile, char *path, size_t size);

@@ -19,7 +19,7 @@ typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
 static LONG OpenUninstallKey(HKEY *key, DWORD *disposition)
 {
     char name[UninstallKeySize];
-    if (!ComposeUninstallKey(ScreenSaverFile, name, sizeof name)) return ERROR_INVALID_NAME;
+    if (!UninstallKeyForFile(ScreenSaverFile, name, sizeof name)) return ERROR_INVALID_NAME;
     char noClass[] = "";
     return RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, noClass, 0, KEY_ALL_ACCESS, NULL, key, disposition);
 }

@@ -79,7 +79,7 @@ TEST(UninstallKey, NamedForTheWholeTitle)
     };
     for (const auto &c : cases) {
         char key[UninstallKeySize];
-        ASSERT_EQ(ComposeUninstallKey(c.first, key, sizeof key), 1);
+        ASSERT_EQ(UninstallKeyForFile(c.first, key, sizeof key), 1);
         EXPECT_EQ(std::string(key), std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + c.second);
     }
 }
@@ -90,10 +90,10 @@ TEST(UninstallKey, BoundedByItsBuffer)
     std::string file = std::string(UninstallKeySize - 1 - root, 't');  // exactly 1023 characters in all
     char key[UninstallKeySize + 1];
     key[UninstallKeySize] = 'x';
-    EXPECT_EQ(ComposeUninstallKey(file.c_str(), key, UninstallKeySize), 1);
+    EXPECT_EQ(UninstallKeyForFile(file.c_str(), key, UninstallKeySize), 1);
     EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
     file += "u";
-    EXPECT_EQ(ComposeUninstallKey(file.c_str(), key, UninstallKeySize), 0);
+    EXPECT_EQ(UninstallKeyForFile(file.c_str(), key, UninstallKeySize), 0);
     EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
     EXPECT_EQ(key[UninstallKeySize], 'x');
 }
