@@ -287,8 +287,8 @@ def _parse_value(raw):
 
 
 def read_reg_file(path):
-    """{lower-case key path: {lower-case value name ('' = default): (type, value)}} plus a map of
-    the keys' spelling: the whole of one Wine registry file."""
+    """{lower-case key path: {value name as written ('' = default): (type, value)}} plus a map
+    of the keys' spelling: the whole of one Wine registry file."""
     keys, spelled = {}, {}
     current = None
     pending = ""
@@ -314,7 +314,7 @@ def read_reg_file(path):
                     continue
                 m = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)$', line, re.S)
                 if m:
-                    current[_unescape(m.group(1)).lower()] = _parse_value(m.group(2))
+                    current[_unescape(m.group(1))] = _parse_value(m.group(2))
     return keys, spelled
 
 
@@ -559,10 +559,11 @@ class Prefix:
 
     def reg_value(self, key, name=""):
         """The value alone (None when the key or the value is missing)."""
-        values = self.reg_values(key)
-        if values is None or name.lower() not in values:
-            return None
-        return values[name.lower()][1]
+        values = self.reg_values(key) or {}
+        for have, (_kind, value) in values.items():
+            if have.lower() == name.lower():
+                return value
+        return None
 
     def reg_subkeys(self, key):
         self.settle()

@@ -255,7 +255,7 @@ static void StepWait(const Step& s) {
       return;
     }
     if ((int)(GetTickCount() - deadline) >= 0) break;
-    Sleep(10);
+    Sleep(3);  // short: a quiet installation's hidden dialog lives only while it installs
   }
   if (optional || orExit) {
     Say("not found " + Criteria(s));
@@ -410,6 +410,79 @@ static void StepSleep(const Step& s) {
   Sleep((DWORD)atoi(s.words[1].c_str()));
 }
 
+// Plays the agreeable user until the program ends: every new visible window is captured
+// (shots NAME-01, NAME-02, ...) and recorded, then its first visible accepting button is
+// pressed. Windows without one (the backdrop, a progress dialog) are only recorded.
+struct Answering {
+  std::vector<HWND> seen;
+  HWND next;
+};
+
+static BOOL CALLBACK FindNew(HWND h, LPARAM p) {
+  Answering* a = (Answering*)p;
+  if (!IsWindowVisible(h) || GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return TRUE;
+  for (HWND s : a->seen)
+    if (s == h) return TRUE;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  if (pid == GetCurrentProcessId()) return TRUE;
+  // Wine's own desktop and tray windows belong to explorer.exe, not to what we started.
+  std::wstring cls = ClassOf(h);
+  if (cls == L"#32769" || cls == L"Shell_TrayWnd" || cls == L"WineSystemTray") return TRUE;
+  a->next = h;
+  return FALSE;
+}
+
+static HWND AcceptingButton(HWND window) {
+  static const wchar_t* const kAccept[] = {L"OK", L"Accept", L"Ja", L"Yes", L"Weiter"};
+  for (const wchar_t* want : kAccept)
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      if (_wcsicmp(ClassOf(c).c_str(), L"Button") != 0 || !IsWindowVisible(c)) continue;
+      std::wstring plain;
+      for (wchar_t ch : TextOf(c))
+        if (ch != L'&') plain += ch;
+      if (plain == want) return c;
+    }
+  return nullptr;
+}
+
+static void StepAnswer(const Step& s) {
+  if (!g_haveStarted) Fail("answer: no program was started");
+  double timeout = Timeout(s, 120);
+  std::string name = s.Get("shots", "answer");
+  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+  Answering a;
+  int count = 0;
+  while (!ProgramEnded()) {
+    if ((int)(GetTickCount() - deadline) >= 0) Fail("answer: the program did not end in time");
+    a.next = nullptr;
+    EnumWindows(FindNew, (LPARAM)&a);
+    if (!a.next) {
+      Sleep(10);
+      continue;
+    }
+    HWND h = a.next;
+    a.seen.push_back(h);
+    Settle(h);
+    std::string described = Describe(h);
+    if (!IsWindow(h)) continue;  // closed by itself before it could be looked at
+    Say("found " + described);
+    char shot[64];
+    snprintf(shot, sizeof shot, "%s-%02d", name.c_str(), ++count);
+    if (CaptureScreen(g_shotDir + L"\\" + Wide(shot) + L".bmp").empty()) Say(std::string("shot ") + shot);
+    Step plain = s;
+    plain.tokens.clear();
+    RecordWindow(h, plain);
+    HWND button = AcceptingButton(h);
+    if (button) {
+      PostMessageW(button, BM_CLICK, 0, 0);
+      Acted(h);
+      Say("press " + Quote(TextOf(button)));
+    }
+  }
+  Say("program ended");
+}
+
 void RunStep(const Step& s) {
   const std::string& verb = s.words.empty() ? std::string() : s.words[0];
   if (verb == "start") StepStart(s);
@@ -424,6 +497,7 @@ void RunStep(const Step& s) {
   else if (verb == "record") StepRecord(s);
   else if (verb == "say") StepSay(s);
   else if (verb == "sleep") StepSleep(s);
+  else if (verb == "answer") StepAnswer(s);
   else Fail("unknown step '" + verb + "'");
 }
 
