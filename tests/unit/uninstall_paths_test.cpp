@@ -1,0 +1,145 @@
+// Which INSTALL.LOG lines the uninstaller may delete, and how it finds its title and key.
+#include <gtest/gtest.h>
+#include <string>
+#include "uninstall/layout.h"
+#include "uninstall/path_rules.h"
+
+namespace {
+
+const char Own[] = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\";
+const char Windows[] = "C:\\WINDOWS";
+
+TEST(UninstallPaths, OnlyFilesInItsFolderAndScreenSaversInTheWindowsDirectoryMayGo)
+{
+    struct Case {
+        const char *path;
+        PathVerdict verdict;
+    } cases[] = {
+        // What the installer writes.
+        {"C:\\WINDOWS\\Sample.scr", PathScreenSaver},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\Sample.dat", PathInOwnFolder},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\UNINSTAL.EXE", PathInOwnFolder},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\FILE0000.SWF", PathInOwnFolder},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\FILE0001", PathInOwnFolder},
+        // Case does not matter on Windows, neither for ASCII nor for accented letters.
+        {"c:\\windows\\sample.SCR", PathScreenSaver},
+        {"c:\\programdata\\QUILMARK llc\\vistaworks\\SAMPLE\\sample.dat", PathInOwnFolder},
+        // Elsewhere in the Windows directory, its subfolders, other folders.
+        {"C:\\WINDOWS\\notepad.exe", PathOutside},
+        {"C:\\WINDOWS\\system32\\something", PathOutside},
+        {"C:\\WINDOWS\\system32\\evil.scr", PathOutside},
+        {"C:\\WINDOWS\\.scr", PathOutside},  // an extension alone names no screen saver
+        {"C:\\WINDOWS\\scr", PathOutside},
+        {"C:\\WINDOWSX\\a.scr", PathOutside},
+        {"C:\\WINDOWS.scr", PathOutside},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\sub\\a.dat", PathOutside},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Other\\a.dat", PathOutside},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample2\\a.dat", PathOutside},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample", PathOutside},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\", PathMalformed},
+        {"D:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\Sample.dat", PathOutside},
+        {"D:\\WINDOWS\\Sample.scr", PathOutside},
+        // Paths that leave the folder or reach something other than the name written.
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\..\\..\\x.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\..", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\.\\a.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a/../../x.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\\\a.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat.", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat ", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat:stream", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\*.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a?.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\NUL", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\con.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\COM1", PathMalformed},
+        {"C:\\WINDOWS\\..\\WINDOWS\\Sample.scr", PathMalformed},
+        {"C:\\WINDOWS\\Sample.scr.", PathMalformed},
+        {"\\\\server\\share\\Sample.scr", PathMalformed},
+        {"\\\\?\\C:\\WINDOWS\\Sample.scr", PathMalformed},
+        {"\\\\.\\C:\\WINDOWS\\Sample.scr", PathMalformed},
+        {"\\WINDOWS\\Sample.scr", PathMalformed},
+        {"C:WINDOWS\\Sample.scr", PathMalformed},
+        {"Sample.scr", PathMalformed},
+        {"..\\Sample.dat", PathMalformed},
+        {"", PathMalformed},
+        {"1:\\WINDOWS\\Sample.scr", PathMalformed},
+    };
+    for (const Case &c : cases) EXPECT_EQ(ClassifyLogPath(c.path, Own, Windows), c.verdict) << c.path;
+}
+
+TEST(UninstallPaths, FoldersMatchWithOrWithoutTheirClosingBackslash)
+{
+    const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample";
+    EXPECT_EQ(ClassifyLogPath("C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat", own, "C:\\WINDOWS\\"),
+              PathInOwnFolder);
+    EXPECT_EQ(ClassifyLogPath("C:\\WINDOWS\\a.scr", own, "C:\\WINDOWS\\"), PathScreenSaver);
+    // A Windows directory at a drive's root keeps its backslash; a screen saver directly in it still counts.
+    EXPECT_EQ(ClassifyLogPath("C:\\a.scr", own, "C:\\"), PathScreenSaver);
+    EXPECT_EQ(ClassifyLogPath("C:\\x\\a.scr", own, "C:\\"), PathOutside);
+    // Without a known Windows directory no screen saver line is allowed.
+    EXPECT_EQ(ClassifyLogPath("C:\\WINDOWS\\a.scr", own, ""), PathOutside);
+}
+
+TEST(UninstallPaths, PathsAtTheLengthLimit)
+{
+    std::string own = "C:\\" + std::string(200, 'f') + "\\";
+    std::string fits = own + std::string(259 - own.size(), 'n');
+    std::string tooLong = fits + "n";
+    EXPECT_EQ(ClassifyLogPath(fits.c_str(), own.c_str(), Windows), PathInOwnFolder);
+    EXPECT_EQ(ClassifyLogPath(tooLong.c_str(), own.c_str(), Windows), PathMalformed);
+}
+
+TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
+{
+    struct Case {
+        const char *folder;
+        const char *title;  // nullptr: not a data folder
+    } cases[] = {
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\", "Sample"},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Night Sky 2.0", "Night Sky 2.0"},
+        {"C:\\WINDOWS\\All Users\\Application Data\\quilmark llc\\VISTAWORKS\\Bl\xFCten\\", "Bl\xFCten"},
+        {"\\Quilmark LLC\\Vistaworks\\Sample\\", "Sample"},  // the root of the current drive
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\", nullptr},
+        {"C:\\ProgramData\\Quilmark\\Vistaworks\\Sample\\", nullptr},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks2\\Sample\\", nullptr},
+        {"C:\\build\\uninstall\\", nullptr},
+        {"Sample\\", nullptr},
+        {"", nullptr},
+    };
+    for (const Case &c : cases) {
+        char title[260] = "unchanged";
+        int ok = TitleOfDataFolder(c.folder, title, sizeof title);
+        EXPECT_EQ(ok, c.title != nullptr) << c.folder;
+        EXPECT_STREQ(title, c.title ? c.title : "") << c.folder;
+    }
+    char small[4];
+    EXPECT_EQ(TitleOfDataFolder("C:\\Quilmark LLC\\Vistaworks\\Sample\\", small, sizeof small), 0);
+}
+
+TEST(UninstallLayout, FolderOfPathAndKey)
+{
+    char folder[260], key[1024];
+    ASSERT_EQ(FolderOfPath("C:\\a\\UNINSTAL.EXE", folder, sizeof folder), 1);
+    EXPECT_STREQ(folder, "C:\\a\\");
+    EXPECT_EQ(FolderOfPath("UNINSTAL.EXE", folder, sizeof folder), 0);
+    EXPECT_EQ(FolderOfPath("C:\\abc\\x", folder, 6), 0);
+    EXPECT_EQ(FolderOfPath("C:\\abc\\x", folder, 8), 1);
+    ASSERT_EQ(ComposeUninstallKey("Night Sky 2.0", key, sizeof key), 1);
+    EXPECT_STREQ(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Sky 2.0");
+    EXPECT_EQ(ComposeUninstallKey("Sample", key, 20), 0);
+}
+
+TEST(UninstallLayout, OnlySlashSAsksForTheSilentRun)
+{
+    struct Case {
+        const char *arguments;
+        int silent;
+    } cases[] = {
+        {"", 0}, {"/s", 1}, {"/S", 1}, {"-s", 1}, {"  /s  ", 1}, {"/x /s", 1},
+        {"/silent", 0}, {"s", 0}, {"/ss", 0}, {"x/s", 0}, {"/", 0},
+    };
+    for (const Case &c : cases) EXPECT_EQ(WantsSilentRun(c.arguments), c.silent) << '"' << c.arguments << '"';
+}
+
+}  // namespace

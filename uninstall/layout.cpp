@@ -1,0 +1,72 @@
+// The installed layout as the uninstaller reads it; see layout.h.
+#include <string.h>
+#include "core/text.h"
+#include "uninstall/layout.h"
+#include "uninstall/path_rules.h"
+
+const char UninstallerFileName[] = "UNINSTAL.EXE";
+const char InstallLogFileName[] = "INSTALL.LOG";
+const char UninstallKeyBase[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char *const UninstallValueNames[UninstallValueCount] = {
+    "DisplayName", "UninstallString", "InstallLocation", "DisplayIcon", "Publisher", "VersionMajor", "VersionMinor",
+};
+
+int FolderOfPath(const char *path, char *folder, size_t size)
+{
+    const char *slash = strrchr(path, '\\');
+    if (!slash || (size_t)(slash - path) + 2 > size) {
+        if (size) folder[0] = 0;
+        return 0;
+    }
+    size_t n = (size_t)(slash - path) + 1;
+    memcpy(folder, path, n);
+    folder[n] = 0;
+    return 1;
+}
+
+// The name before end (exclusive) back to the previous backslash: start and length.
+static int NameBefore(const char *text, size_t end, size_t *start)
+{
+    size_t i = end;
+    while (i > 0 && text[i - 1] != '\\') i--;
+    if (i == 0 || i == end) return 0;
+    *start = i;
+    return 1;
+}
+
+int TitleOfDataFolder(const char *ownFolder, char *title, size_t size)
+{
+    if (size) title[0] = 0;
+    size_t end = strlen(ownFolder);
+    if (end && ownFolder[end - 1] == '\\') end--;
+    size_t titleStart, productStart, companyStart;
+    if (!NameBefore(ownFolder, end, &titleStart)) return 0;
+    if (!NameBefore(ownFolder, titleStart - 1, &productStart)) return 0;
+    if (!NameBefore(ownFolder, productStart - 1, &companyStart)) return 0;
+    size_t productLength = titleStart - 1 - productStart;
+    size_t companyLength = productStart - 1 - companyStart;
+    if (productLength != 10 || !SamePathPrefix(ownFolder + productStart, "Vistaworks", 10)) return 0;
+    if (companyLength != 12 || !SamePathPrefix(ownFolder + companyStart, "Quilmark LLC", 12)) return 0;
+    size_t titleLength = end - titleStart;
+    if (titleLength + 1 > size) return 0;
+    memcpy(title, ownFolder + titleStart, titleLength);
+    title[titleLength] = 0;
+    return 1;
+}
+
+int ComposeUninstallKey(const char *title, char *key, size_t size)
+{
+    return FormatText(key, size, "%s\\%s", UninstallKeyBase, title);
+}
+
+int WantsSilentRun(const char *arguments)
+{
+    const char *p = arguments;
+    for (;;) {
+        while (*p == ' ' || *p == '\t') p++;
+        if (*p == 0) return 0;
+        const char *start = p;
+        while (*p && *p != ' ' && *p != '\t') p++;
+        if (p - start == 2 && (start[0] == '/' || start[0] == '-') && (start[1] == 's' || start[1] == 'S')) return 1;
+    }
+}

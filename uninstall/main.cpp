@@ -1,0 +1,56 @@
+// UNINSTAL.EXE: removes the screen saver whose data folder it lies in. "/s" runs it without any
+// question or message (the installer starts it so after a cancel); exit code 0 only when every
+// file the log lists is gone.
+#include <windows.h>
+#include "core/fileio.h"
+#include "core/text.h"
+#include "uninstall/handoff.h"
+#include "uninstall/layout.h"
+#include "uninstall/uninstall.h"
+
+static int silentRun;
+
+static void Tell(const char *text, UINT icon)
+{
+    if (!silentRun) MessageBoxA(NULL, text, UninstallCaption, MB_OK | icon);
+}
+
+static int Uninstall(void)
+{
+    char ownPath[PathSize], ownFolder[PathSize], title[PathSize], logPath[PathSize];
+    if (!OwnFilePath(ownPath, sizeof ownPath) || !FolderOfPath(ownPath, ownFolder, sizeof ownFolder) ||
+        !TitleOfDataFolder(ownFolder, title, sizeof title) ||
+        !FormatText(logPath, sizeof logPath, "%s%s", ownFolder, InstallLogFileName)) {
+        Tell(MisplacedMessage, MB_ICONEXCLAMATION);
+        return 1;
+    }
+    char text[4096];
+    if (!silentRun) {
+        ComposeQuestion(title, text, sizeof text);
+        if (MessageBoxA(NULL, text, UninstallCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return 1;
+    }
+
+    static RemovalReport report;
+    static RemovedSavers savers;
+    ResetReport(&report);
+    RemoveListedFiles(logPath, ownFolder, ownPath, &report, &savers);
+    if (!RemovalMustBeRepeated(&report)) {
+        // Everything allowed is gone: now the registration, the log and the uninstaller itself.
+        if (!RemoveUninstallEntry(title)) report.registrationLeft = 1;
+        ClearActiveScreenSaver(&savers);
+        if (!report.logMissing && !DeleteListedFile(logPath)) report.registrationLeft = 1;
+        if (!StartSelfRemoval(ownPath)) NoteFailed(&report, ownPath);
+    }
+    ComposeResultMessage(&report, title, text, sizeof text);
+    Tell(text, RemovalComplete(&report) ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    return RemovalComplete(&report) ? 0 : 1;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int)
+{
+    char handoff[HandoffSize];
+    DWORD n = GetEnvironmentVariableA(HandoffVariable, handoff, sizeof handoff);
+    if (n > 0 && n < sizeof handoff) return RunHandoff(handoff);
+    silentRun = WantsSilentRun(arguments ? arguments : "");
+    return Uninstall();
+}

@@ -1,0 +1,106 @@
+// The deletion rules for INSTALL.LOG lines; see path_rules.h.
+#include <string.h>
+#include "core/state.h"
+#include "uninstall/path_rules.h"
+
+static unsigned char FoldCase(unsigned char c)
+{
+    if (c >= 'a' && c <= 'z') return (unsigned char)(c - 'a' + 'A');
+    // Windows-1252 accented small letters sit 0x20 above their capitals; 0xF7 is the division sign.
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return (unsigned char)(c - 0x20);
+    return c;
+}
+
+int SamePathPrefix(const char *text, const char *prefix, size_t prefixLength)
+{
+    for (size_t i = 0; i < prefixLength; i++) {
+        if (text[i] == 0 || FoldCase((unsigned char)text[i]) != FoldCase((unsigned char)prefix[i])) return 0;
+    }
+    return 1;
+}
+
+int SamePathText(const char *a, const char *b)
+{
+    size_t n = strlen(b);
+    return strlen(a) == n && SamePathPrefix(a, b, n);
+}
+
+// Names that open a device instead of a file, whatever extension follows them.
+static int IsDeviceName(const char *name, size_t length)
+{
+    static const char *const devices[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
+    size_t base = 0;
+    while (base < length && name[base] != '.') base++;
+    for (const char *device : devices) {
+        if (strlen(device) == base && SamePathPrefix(name, device, base)) return 1;
+    }
+    if (base == 4 && (SamePathPrefix(name, "COM", 3) || SamePathPrefix(name, "LPT", 3))) {
+        return name[3] >= '0' && name[3] <= '9';
+    }
+    return 0;
+}
+
+// One name between backslashes: Windows drops trailing dots and blanks, so such a name would
+// reach a different file than the one checked here.
+static int IsPlainName(const char *name, size_t length)
+{
+    if (length == 0) return 0;
+    if (name[length - 1] == '.' || name[length - 1] == ' ') return 0;
+    return !IsDeviceName(name, length);
+}
+
+int IsPlainAbsolutePath(const char *path)
+{
+    size_t length = strnlen(path, PathSize);
+    if (length < 4 || length >= PathSize) return 0;
+    unsigned char drive = FoldCase((unsigned char)path[0]);
+    if (drive < 'A' || drive > 'Z' || path[1] != ':' || path[2] != '\\') return 0;
+    for (size_t i = 3; i < length; i++) {
+        if (strchr("/:*?\"<>|", path[i]) || (unsigned char)path[i] < 0x20) return 0;
+    }
+    const char *name = path + 3;
+    for (;;) {
+        const char *end = strchr(name, '\\');
+        size_t n = end ? (size_t)(end - name) : strlen(name);
+        if (!IsPlainName(name, n)) return 0;
+        if (!end) return 1;
+        name = end + 1;
+    }
+}
+
+// Length of folder without its closing backslash, or 0 when it is not a usable absolute folder.
+static size_t FolderLength(const char *folder)
+{
+    size_t n = strnlen(folder, PathSize);
+    if (n >= PathSize) return 0;
+    while (n > 3 && folder[n - 1] == '\\') n--;
+    return n >= 3 ? n : 0;
+}
+
+// 1 when path names an entry directly inside folder (not in one of its subfolders).
+static int DirectlyInside(const char *path, const char *folder)
+{
+    size_t n = FolderLength(folder);
+    if (n == 0 || !SamePathPrefix(path, folder, n)) return 0;
+    if (folder[n - 1] != '\\') {  // a drive root keeps its backslash
+        if (path[n] != '\\') return 0;
+        n++;
+    }
+    return path[n] != 0 && strchr(path + n, '\\') == nullptr;
+}
+
+static int HasScreenSaverExtension(const char *path)
+{
+    const char *name = strrchr(path, '\\');
+    name = name ? name + 1 : path;
+    size_t n = strlen(name);
+    return n > 4 && SamePathText(name + n - 4, ".scr");
+}
+
+PathVerdict ClassifyLogPath(const char *path, const char *ownFolder, const char *windowsDir)
+{
+    if (!IsPlainAbsolutePath(path)) return PathMalformed;
+    if (DirectlyInside(path, ownFolder)) return PathInOwnFolder;
+    if (DirectlyInside(path, windowsDir) && HasScreenSaverExtension(path)) return PathScreenSaver;
+    return PathOutside;
+}

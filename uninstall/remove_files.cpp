@@ -1,0 +1,70 @@
+// The walk over INSTALL.LOG: each allowed file is deleted, everything else is noted for the report.
+#include <windows.h>
+#include "core/fileio.h"
+#include "core/text.h"
+#include "uninstall/log_reader.h"
+#include "uninstall/path_rules.h"
+#include "uninstall/uninstall.h"
+
+int DeleteListedFile(const char *path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;  // the installer writes files only
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileA(path)) return 1;
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES;
+}
+
+static void RememberScreenSaver(RemovedSavers *savers, const char *path)
+{
+    if (savers->count == RemovedSaverLimit) return;
+    unsigned i = savers->count++;
+    CopyText(savers->longPath[i], PathSize, path);
+    DWORD n = GetShortPathNameA(path, savers->shortPath[i], PathSize);
+    if (n == 0 || n >= PathSize) CopyText(savers->shortPath[i], PathSize, path);
+}
+
+void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *ownPath, RemovalReport *report,
+                       RemovedSavers *savers)
+{
+    char windowsDir[PathSize];
+    UINT n = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
+    if (n == 0 || n >= sizeof windowsDir) windowsDir[0] = 0;  // then no screen saver line is allowed
+
+    FileHandle log = FileOpenRead(logPath);
+    if (log == FileError) {
+        report->logMissing = 1;
+        return;
+    }
+    LogReader reader;
+    OpenLogReader(&reader, log);
+    char line[PathSize];
+    LogLineKind kind;
+    while ((kind = ReadLogLine(&reader, line, sizeof line)) != LogLineEnd) {
+        if (kind == LogLineDamaged) {
+            NoteDamaged(report);
+            continue;
+        }
+        PathVerdict verdict = ClassifyLogPath(line, ownFolder, windowsDir);
+        if (verdict == PathOutside || verdict == PathMalformed) {
+            NoteSkipped(report, line);
+            continue;
+        }
+        // The running uninstaller and the log go last, once everything else is gone.
+        if (SamePathText(line, ownPath) || SamePathText(line, logPath)) {
+            NoteRemoved(report);
+            continue;
+        }
+        if (verdict == PathScreenSaver) RememberScreenSaver(savers, line);
+        if (DeleteListedFile(line)) {
+            NoteRemoved(report);
+        } else {
+            NoteFailed(report, line);
+        }
+    }
+    FileClose(log);
+}
