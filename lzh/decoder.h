@@ -52,8 +52,8 @@ struct ExpandSource {
 struct ExpandSink {
     uint8_t *next;
     uint8_t *end;
-    // Called with next == end whenever a further byte is to be written; must make room for at least
-    // one. total is the expanded size of the stream.
+    // Called as soon as the window is full (next == end), right after the byte that filled it, and
+    // at the start when it is empty; must make room for at least one byte. total: the expanded size.
     void (*drain)(ExpandSink *sink, int32_t total);
     void *context;
 };
@@ -94,9 +94,12 @@ struct BitReader {
 };
 extern BitReader Bits;
 
-// The distance code's upper six bits and the code length for the next eight bits of the stream.
-extern const uint8_t DistanceUpper[256];
-extern const uint8_t DistanceCodeLength[256];
+// The distance code's upper six bits and the code length (3..8) for the next eight bits of the stream.
+struct DistanceTables {
+    uint8_t upper[256];
+    uint8_t length[256];
+};
+extern const DistanceTables DistanceCode;
 
 void StartBitReader(ExpandSource *source, uint32_t storedSize);
 int ReadBit(void);

@@ -1,0 +1,398 @@
+// The decoder of compressed entries and the adaptive code it shares with the coder.
+//
+// Shape of a stream: every token starts with one symbol of the adaptive code, read as the path from
+// the root to its leaf (0 = first child, 1 = second). The tree is updated with the symbol before
+// anything else is read. A literal (0..255) is the next output byte; a match (256..283, length
+// symbol - 253) is followed by a 12-bit distance D: a prefix code for D / 64 and six plain bits. The
+// match copies from D + 1 bytes behind the write position, byte by byte, so it may overlap itself.
+// There is no end marker: the stream ends when the expanded size is reached.
+//
+// ExpandStream runs a fast loop while the source window holds a full bit word and the sink has room
+// for a longest match, and the careful steps (refill, drain, zero bits past the stored data) at the
+// edges. ExpandStreamStepwise decodes through the single named steps only; both must agree exactly.
+#include "lzh/decoder.h"
+#include <string.h>
+
+HuffTree DecoderTree;
+HistoryWindow History;
+BitReader Bits;
+
+// ---- Distance code ------------------------------------------------------------------------------
+// Canonical prefix code of the upper six bits: 1 code of 3 bits, 3 of 4, 8 of 5, 12 of 6, 24 of 7,
+// 16 of 8, each the previous one plus one, shifted where the length grows. The tables map the next
+// eight bits of the stream to the value and its code length.
+static constexpr DistanceTables MakeDistanceTables()
+{
+    DistanceTables t{};
+    const int countOfLength[9] = {0, 0, 0, 1, 3, 8, 12, 24, 16};
+    int code = 0, value = 0;
+    for (int len = 3; len <= 8; ++len) {
+        for (int i = 0; i < countOfLength[len]; ++i, ++value, ++code) {
+            int first = code << (8 - len);
+            for (int e = 0; e < (1 << (8 - len)); ++e) {
+                t.upper[first + e] = (uint8_t)value;
+                t.length[first + e] = (uint8_t)len;
+            }
+        }
+        code <<= 1;
+    }
+    return t;
+}
+static constexpr DistanceTables Distance = MakeDistanceTables();
+static_assert(Distance.upper[255] == 63 && Distance.length[255] == 8, "the code fills all 256 entries");
+static_assert(Distance.upper[0x20] == 1 && Distance.length[0x20] == 4, "the second code is 0010");
+const DistanceTables DistanceCode = Distance;
+
+// ---- The adaptive code ----------------------------------------------------------------------------
+static inline void ResetTreeAt(HuffTree &t)
+{
+    for (int s = 0; s < SymbolCount; ++s) {
+        t.frequency[s] = 1;
+        t.child[s] = (int16_t)(LeafMark + s);
+        t.parent[LeafMark + s] = (int16_t)s;
+    }
+    for (int m = 0; m < SymbolCount - 1; ++m) {
+        int j = SymbolCount + m;
+        t.child[j] = (int16_t)(2 * m);
+        t.frequency[j] = (uint16_t)(t.frequency[2 * m] + t.frequency[2 * m + 1]);
+        t.parent[2 * m] = t.parent[2 * m + 1] = (int16_t)j;
+    }
+    t.frequency[NodeCount] = FrequencySentinel;
+    t.parent[RootNode] = 0;
+}
+
+// Halves the leaves (rounding up, so none drops to 0) and builds the internal nodes again in
+// frequency order; a new node goes behind every node of equal frequency.
+static void RebuildTreeAt(HuffTree &t)
+{
+    int j = 0;
+    for (int i = 0; i < NodeCount; ++i) {
+        if (t.child[i] >= LeafMark) {
+            t.frequency[j] = (uint16_t)((t.frequency[i] + 1) / 2);
+            t.child[j] = t.child[i];
+            ++j;
+        }
+    }
+    for (int i = 0; j < NodeCount; i += 2, ++j) {
+        unsigned f = (unsigned)t.frequency[i] + t.frequency[i + 1];
+        int k = j - 1;
+        while (f < t.frequency[k]) --k;
+        ++k;
+        // The nodes from k on make room by one position; the pair at i, i + 1 lies below k.
+        memmove(&t.frequency[k + 1], &t.frequency[k], (size_t)(j - k) * sizeof t.frequency[0]);
+        memmove(&t.child[k + 1], &t.child[k], (size_t)(j - k) * sizeof t.child[0]);
+        t.frequency[k] = (uint16_t)f;
+        t.child[k] = (int16_t)i;
+    }
+    for (int i = 0; i < NodeCount; ++i) {
+        int k = t.child[i];
+        t.parent[k] = (int16_t)i;
+        if (k < LeafMark) t.parent[k + 1] = (int16_t)i;
+    }
+}
+
+// Counts the symbol on the path from its leaf to the root. A node whose new count passes its right
+// neighbour changes places with the last node of its old count, which keeps the positions sorted;
+// coder and decoder must pick that same node.
+static inline void UpdateTreeAt(HuffTree &t, int symbol)
+{
+    if (t.frequency[RootNode] == RebuildFrequency) RebuildTreeAt(t);
+    int c = t.parent[LeafMark + symbol];
+    do {
+        unsigned k = ++t.frequency[c];
+        if (k > t.frequency[c + 1]) {
+            int l = c + 1;
+            while (k > t.frequency[l + 1]) ++l;
+            t.frequency[c] = t.frequency[l];
+            t.frequency[l] = (uint16_t)k;
+            int i = t.child[c];
+            t.parent[i] = (int16_t)l;
+            if (i < LeafMark) t.parent[i + 1] = (int16_t)l;
+            int j = t.child[l];
+            t.child[l] = (int16_t)i;
+            t.parent[j] = (int16_t)c;
+            if (j < LeafMark) t.parent[j + 1] = (int16_t)c;
+            t.child[c] = (int16_t)j;
+            c = l;
+        }
+        c = t.parent[c];
+    } while (c != 0);
+}
+
+void ResetTreeOf(HuffTree *tree) { ResetTreeAt(*tree); }
+void UpdateTreeOf(HuffTree *tree, int symbol) { UpdateTreeAt(*tree, symbol); }
+void RebuildTreeOf(HuffTree *tree) { RebuildTreeAt(*tree); }
+void ResetTree(void) { ResetTreeAt(DecoderTree); }
+void UpdateTree(int symbol) { UpdateTreeAt(DecoderTree, symbol); }
+void RebuildTree(void) { RebuildTreeAt(DecoderTree); }
+
+// ---- The single steps -----------------------------------------------------------------------------
+// The bit reader keeps 16 bits at most; past the stored data it appends zero bytes.
+static int NextStoredByte(void)
+{
+    if (Bits.remaining == 0) return 0;
+    ExpandSource *src = Bits.source;
+    if (src->next == src->end) src->refill(src, Bits.remaining);
+    Bits.remaining--;
+    return *src->next++;
+}
+
+static void TopUpBits(void)
+{
+    while (Bits.count <= 8) {
+        Bits.buffer |= (uint32_t)NextStoredByte() << (8 - Bits.count);
+        Bits.count += 8;
+    }
+}
+
+void StartBitReader(ExpandSource *source, uint32_t storedSize)
+{
+    Bits.buffer = 0;
+    Bits.count = 0;
+    Bits.remaining = storedSize;
+    Bits.source = source;
+}
+
+int ReadBit(void)
+{
+    TopUpBits();
+    int bit = (int)(Bits.buffer >> 15) & 1;
+    Bits.buffer = (Bits.buffer << 1) & 0xFFFF;
+    Bits.count -= 1;
+    return bit;
+}
+
+int Read8Bits(void)
+{
+    TopUpBits();
+    int byte = (int)(Bits.buffer >> 8) & 0xFF;
+    Bits.buffer = (Bits.buffer << 8) & 0xFFFF;
+    Bits.count -= 8;
+    return byte;
+}
+
+int DecodeSymbol(void)
+{
+    int n = DecoderTree.child[RootNode];
+    while (n < LeafMark) n = DecoderTree.child[n + ReadBit()];
+    int symbol = n - LeafMark;
+    UpdateTree(symbol);
+    return symbol;
+}
+
+int DecodeDistance(void)
+{
+    int b = Read8Bits();
+    int upper = Distance.upper[b];
+    for (int i = Distance.length[b] - 2; i > 0; --i) b = 2 * b + ReadBit();
+    return upper * 64 + (b & 63);
+}
+
+static inline void DrainIfFull(ExpandSink *sink, int32_t total)
+{
+    if (sink->next == sink->end) sink->drain(sink, total);
+}
+
+static inline void PutByte(ExpandSink *sink, int32_t total, uint8_t x)
+{
+    *sink->next++ = x;
+    DrainIfFull(sink, total);
+}
+
+// The positions behind the blanks are cleared as well: no valid stream reads them before writing
+// them, but a damaged one then gives the same bytes whatever the previous stream left there.
+static void StartHistory(void)
+{
+    memset(History.bytes, ' ', InitialBlanks);
+    memset(History.bytes + InitialBlanks, 0, HistorySize - InitialBlanks);
+    History.position = InitialBlanks;
+}
+
+void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,
+                          int32_t expandedSize, uint32_t storedSize)
+{
+    StartBitReader(source, storedSize);
+    if (expandedSize == 0) return;
+    ResetTree();
+    StartHistory();
+    int32_t produced = 0;
+    if (expandedSize > 0) DrainIfFull(sink, expandedSize);
+    while (produced < expandedSize) {
+        int s = DecodeSymbol();
+        if (s < LiteralCount) {
+            PutByte(sink, expandedSize, (uint8_t)s);
+            History.bytes[History.position] = (uint8_t)s;
+            History.position = (History.position + 1) & HistoryMask;
+            produced += 1;
+        } else {
+            uint32_t p = (History.position - (uint32_t)DecodeDistance() - 1) & HistoryMask;
+            int length = s - MatchSymbolBase;
+            for (int i = 0; i < length; ++i) {
+                uint8_t x = History.bytes[p];
+                PutByte(sink, expandedSize, x);
+                History.bytes[History.position] = x;
+                History.position = (History.position + 1) & HistoryMask;
+                p = (p + 1) & HistoryMask;
+            }
+            produced += length;
+        }
+        if (progress && !progress(produced)) return;
+    }
+}
+
+// ---- The fast loop --------------------------------------------------------------------------------
+// The same steps with the bit buffer, the windows and the write position in locals. The bit word is
+// as wide as the machine's; it holds whole bytes taken from the source ahead of their use, which is
+// invisible to the stream since the bits come out in the same order.
+void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,
+                  int32_t expandedSize, uint32_t storedSize)
+{
+    typedef size_t BitWord;
+    enum { WordBits = (int)(sizeof(BitWord) * 8) };
+
+    StartBitReader(source, storedSize);
+    if (expandedSize == 0) return;
+    ResetTree();
+    StartHistory();
+
+    HuffTree &t = DecoderTree;
+    uint8_t *const window = History.bytes;
+    uint32_t r = InitialBlanks;
+    BitWord buffer = 0;
+    int count = 0;
+    uint32_t left = storedSize;  // stored bytes not yet taken into the bit word
+    const uint8_t *in = source->next;
+    const uint8_t *inEnd = source->end;
+    if ((size_t)(inEnd - in) > left) inEnd = in + left;
+    uint8_t *out = sink->next;
+    uint8_t *outEnd = sink->end;
+
+    // Careful top-up: refills the source window when it is used up, zero bytes past the data.
+    auto topUpCarefully = [&]() {
+        while (count <= WordBits - 8) {
+            BitWord byte = 0;
+            if (left) {
+                if (in == inEnd) {
+                    source->next = in;
+                    source->refill(source, left);
+                    in = source->next;
+                    inEnd = source->end;
+                    if ((size_t)(inEnd - in) > left) inEnd = in + left;
+                }
+                byte = *in++;
+                --left;
+            }
+            buffer |= byte << (WordBits - 8 - count);
+            count += 8;
+        }
+    };
+    auto topUp = [&]() {
+        if ((size_t)(inEnd - in) >= sizeof(BitWord)) {
+            while (count <= WordBits - 8) {
+                buffer |= (BitWord)*in++ << (WordBits - 8 - count);
+                count += 8;
+                --left;
+            }
+        } else {
+            topUpCarefully();
+        }
+    };
+    auto drainIfFull = [&]() {
+        if (out == outEnd) {
+            sink->next = out;
+            sink->drain(sink, expandedSize);
+            out = sink->next;
+            outEnd = sink->end;
+        }
+    };
+    auto put = [&](uint8_t x) {
+        *out++ = x;
+        drainIfFull();
+    };
+
+    int32_t produced = 0;
+    if (expandedSize > 0) drainIfFull();
+    while (produced < expandedSize) {
+        topUp();
+        int n = t.child[RootNode];
+        while (n < LeafMark) {
+            if (count == 0) topUp();
+            n = t.child[n + (int)(buffer >> (WordBits - 1))];
+            buffer <<= 1;
+            --count;
+        }
+        int s = n - LeafMark;
+        UpdateTreeAt(t, s);
+        if (s < LiteralCount) {
+            put((uint8_t)s);
+            window[r] = (uint8_t)s;
+            r = (r + 1) & HistoryMask;
+            produced += 1;
+        } else {
+            if (count < 14) topUp();
+            unsigned b = (unsigned)(buffer >> (WordBits - 8));
+            unsigned upper = Distance.upper[b];
+            unsigned bitsTaken = Distance.length[b] + 6u;
+            unsigned low = (unsigned)(buffer >> (WordBits - bitsTaken)) & 63u;
+            buffer <<= bitsTaken;
+            count -= (int)bitsTaken;
+            uint32_t p = (r - (upper * 64 + low) - 1) & HistoryMask;
+            int length = s - MatchSymbolBase;
+            if (outEnd - out >= MaxMatch) {
+                for (int i = 0; i < length; ++i) {
+                    uint8_t x = window[p];
+                    out[i] = x;
+                    window[r] = x;
+                    r = (r + 1) & HistoryMask;
+                    p = (p + 1) & HistoryMask;
+                }
+                out += length;
+                drainIfFull();
+            } else {
+                for (int i = 0; i < length; ++i) {
+                    uint8_t x = window[p];
+                    put(x);
+                    window[r] = x;
+                    r = (r + 1) & HistoryMask;
+                    p = (p + 1) & HistoryMask;
+                }
+            }
+            produced += length;
+        }
+        if (progress && !progress(produced)) break;
+    }
+    source->next = in;
+    sink->next = out;
+    History.position = r;
+    Bits.remaining = left;
+}
+
+// ---- Memory to memory -----------------------------------------------------------------------------
+namespace {
+struct MemorySink {
+    ExpandSink sink;
+    uint8_t surplus[MaxMatch];
+};
+
+void DropSurplus(ExpandSink *sink, int32_t)
+{
+    MemorySink *m = (MemorySink *)sink;
+    sink->next = m->surplus;
+    sink->end = m->surplus + sizeof m->surplus;
+}
+
+void NoMoreStoredBytes(ExpandSource *, uint32_t) {}
+}  // namespace
+
+uint32_t ExpandToMemory(const uint8_t *stored, uint32_t storedSize, uint8_t *output, uint32_t capacity,
+                        int32_t expandedSize)
+{
+    // The window holds every stored byte, so refill is never asked for.
+    ExpandSource source = {stored, stored + storedSize, NoMoreStoredBytes, 0};
+    uint32_t room = expandedSize > 0 ? (uint32_t)expandedSize : 0;
+    if (room > capacity) room = capacity;
+    MemorySink m;
+    m.sink = ExpandSink{output, output + room, DropSurplus, 0};
+    ExpandStream(&source, &m.sink, 0, expandedSize, storedSize);
+    return room;
+}

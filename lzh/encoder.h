@@ -1,0 +1,35 @@
+// The coder of compressed entries for the authoring tool: writes streams that ExpandStream expands
+// to exactly the input. It keeps its own adaptive tree in step with the decoder's. Memory stays
+// bounded (a few windows and buffers) whatever the size of the input. Host only.
+#pragma once
+#include <stdint.h>
+#include <stdio.h>
+#include <functional>
+#include <vector>
+
+enum class CompressMode {
+    Fast,  // greedy parse over hash chains
+    Best   // shortest path over all matches, priced by the adaptive code
+};
+
+// Reads up to size bytes into buffer; returns how many, 0 at the end. Reads fail by returning false
+// through the failed flag of the result (set *failed = true and return 0).
+using CompressReader = std::function<size_t(uint8_t *buffer, size_t size, bool *failed)>;
+// Takes count bytes of the stream; false stops the coder.
+using CompressWriter = std::function<bool(const uint8_t *bytes, size_t count)>;
+
+struct CompressResult {
+    bool ok = false;          // the whole input was coded and written
+    uint64_t inputSize = 0;   // the expanded size
+    uint64_t storedSize = 0;  // bytes of the stream
+};
+
+// Longest input a stream can describe: the expanded size is a signed 32-bit count.
+constexpr uint64_t MaxCompressInput = 0x7FFFFFFFu;
+
+CompressResult CompressStream(CompressMode mode, const CompressReader &read, const CompressWriter &write);
+CompressResult CompressFile(CompressMode mode, FILE *in, FILE *out);
+std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size_t size);
+
+// "fast" or "best"; returns false for anything else.
+bool ParseCompressMode(const char *text, CompressMode *mode);

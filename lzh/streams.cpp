@@ -1,0 +1,108 @@
+// The entry streams between the decoder and the files: 16 KB blocks in, 16 KB chunks out, and the
+// progress check after every token. Single instances, reset by ExtractEntry for every entry.
+#include "lzh/streams.h"
+#include "core/fatal.h"
+#include "core/state.h"
+
+static struct {
+    FileHandle file;
+    uint8_t buffer[StreamBlockSize];
+} Read;
+
+static struct {
+    FileHandle file;
+    const char *destination;
+    uint32_t flushed;  // bytes in the file so far
+    int dropping;      // the file is complete: what still arrives is the surplus of a final match
+    uint8_t buffer[StreamBlockSize];
+} Write;
+
+ExpandSource ReadStream;
+ExpandSink WriteStream;
+int32_t PumpPoint;
+
+void ResetReadPtr(FileHandle file)
+{
+    Read.file = file;
+    ReadStream = ExpandSource{Read.buffer, Read.buffer, ReadPtr, 0};
+}
+
+// remaining counts the bytes still in the buffer as well, so a refill never asks for a byte past
+// the entry's stored data. A refill that comes back short would feed the decoder stale bytes and
+// give a complete file of wrong data: the installation stops instead.
+void ReadPtr(ExpandSource *source, uint32_t remaining)
+{
+    uint32_t request = remaining < (uint32_t)StreamBlockSize ? remaining : (uint32_t)StreamBlockSize;
+    if (!FileReadAll(Read.file, Read.buffer, request)) FatalStop(FatalReadFailure, 0);
+    source->next = Read.buffer;
+    source->end = Read.buffer + request;
+}
+
+void ResetWritePtr(FileHandle file, const char *destination)
+{
+    Write.file = file;
+    Write.destination = destination;
+    Write.flushed = 0;
+    Write.dropping = 0;
+    WriteStream = ExpandSink{Write.buffer, Write.buffer, WritePtr, 0};
+}
+
+// Runs whenever the chunk window is full (and once at the start, empty): writes the chunk in one
+// call and opens the next one, min(total - flushed, 16384) bytes, so the last chunk ends exactly at
+// total. Once the file holds total bytes, the rest is dropped.
+void WritePtr(ExpandSink *sink, int32_t total)
+{
+    uint32_t fill = (uint32_t)(sink->next - Write.buffer);
+    if (!Write.dropping && fill > 0) {
+        if (FileWrite(Write.file, Write.buffer, fill) != fill) FatalStop(FatalShortWrite, Write.destination);
+        Write.flushed += fill;
+    }
+    sink->next = Write.buffer;
+    if (Write.dropping || total <= 0 || Write.flushed >= (uint32_t)total) {
+        Write.dropping = 1;
+        sink->end = Write.buffer + StreamBlockSize;
+        return;
+    }
+    uint32_t rest = (uint32_t)total - Write.flushed;
+    sink->end = Write.buffer + (rest < (uint32_t)StreamBlockSize ? rest : (uint32_t)StreamBlockSize);
+}
+
+// A pump after the first token of every entry and then each time the count passes the next 102400;
+// only there can a cancel end the entry.
+int CheckProgress(int32_t produced)
+{
+    if (produced <= PumpPoint) return 1;
+    MessagePump();
+    if (CancelRequested && !EntryUncancellable) return 0;
+    PumpPoint += PumpInterval;
+    return 1;
+}
+
+int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
+                 const char *destination)
+{
+    (void)instance;
+    ResetReadPtr(FileError);
+    ResetWritePtr(FileError, destination);
+
+    char ownPath[PathSize];
+    if (OwnFilePath(ownPath, sizeof ownPath) == 0) return 0;
+    FileHandle own = FileOpenRead(ownPath);
+    if (own == FileError) return 0;
+    if (dataOffset > (uint32_t)INT32_MAX || FileSeek(own, (int32_t)dataOffset, SeekSet) != (int32_t)dataOffset) {
+        FileClose(own);
+        return 0;
+    }
+    FileHandle out = FileCreate(destination);
+    if (out == FileError) {
+        FileClose(own);
+        return 0;
+    }
+    ResetReadPtr(own);
+    ResetWritePtr(out, destination);
+    PumpPoint = 0;
+    ExpandStream(&ReadStream, &WriteStream, CheckProgress, (int32_t)expandedSize, storedSize);
+    FileClose(out);
+    FileClose(own);
+    return 1;
+}
