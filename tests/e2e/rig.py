@@ -549,13 +549,17 @@ class Prefix:
                 wineserver(self.path, "-k")
             self._server_may_run = False
 
-    def reg_values(self, key):
-        """{value name: (type, value)} of one key ('' = default value), or None when the key is
-        missing. Type is 'REG_SZ', 'REG_EXPAND_SZ', 'REG_DWORD', 'REG_BINARY', ..."""
+    def reg_values(self, key, as_written=False):
+        """{lower-case value name: (type, value)} of one key ('' = default value), or None when
+        the key is missing; as_written=True keeps the names' spelling. Type is 'REG_SZ',
+        'REG_EXPAND_SZ', 'REG_DWORD', 'REG_BINARY', ... The order is the file's."""
         self.settle()
         filename, rel = _split_hive(key)
         keys, _spelled = read_reg_file(os.path.join(self.path, filename))
-        return keys.get(rel.lower())
+        values = keys.get(rel.lower())
+        if values is None or as_written:
+            return values
+        return {name.lower(): v for name, v in values.items()}
 
     def reg_value(self, key, name=""):
         """The value alone (None when the key or the value is missing)."""

@@ -92,17 +92,21 @@ static std::string Shortened(const std::wstring& text) {
 }
 
 void RecordWindow(HWND h, const Step& options) {
+  // Collected first and written only if the window outlived the reading: a window that closes
+  // meanwhile would otherwise leave a record of empty values.
+  std::vector<std::string> lines;
+  std::string name = Describe(h);
   bool showRect = options.Get("rect", "yes") != "no";
   bool showStyle = options.Get("style", "yes") != "no";
   bool showControls = options.Get("controls", "yes") != "no";
-  Say("window " + Describe(h));
-  Say("  owner: " + Describe(GetWindow(h, GW_OWNER)));
+  lines.push_back("window " + name);
+  lines.push_back("  owner: " + Describe(GetWindow(h, GW_OWNER)));
   RECT r;
   GetWindowRect(h, &r);
-  if (showRect) Say("  rect: " + Rect(r));
-  Say(std::string("  visible: ") + (IsWindowVisible(h) ? "yes" : "no"));
+  if (showRect) lines.push_back("  rect: " + Rect(r));
+  lines.push_back(std::string("  visible: ") + (IsWindowVisible(h) ? "yes" : "no"));
   if (showStyle)
-    Say("  style: " + Hex((DWORD)GetWindowLongW(h, GWL_STYLE)) + " exstyle: " +
+    lines.push_back("  style: " + Hex((DWORD)GetWindowLongW(h, GWL_STYLE)) + " exstyle: " +
         Hex((DWORD)GetWindowLongW(h, GWL_EXSTYLE)));
 
   // A message box is a dialog whose controls are only statics and buttons, one static an icon.
@@ -126,13 +130,13 @@ void RecordWindow(HWND h, const Step& options) {
                          Utf8(cls) + " text=" + Shortened(TextOf(c));
       if (showStyle) line += " style=" + Hex(style);
       if (!IsWindowVisible(c)) line += " hidden";
-      Say(line);
+      lines.push_back(line);
     }
   }
   if (dialog && onlyStaticsAndButtons && iconControl) {
     std::wstring message;
     for (HWND t : texts) message += (message.empty() ? L"" : L"\n") + TextOf(t);
-    Say("  message: " + Quote(message));
+    lines.push_back("  message: " + Quote(message));
     // Left to right, as the user reads them.
     for (size_t i = 0; i < buttons.size(); ++i)
       for (size_t j = i + 1; j < buttons.size(); ++j) {
@@ -143,9 +147,14 @@ void RecordWindow(HWND h, const Step& options) {
       }
     std::string line = "  buttons:";
     for (HWND b : buttons) line += " " + Quote(TextOf(b));
-    Say(line);
-    Say("  icon: " + IconName(iconControl));
+    lines.push_back(line);
+    lines.push_back("  icon: " + IconName(iconControl));
   }
+  if (!IsWindow(h)) {
+    Say("window " + name + " gone before it could be recorded");
+    return;
+  }
+  for (const std::string& line : lines) Say(line);
 }
 
 }  // namespace robot

@@ -265,7 +265,9 @@ static void StepWait(const Step& s) {
   }
   char secs[32];
   snprintf(secs, sizeof secs, "%g", timeout);
-  Fail("timeout after " + std::string(secs) + " s waiting for window " + Criteria(s));
+  std::string ended;
+  if (ProgramEnded()) ended = " (the program had ended, exit code " + std::to_string((long)g_exitCode) + ")";
+  Fail("timeout after " + std::string(secs) + " s waiting for window " + Criteria(s) + ended);
 }
 
 static void StepGone(const Step& s) {

@@ -38,7 +38,7 @@ class RobotFailsClearly(rig.Scenario):
         p = self.prefix()
         r = p.run(rig.fixture("fake_scr.scr"), "wait class=NoSuchClass timeout=1\n", timeout=20)
         self.assertEqual(r.robot_rc, 1)
-        self.assertIn('FAILED line 2: timeout after 1 s waiting for window class="NoSuchClass"', r.lines)
+        self.assertIn('FAILED line 2: timeout after 1 s waiting for window class="NoSuchClass" (the program had ended, exit code 0)', r.lines)
 
     def test_a_program_that_does_not_end_is_ended_and_reported(self):
         p = self.prefix()
