@@ -1,0 +1,348 @@
+"""The installation under Wine: the progress dialog, every file, the install log, the uninstall
+entry, system.ini and the screen-saver switch, cancelling, the quiet build and the fallbacks."""
+import os
+import random
+import re
+import subprocess
+import unittest
+
+import rig
+
+TITLE = "Sample"
+CAPTION = "Installation des Bildschirmschoners %s"
+DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks\%s"
+DATA_FALLBACK = r"C:\windows\All Users\Application Data\Quilmark LLC\Vistaworks\%s"
+DEFAULT_BUTTON = 0x1  # BS_DEFPUSHBUTTON
+
+
+def random_bytes(size, seed):
+    return random.Random(seed).randbytes(size)
+
+
+class Payload:
+    """The four host files of an installer: the screen saver (the recorder fixture padded to the
+    size asked for), a data file, the uninstaller (likewise) and a Flash movie."""
+
+    def __init__(self, folder, scr_size=225280, dat_size=11048, uninstaller_size=65536, swf_size=80089):
+        os.makedirs(folder, exist_ok=True)
+        self.paths = []
+        self.contents = []
+        for name, size, base in (("saver.scr", scr_size, rig.fixture("fake_scr.scr")),
+                                 ("saver.dat", dat_size, None),
+                                 ("remove.exe", uninstaller_size, rig.fixture("fake_uninstaller.exe")),
+                                 ("movie.swf", swf_size, None)):
+            data = open(base, "rb").read() if base else (b"FWS\x09" if name.endswith(".swf") else b"")
+            if len(data) > size:
+                raise rig.RigError("%s is larger than %d bytes" % (base, size))
+            data += random_bytes(size - len(data), size + len(name))
+            path = os.path.join(folder, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            self.paths.append(path)
+            self.contents.append(data)
+
+
+def pack(output, title, payload, compress=False, stub=None):
+    """sspack build; compressed variants skip while the build has no compressor."""
+    cmd = [rig.SSPACK, "build", "--stub", stub or rig.INSTALLER, "--title", title, "--out", output]
+    if compress:
+        cmd.append("--compress")
+    if not os.path.exists(rig.SSPACK):
+        raise unittest.SkipTest("sspack is not built")
+    done = subprocess.run(cmd + payload.paths, capture_output=True)
+    text = (done.stdout + done.stderr).decode(errors="replace")
+    if done.returncode != 0 and "compression not available" in text:
+        raise unittest.SkipTest("this build's sspack cannot compress yet")
+    if done.returncode != 0:
+        raise rig.RigError("sspack failed: %s" % text)
+    return output
+
+
+def entry_layout(installer):
+    """(offset, stored, expanded) of each entry, as sspack list reports them."""
+    out = subprocess.run([rig.SSPACK, "list", installer], capture_output=True, check=True).stdout.decode()
+    return [(int(m.group(1), 16), int(m.group(2)), int(m.group(3)))
+            for m in re.finditer(r"^\d+\s+\S+(?: \S+)?\s+0x([0-9A-F]+)\s+(\d+)\s+(\d+)", out, re.M)]
+
+
+def full_sequence(installer):
+    """Whether the installer runs the whole install sequence (information message, Flash check,
+    notice) around the progress dialog, or goes straight from the backdrop to the dialog."""
+    with open(installer, "rb") as f:
+        return b"Dieses Programm installiert" in f.read()
+
+
+# The windows the whole sequence shows around the progress dialog, answered to go on.
+BEFORE = """
+wait class=#32770 text^="Dieses Programm installiert" timeout=20
+press "OK"
+"""
+AFTER = """
+wait class=#32770 text="Installation beendet!" timeout=20 optional orexit
+press "OK"
+wait class=#32770 caption="Vistaworks Bestellinformation" timeout=20 optional orexit
+press "OK"
+"""
+
+
+BIG = 60 * 1024 * 1024  # an entry the cancel press reliably lands in
+
+
+def parse_controls(record):
+    """(id, class, text, visible, style) of each control line of a record."""
+    out = []
+    for line in record:
+        m = re.match(r'  control id=(-?\d+) class=(\S+) text="(.*)" style=0x([0-9A-F]+)( hidden)?$', line)
+        if m:
+            out.append((int(m.group(1)), m.group(2), m.group(3), not m.group(5), int(m.group(4), 16)))
+    return out
+
+
+def progress_wait(title=TITLE, visible="yes", timeout=20):
+    return 'wait class=#32770 caption="%s" text="Bitte warten..." visible=%s timeout=%d' % (
+        CAPTION % title, visible, timeout)
+
+
+class Installation(rig.Scenario):
+    def setUp(self):
+        self.p = self.prefix()
+
+    def installed_paths(self, title=TITLE, data=DATA):
+        folder = data % title
+        return [r"C:\windows\%s.scr" % title, folder + "\\%s.dat" % title, folder + r"\UNINSTAL.EXE",
+                folder + r"\FILE0000.SWF"]
+
+    def assertInstalled(self, payload, title=TITLE, data=DATA):
+        for path, content in zip(self.installed_paths(title, data), payload.contents):
+            self.assertTrue(self.p.exists(path), path)
+            got = self.p.read_file(path)
+            self.assertEqual(len(got), len(content), path)
+            self.assertTrue(got == content, "%s differs from its payload entry" % path)
+
+    def install_log(self, title=TITLE, data=DATA):
+        return self.p.read_file((data % title) + r"\INSTALL.LOG")
+
+    def run_installer(self, exe, middle="", quiet=False, before="", after=None, timeout=120, copy_to=r"C:\e2e"):
+        """Runs an installer, answering the sequence's other windows when it has them. A Flash
+        Player new enough for the movie is registered, so the sequence ends with its finished
+        message (interactively) or at once (quietly)."""
+        if full_sequence(rig.INSTALLER_QUIET if quiet else rig.INSTALLER):
+            self.p.install_flash("10")
+            if not quiet:
+                before, after = before + BEFORE, AFTER if after is None else after
+        return self.p.run(exe, before + middle + (after or ""), timeout=timeout, copy_to=copy_to)
+
+
+class ProgressDialogAndFiles(Installation):
+    def test_progress_dialog_as_the_user_sees_it(self):
+        # The copy is fast; the cancel question holds the dialog up while it is recorded, and
+        # answered No it changes nothing.
+        payload = Payload(self.p.work + "/in", scr_size=BIG)
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        r = self.run_installer(exe, progress_wait() + """
+press "Abbrechen"
+sleep 300
+record
+screen
+wait class=#32770 caption="Installation abbrechen?" timeout=20
+record
+press "Nein"
+""")
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        record = r.section('window class=#32770 caption="%s"' % (CAPTION % TITLE))
+        self.assertIn('  owner: class=VistaworksInstallClass caption="Sample"', record)
+        self.assertIn("  visible: yes", record)
+        controls = dict((c[0], c[1:]) for c in parse_controls(record))
+        self.assertEqual(controls[1001][:3], ("Static", "Sample Bildschirmschoner", True))
+        self.assertEqual(controls[1][:3], ("Button", "OK", False))
+        self.assertEqual(controls[2][:3], ("Button", "Abbrechen", True))
+        self.assertEqual(controls[2][3] & 0xF, DEFAULT_BUTTON)
+        # Centred on the screen by the system.
+        rect = [int(v) for v in [l for l in record if l.startswith("  rect: ")][0].split()[1:]]
+        width, height = (int(v) for v in [l for l in r.lines if l.startswith("screen ")][0].split()[1].split("x"))
+        self.assertLessEqual(abs((rect[0] + rect[2]) - width), 2, rect)
+        self.assertLessEqual(abs((rect[1] + rect[3]) - height), 2, rect)
+        question = r.section('window class=#32770 caption="Installation abbrechen?"')
+        self.assertIn('  owner: class=#32770 caption="%s"' % (CAPTION % TITLE), question)
+        self.assertIn('  message: "Sind Sie sicher, dass Sie die Installation abbrechen möchten?"', question)
+        self.assertIn('  buttons: "&Ja" "&Nein"', question)
+        self.assertIn("  icon: none", question)
+        self.assertInstalled(payload)  # No: nothing changed
+
+    def test_every_file_byte_identical_and_four_log_lines(self):
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        layout = entry_layout(exe)
+        self.assertEqual(layout[0][1], 225280)  # a multiple of the 2048-byte chunk
+        self.assertEqual(layout[-1][0] + layout[-1][1], os.path.getsize(exe))  # the last ends the file
+        r = self.run_installer(exe)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertInstalled(payload)
+        lines = "".join(p + "\r\n" for p in self.installed_paths()).encode("cp1252")
+        self.assertEqual(self.install_log(), lines)
+
+        # A second installation overwrites the files and appends four more lines.
+        r = self.run_installer(exe)
+        self.assertRobotOk(r)
+        self.assertEqual(self.install_log(), lines + lines)
+        self.assertInstalled(payload)
+
+    def test_compressed_entries_expand_to_their_files(self):
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload, compress=True)
+        self.assertTrue(any(expanded for _o, _s, expanded in entry_layout(exe)), "nothing was compressed")
+        r = self.run_installer(exe)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertInstalled(payload)
+
+
+class Registration(Installation):
+    def check_registration(self, title):
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", title, payload)
+        r = self.run_installer(exe)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertInstalled(payload, title)
+        folder = DATA % title
+        key = rig.UNINSTALL_KEY + "\\" + title
+        self.assertEqual(self.p.reg_values(key), {
+            "displayname": ("REG_SZ", title + " Bildschirmschoner"),
+            "uninstallstring": ("REG_EXPAND_SZ", folder + r"\UNINSTAL.EXE"),
+            "installlocation": ("REG_EXPAND_SZ", folder),
+            "displayicon": ("REG_SZ", r"C:\windows\%s.scr,-0" % title),
+            "publisher": ("REG_SZ", "Erstellt mit Quilmark's Vistaworks"),
+            "versionmajor": ("REG_DWORD", 7),
+            "versionminor": ("REG_DWORD", 0),
+        })
+        # The short form: 8.3 components that name the installed screen saver.
+        short = self.p.system_ini().get("boot", {}).get("scrnsave.exe", "")
+        self.assertRegex(short, r"(?i)^C:\\windows\\[^\\ .]{1,8}\.SCR$")
+        found = self.p.wine("cmd", "/c", "if", "exist", short, "echo", "found")
+        self.assertIn(b"found", found.stdout)
+        if " " not in title:
+            self.assertEqual(short.lower(), (r"C:\windows\%s.scr" % title).lower())
+        self.assertEqual(self.p.reg_value(r"HKCU\Control Panel\Desktop", "ScreenSaveActive"), "1")
+        self.assertTrue(self.p.exists(folder + "\\"), folder)
+
+    def test_uninstall_entry_system_ini_and_screen_saving(self):
+        self.check_registration(TITLE)
+
+    def test_title_with_dots_keeps_them_in_key_and_folder(self):
+        self.check_registration("Night Sky 2.0")
+
+    def test_without_shfolder_the_data_lie_under_the_windows_directory(self):
+        self.p.dll_overrides["shfolder"] = ""
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        r = self.run_installer(exe)
+        self.assertRobotOk(r)
+        self.assertInstalled(payload, data=DATA_FALLBACK)
+        self.assertFalse(self.p.exists(DATA % TITLE))
+        self.assertEqual(self.p.reg_value(rig.UNINSTALL_KEY + "\\" + TITLE, "InstallLocation"), DATA_FALLBACK % TITLE)
+
+
+class Cancel(Installation):
+    def test_confirmed_during_the_screen_saver_the_uninstaller_is_still_whole(self):
+        payload = Payload(self.p.work + "/in", scr_size=BIG)
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        r = self.run_installer(exe, progress_wait() + """
+press "Abbrechen"
+wait class=#32770 caption="Installation abbrechen?" timeout=20
+press "Ja"
+""", after="")
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        scr, dat, uninstaller, swf = (self.p.read_file(path) for path in self.installed_paths())
+        self.assertLess(len(scr), BIG)  # stopped at a pump point
+        self.assertTrue(payload.contents[0].startswith(scr))
+        for got, content in ((dat, payload.contents[1]), (swf, payload.contents[3])):
+            self.assertLessEqual(len(got), 2048)
+            self.assertTrue(content.startswith(got))
+        self.assertTrue(uninstaller == payload.contents[2], "the uninstaller is written whole")
+        self.assertEqual(self.p.reg_value(rig.UNINSTALL_KEY + "\\" + TITLE, "UninstallString"),
+                         (DATA % TITLE) + r"\UNINSTAL.EXE")
+        self.assertEqual(self.install_log(), "".join(p + "\r\n" for p in self.installed_paths()).encode("cp1252"))
+        self.assertIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
+        self.assertEqual(self.p.reg_value(r"HKCU\Control Panel\Desktop", "ScreenSaveActive"), "1")
+        if full_sequence(rig.INSTALLER):  # the cancelled installation removes itself
+            self.assertEqual([(e["tag"], e["args"]) for e in self.p.fixture_log()], [("uninstaller", "/s")])
+
+
+class Failures(Installation):
+    def test_full_disk_stops_with_the_file_named_and_logged(self):
+        free = self.p.small_drive_c(3 * 1024 * 1024)
+        payload = Payload(self.p.work + "/in", swf_size=free + 4 * 1024 * 1024)
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        before = ""
+        if full_sequence(rig.INSTALLER):  # the disk-space question: go on anyway
+            before = 'wait class=#32770 caption="Datenträger voll" timeout=20\npress "OK"\n'
+        r = self.run_installer(exe, """
+wait class=#32770 caption="Fehler!!!" timeout=60
+record
+press "OK"
+""", before=before, after="", copy_to=None)  # started from drive Z: the small drive holds no copy
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 1)
+        destination = self.installed_paths()[3]
+        box = r.section('window class=#32770 caption="Fehler!!!"')
+        self.assertIn('  message: "Die Datei %s konnte nicht vollständig geschrieben werden. '
+                      'Die Installation wurde abgebrochen."' % destination.replace("\\", "\\\\"), box)
+        self.assertIn("  owner: none", box)
+        self.assertIn("  icon: error", box)
+        self.assertFalse(any("Installation beendet!" in line for line in r.lines))
+        self.assertTrue(self.install_log().endswith((destination + "\r\n").encode("cp1252")))
+        self.assertLess(len(self.p.read_file(destination)), len(payload.contents[3]))
+
+    def test_access_denied_on_the_uninstall_key_writes_nothing(self):
+        tool = os.path.join(self.p.work, "deny_key.exe")
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "install_deny_key.c")
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", source, "-o", tool, "-ladvapi32"], check=True)
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        self.p.copy_in(tool, r"C:\e2e\deny_key.exe")
+        self.p.copy_in(exe, r"C:\e2e\setup.exe")
+        key = r"Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + TITLE
+        # The lock lasts for the Wine session, which the robot keeps alive between its starts.
+        r = self.run_installer(None, """
+start "C:\e2e\deny_key.exe" -- %s
+end timeout=30
+start "C:\e2e\setup.exe"
+""" % key + ("" if not full_sequence(rig.INSTALLER) else BEFORE) + """
+wait class=#32770 caption="Fehler!!!" timeout=30
+record
+press "OK"
+end timeout=30
+""", after="")
+        self.assertRobotOk(r)
+        codes = [int(l.split()[-1]) for l in r.lines if l.startswith("exit code ")]
+        self.assertEqual(codes, [0, 0], "the key was locked, and the installer ended normally")
+        box = r.section('window class=#32770 caption="Fehler!!!"')
+        self.assertIn('  message: "Sie haben keinen Zugriff auf die nötige Systemkonfiguration. Installieren Sie '
+                      'das Programm erneut mithilfe eines Administrator-Accounts."', box)
+        self.assertIn("  owner: none", box)
+        self.assertIn("  icon: none", box)
+        self.assertIn('  buttons: "OK"', box)
+        self.assertFalse(self.p.exists(r"C:\windows\%s.scr" % TITLE))
+        self.assertFalse(self.p.exists(r"C:\ProgramData\Quilmark LLC"))
+        self.assertEqual(self.p.reg_values(rig.UNINSTALL_KEY + "\\" + TITLE) or {}, {})
+        self.assertNotIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
+
+
+class QuietBuild(Installation):
+    def test_the_dialog_is_never_visible_and_the_files_are_the_same(self):
+        payload = Payload(self.p.work + "/in", scr_size=BIG)
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload, stub=rig.INSTALLER_QUIET)
+        # The hidden dialog exists while the big screen saver is copied; it must never show.
+        r = self.run_installer(exe, progress_wait(visible="any") + "\nrecord controls=no\n"
+                               'wait class=#32770 caption="%s" text="Bitte warten..." timeout=3 optional orexit\n'
+                               % (CAPTION % TITLE), quiet=True)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertIn("  visible: no", r.section('window class=#32770 caption="%s"' % (CAPTION % TITLE)))
+        self.assertNotIn("found class=#32770 caption=\"%s\"" % (CAPTION % TITLE),
+                         [l for l in r.lines if not l.endswith(" hidden")])
+        self.assertInstalled(payload)
