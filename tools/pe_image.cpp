@@ -92,8 +92,10 @@ std::string ResourceKey::Text() const
 int64_t PeImage::RvaToFileOffset(uint32_t rva) const
 {
     for (const PeSection &s : sections) {
-        if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize)
-            return (int64_t)s.rawPointer + (rva - s.virtualAddress);
+        if (rva >= s.virtualAddress && rva - s.virtualAddress < s.rawSize) {
+            uint64_t offset = (uint64_t)s.rawPointer + (rva - s.virtualAddress);
+            return offset < fileSize ? (int64_t)offset : -1;
+        }
     }
     return -1;
 }

@@ -37,7 +37,9 @@ struct ResourceKey {
 struct ResourceData {
     uint32_t rva = 0, size = 0, codePage = 0;
     uint32_t entryOffset = 0;  // file offset of the 16-byte data entry
-    int64_t fileOffset = -1;   // file offset of the data, -1 when the RVA lies in no section's raw data
+    // File offset of the data, -1 when the RVA lies in no section's raw data inside the file. The
+    // size is as declared: check RangeInside(fileOffset, size, file.size()) before reading them.
+    int64_t fileOffset = -1;
 };
 
 struct ResourceLanguage {
@@ -77,7 +79,7 @@ struct PeImage {
     bool Is64() const { return magic == 0x20B; }
     // The standard optional-header size for the magic: 224 (PE32) or 240 (PE32+).
     uint32_t StandardOptionalHeaderSize() const { return Is64() ? 240 : 224; }
-    // File offset of an RVA inside some section's raw data, -1 otherwise.
+    // File offset of an RVA inside some section's raw data and inside the file, -1 otherwise.
     int64_t RvaToFileOffset(uint32_t rva) const;
     // End of the last section's raw data in the file.
     uint64_t SectionDataEnd() const;
