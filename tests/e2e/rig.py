@@ -188,14 +188,23 @@ def wineserver(prefix, *args, timeout=30):
 def pristine_prefix():
     """A 64-bit Wine prefix booted once and cached under the build root; rebuilt when missing."""
     stamp = os.path.join(PRISTINE, ".e2e-ready")
-    if os.path.exists(stamp):
+    version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip() \
+        if shutil.which("wine") else ""
+
+    def ready():
+        # Built by this Wine; a prefix of another version would be updated on every start.
+        if not os.path.exists(stamp):
+            return False
+        with open(stamp) as f:
+            return f.readline().strip() == version
+    if ready():
         return PRISTINE
     if not shutil.which("wine"):
         raise RigError("wine is missing (make deps)")
     os.makedirs(BUILD, exist_ok=True)
     with open(PRISTINE + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(stamp):
+        if ready():
             return PRISTINE
         fresh = PRISTINE + ".new"
         shutil.rmtree(fresh, ignore_errors=True)
@@ -216,7 +225,7 @@ def pristine_prefix():
         if not os.path.exists(os.path.join(fresh, "system.reg")):
             raise RigError("wineboot left no registry in %s" % fresh)
         with open(os.path.join(fresh, ".e2e-ready"), "w") as f:
-            f.write("booted in %.1f s\n" % (time.time() - started))
+            f.write("%s\nbooted in %.1f s\n" % (version, time.time() - started))
         os.rename(fresh, PRISTINE)
         sys.stderr.write("rig: prefix ready after %.1f s\n" % (time.time() - started))
     return PRISTINE

@@ -312,14 +312,17 @@ static HWND FindButton(HWND window, const Step& s, std::string* label) {
   if (s.words.size() < 2) Fail("press needs a button text or id=N");
   std::wstring want = Wide(s.words[1]);
   *label = Quote(want);
-  for (child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
-    std::wstring text = TextOf(child);
-    std::wstring plain;
-    for (wchar_t c : text)
-      if (c != L'&') plain += c;
-    if (plain == want || text == want) return child;
-  }
+  // A visible button first, as a user would find it; a hidden one of that text only after.
+  for (int pass = 0; pass < 2; ++pass)
+    for (child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
+      if (pass == 0 && !IsWindowVisible(child)) continue;
+      std::wstring text = TextOf(child);
+      std::wstring plain;
+      for (wchar_t c : text)
+        if (c != L'&') plain += c;
+      if (plain == want || text == want) return child;
+    }
   return nullptr;
 }
 

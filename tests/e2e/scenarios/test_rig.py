@@ -8,7 +8,7 @@ class RobotReadsMessageBoxes(rig.Scenario):
         p = self.prefix()
         r = p.run(rig.fixture("msgbox.exe"), args='41 "Installation des Bildschirmschoners Sample" "Zeile eins\\nZeile zwei"',
                   script="""
-wait class=#32770 caption^="Installation des Bildschirmschoners" timeout=20
+wait class=#32770 caption^="Installation des Bildschirmschoners" text^="Zeile eins" timeout=20
 record
 press "Abbrechen"
 gone
