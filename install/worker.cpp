@@ -77,12 +77,13 @@ static BOOL RunInstallation(HWND dialog)
     OpenInstallLog();
 
     char *chunk = (char *)LocalAlloc(LMEM_FIXED, ChunkSize);
-    int complete = chunk && InstallEntries(&WorkerHooks, chunk);
-    if (chunk) LocalFree(chunk);
+    if (!chunk) FatalStop(FatalReadFailure, NULL);  // no entry could be copied
+    int complete = InstallEntries(&WorkerHooks, chunk);
+    LocalFree(chunk);
     if (InstallLog != INVALID_HANDLE_VALUE) CloseHandle(InstallLog);
     InstallLog = INVALID_HANDLE_VALUE;
-    // A table without its terminator (refused earlier by the pre-install checks) must not be
-    // announced as installed.
+    // A payload that cannot be opened or a table without its terminator (both refused earlier
+    // by the pre-install checks) must not be announced as installed.
     if (!complete) FatalStop(FatalDamagedInstaller, NULL);
 
     ActivateScreenSaver();
