@@ -86,7 +86,12 @@ def _end(p, grace=2.0):
         _started.remove(p)
 
 
+_open_prefixes = []  # prefixes not yet closed: their Wine sessions end with the rig, come what may
+
+
 def _end_all():
+    for prefix in list(_open_prefixes):
+        prefix.close()
     for p in list(_started):
         _end(p)
 
@@ -457,6 +462,7 @@ class Prefix:
         self.tmpfs = None
         self._server_may_run = False
         self._runs = 0
+        _open_prefixes.append(self)
 
     # -- paths
     @property
@@ -742,6 +748,8 @@ class Prefix:
         self._server_may_run = False
 
     def close(self):
+        if self in _open_prefixes:
+            _open_prefixes.remove(self)
         self.stop()
         if self.tmpfs and os.path.ismount(self.tmpfs):
             subprocess.run(["umount", "-l", self.tmpfs])

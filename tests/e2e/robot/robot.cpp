@@ -120,9 +120,17 @@ std::wstring TextOf(HWND h) {
   return std::wstring(buf.data());
 }
 
+// A top-level window's caption as the system keeps it: no message is sent, so a busy program
+// cannot hold the robot up while it looks for windows.
+std::wstring CaptionOf(HWND h) {
+  wchar_t buf[1024] = {0};
+  GetWindowTextW(h, buf, 1024);
+  return buf;
+}
+
 std::string Describe(HWND h) {
   if (!h) return "none";
-  return "class=" + Utf8(ClassOf(h)) + " caption=" + Quote(TextOf(h));
+  return "class=" + Utf8(ClassOf(h)) + " caption=" + Quote(CaptionOf(h));
 }
 
 static bool Matches(const Token& t, const std::wstring& have) {
@@ -145,7 +153,7 @@ bool WindowMatches(HWND h, const Step& s) {
       bool same = t.op == "=" ? _wcsicmp(ClassOf(h).c_str(), Wide(t.value).c_str()) == 0 : Matches(t, ClassOf(h));
       if (!same) return false;
     } else if (t.key == "caption") {
-      if (!Matches(t, TextOf(h))) return false;
+      if (!Matches(t, CaptionOf(h))) return false;
     } else if (t.key == "text") {
       // Some control of the window shows this text (a message box's message, say).
       bool any = false;

@@ -49,6 +49,7 @@ std::string Quote(const std::wstring& text);
 std::string Hex(DWORD v);
 std::wstring ClassOf(HWND h);
 std::wstring TextOf(HWND h);
+std::wstring CaptionOf(HWND h);
 std::string Describe(HWND h);
 void Say(const std::string& line);
 [[noreturn]] void Fail(const std::string& message);
