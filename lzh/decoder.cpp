@@ -91,6 +91,31 @@ static void RebuildTreeAt(HuffTree &t)
     }
 }
 
+// The highest position whose frequency is below k, searched upward from from (itself below k).
+// Positions are sorted, so the run of equal counts is found by doubling steps and halving back:
+// a long run of equal counts, common while the code is young or the data is noisy, costs a few
+// probes instead of a walk. The sentinel at 567 ends every search.
+static inline int LastBelow(const HuffTree &t, int from, unsigned k)
+{
+    int below = from, step = 1;
+    for (;;) {
+        int probe = below + step;
+        if (probe > NodeCount) probe = NodeCount;
+        if (t.frequency[probe] >= k) {
+            while (probe - below > 1) {
+                int mid = (below + probe) / 2;
+                if (t.frequency[mid] < k)
+                    below = mid;
+                else
+                    probe = mid;
+            }
+            return below;
+        }
+        below = probe;
+        step <<= 1;
+    }
+}
+
 // Counts the symbol on the path from its leaf to the root. A node whose new count passes its right
 // neighbour changes places with the last node of its old count, which keeps the positions sorted;
 // coder and decoder must pick that same node.
@@ -101,8 +126,7 @@ static inline void UpdateTreeAt(HuffTree &t, int symbol)
     do {
         unsigned k = ++t.frequency[c];
         if (k > t.frequency[c + 1]) {
-            int l = c + 1;
-            while (k > t.frequency[l + 1]) ++l;
+            int l = LastBelow(t, c + 1, k);
             t.frequency[c] = t.frequency[l];
             t.frequency[l] = (uint16_t)k;
             int i = t.child[c];
@@ -359,7 +383,10 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
             }
             produced += length;
         }
-        if (progress && !progress(produced)) break;
+        if (progress) {
+            History.position = r;  // what a pump may look at
+            if (!progress(produced)) break;
+        }
     }
     source->next = in;
     sink->next = out;
