@@ -412,6 +412,7 @@ class Result:
         self.shots = shots
         self.stderr = stderr
         self.elapsed = elapsed
+        self.xshots = {}  # name -> PNG taken from outside for an `xshot` step
         self.exit_code = None
         for line in self.lines:
             m = re.match(r"exit code (-?\d+)$", line)
@@ -440,8 +441,9 @@ class Result:
 
     def failure_text(self):
         tail = "\n".join(self.lines[-25:])
-        return "robot status %s\n--- transcript (end) ---\n%s\n--- robot stderr ---\n%s" % (
-            self.robot_rc, tail, self.stderr.strip())
+        shot = "\nscreen at the failure: %s" % self.shots["failure"] if "failure" in self.shots else ""
+        return "robot status %s\n--- transcript (end) ---\n%s\n--- robot stderr ---\n%s%s" % (
+            self.robot_rc, tail, self.stderr.strip(), shot)
 
 
 class Prefix:
@@ -714,17 +716,24 @@ class Prefix:
         if not os.path.exists(ROBOT):
             raise RigError("the robot is not built (make BUILD=%s win64)" % BUILD)
         started = time.time()
-        p = _popen(["wine", ROBOT, self.win(script_path), self.win(transcript_path), self.win(shots)],
-                   env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self._server_may_run = True
-        try:
-            _out, err = p.communicate(timeout=timeout + 30)
-            rc = p.returncode
-        except subprocess.TimeoutExpired:
+        stderr_path = os.path.join(out, "robot-stderr.txt")
+        with open(stderr_path, "wb") as stderr_file:
+            p = _popen(["wine", ROBOT, self.win(script_path), self.win(transcript_path), self.win(shots)],
+                       env=self.env(), stdout=subprocess.DEVNULL, stderr=stderr_file)
+            rc = None
+            while rc is None:
+                self._answer_xshots(shots)
+                try:
+                    rc = p.wait(0.05)
+                except subprocess.TimeoutExpired:
+                    if time.time() - started > timeout + 30:
+                        _end(p)
+                        rc = -1
+                        stderr_file.write(b"rig: the robot itself did not end\n")
             _end(p)
-            _out, err, rc = b"", b"rig: the robot itself did not end\n", -1
-        finally:
-            _end(p)
+        with open(stderr_path, "rb") as f:
+            err = f.read()
         self.settle()
         elapsed = time.time() - started
         transcript = ""
@@ -733,7 +742,22 @@ class Prefix:
                 transcript = f.read()
         found = {os.path.splitext(n)[0]: os.path.join(shots, n) for n in os.listdir(shots) if n.endswith(".bmp")}
         log("%s %s: robot %s in %.1f s" % (self.name, tag, rc, elapsed))
-        return Result(rc, transcript, found, err.decode("utf-8", "replace"), elapsed)
+        result = Result(rc, transcript, found, err.decode("utf-8", "replace"), elapsed)
+        result.xshots = {os.path.splitext(n)[0]: os.path.join(shots, n) for n in os.listdir(shots)
+                         if n.endswith(".png")}
+        return result
+
+    @staticmethod
+    def _answer_xshots(shots):
+        for name in os.listdir(shots):
+            if not name.endswith(".request"):
+                continue
+            base = os.path.join(shots, name[:-len(".request")])
+            subprocess.run(["import", "-display", display(), "-window", "root", base + ".tmp.png"],
+                           capture_output=True, timeout=30)
+            if os.path.exists(base + ".tmp.png"):
+                os.rename(base + ".tmp.png", base + ".png")
+            os.remove(os.path.join(shots, name))
 
     def screenshot(self, name):
         """The X display as it is now, taken from outside: out/NAME.png."""

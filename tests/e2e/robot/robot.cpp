@@ -88,6 +88,8 @@ static BOOL CALLBACK ListOne(HWND h, LPARAM) {
   Say("visible windows now:");
   EnumWindows(ListOne, 0);
   fprintf(stderr, "robot: %s\n", text.c_str());
+  // What was on screen when it went wrong, for the person reading the failure.
+  if (!g_shotDir.empty() && CaptureScreen(g_shotDir + L"\\failure.bmp").empty()) Say("shot failure");
   if (g_haveStarted && WaitForSingleObject(g_started.hProcess, 0) == WAIT_TIMEOUT) {
     TerminateProcess(g_started.hProcess, 99);
     Say("program terminated");
@@ -401,6 +403,25 @@ static void StepShot(const Step& s) {
   Say("shot " + s.words[1]);
 }
 
+// The same moment seen from outside: the rig watches the shot folder for NAME.request and
+// answers with NAME.png taken by ImageMagick from the X display.
+static void StepXShot(const Step& s) {
+  if (Skipped(s)) return;
+  if (s.words.size() < 2) Fail("xshot needs a name");
+  if (g_current && IsWindow(g_current)) Settle(g_current);
+  std::wstring base = g_shotDir + L"\\" + Wide(s.words[1]);
+  FILE* request = _wfopen((base + L".request").c_str(), L"wb");
+  if (!request) Fail("xshot: cannot write the request");
+  fclose(request);
+  std::wstring png = base + L".png";
+  DWORD deadline = GetTickCount() + 20000;
+  while (GetFileAttributesW(png.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if ((int)(GetTickCount() - deadline) >= 0) Fail("xshot " + s.words[1] + ": the rig took no screenshot");
+    Sleep(20);
+  }
+  Say("xshot " + s.words[1]);
+}
+
 static void StepScreen(const Step&) {
   RECT work = {};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -506,6 +527,7 @@ void RunStep(const Step& s) {
   else if (verb == "key") StepKey(s);
   else if (verb == "close") StepClose(s);
   else if (verb == "shot") StepShot(s);
+  else if (verb == "xshot") StepXShot(s);
   else if (verb == "screen") StepScreen(s);
   else if (verb == "record") StepRecord(s);
   else if (verb == "say") StepSay(s);

@@ -1,5 +1,7 @@
 """The rig's own checks: the robot reads message boxes, presses, times out loudly; the fixtures
 record how they were started; the prefix helpers reach what Wine reads."""
+import struct
+
 import rig
 
 
@@ -10,12 +12,18 @@ class RobotReadsMessageBoxes(rig.Scenario):
                   script="""
 wait class=#32770 caption^="Installation des Bildschirmschoners" text^="Zeile eins" timeout=20
 record
+xshot box
 press "Abbrechen"
 gone
 """, timeout=30)
         self.assertRobotOk(r)
         self.assertTranscript(r, "rig_msgbox")
         self.assertEqual(r.exit_code, 2)  # IDCANCEL
+        # The outside screenshot: a PNG of the whole display.
+        with open(r.xshots["box"], "rb") as f:
+            head = f.read(24)
+        self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", head[16:24]), rig.SCREEN)
 
     def test_each_icon_is_told_apart(self):
         p = self.prefix()
