@@ -1,0 +1,111 @@
+// Names as the installer forms them, the title's code page, and the CRC-32 of the integrity record.
+#include <gtest/gtest.h>
+
+#include "payload/crc32.h"
+#include "tools/names.h"
+#include "tools/tool_error.h"
+
+TEST(SspackNames, ExtensionFieldIsUpperCaseWithItsDotBlankPadded)
+{
+    struct Case {
+        const char *path, *field;
+    };
+    const Case cases[] = {
+        {"saver.scr", ".SCR            "},
+        {"dir.d/Movie.Swf", ".SWF            "},
+        {"archive.tar.gz", ".GZ             "},
+        {"README", "                "},
+        {".hidden", "                "},
+        {"trailing.", "                "},
+        {"x.abcdefghijklmn", ".ABCDEFGHIJKLMN "},
+    };
+    for (const Case &c : cases) EXPECT_EQ(ExtensionField(c.path), c.field) << c.path;
+    EXPECT_THROW(ExtensionField("x.abcdefghijklmno"), ToolError) << "16 characters: the installer would cut it";
+    EXPECT_THROW(ExtensionField("x.a*b"), ToolError);
+    EXPECT_THROW(ExtensionField("x.\xC3\xA4"), ToolError);
+}
+
+TEST(SspackNames, DestinationsFollowTheEntrysIndex)
+{
+    struct Case {
+        size_t index;
+        const char *extension;  // 16 bytes
+        const char *destination;
+    };
+    const Case cases[] = {
+        {0, ".EXE            ", "Windows\\Sample.scr"},
+        {1, ".TXT            ", "DataFolder\\Sample.dat"},
+        {2, ".BIN            ", "DataFolder\\UNINSTAL.EXE"},
+        {3, ".SWF            ", "DataFolder\\FILE0000.SWF"},
+        {12, ".JPG            ", "DataFolder\\FILE0009.JPG"},
+        {10003, ".A              ", "DataFolder\\FILE10000.A"},
+        {4, "                ", "DataFolder\\FILE0001"},
+        {5, ".AB\0CD          ", "DataFolder\\FILE0002.AB"},
+        {6, ".ABCDEFGHIJKLMNO", "DataFolder\\FILE0003.ABCDEFGHIJKLMN"},
+        {7, ".A B            ", "DataFolder\\FILE0004.A B"},
+    };
+    for (const Case &c : cases) EXPECT_EQ(DestinationName(c.index, "Sample", c.extension), c.destination) << c.index;
+    EXPECT_EQ(EntryRole(0), "screen saver");
+    EXPECT_EQ(EntryRole(2), "uninstaller");
+    EXPECT_EQ(EntryRole(9), "further file");
+}
+
+TEST(SspackNames, TitleIsWrittenInWindows1252)
+{
+    struct Case {
+        const char *utf8;
+        const char *ansi;  // null: refused
+    };
+    const Case cases[] = {
+        {"Gr\xC3\xBC\xC3\x9F" "e", "Gr\xFC\xDF" "e"},
+        {"\xE2\x82\xAC 5", "\x80 5"},
+        {"\xC5\xBD", "\x8E"},
+        {"\xE2\x98\x83", nullptr},          // no such character in Windows-1252
+        {"\xC3", nullptr},                  // cut sequence
+        {"\xC0\xAF", nullptr},              // overlong '/'
+        {"\xFF", nullptr},
+    };
+    for (const Case &c : cases) {
+        std::string ansi;
+        bool ok = Utf8ToCp1252(c.utf8, &ansi);
+        EXPECT_EQ(ok, c.ansi != nullptr) << c.utf8;
+        if (ok && c.ansi) {
+            EXPECT_EQ(ansi, c.ansi);
+            EXPECT_EQ(Cp1252ToUtf8(ansi), c.utf8);
+        }
+    }
+}
+
+TEST(SspackNames, TitleProblems)
+{
+    EXPECT_EQ(TitleProblem("Sample"), "");
+    EXPECT_EQ(TitleProblem("Sample   "), "");
+    EXPECT_EQ(TitleProblem(std::string(259, 'a')), "");
+    EXPECT_EQ(TitleProblem("Console"), "") << "only the device names themselves are reserved";
+    EXPECT_EQ(TitleProblem("COM10"), "");
+    EXPECT_NE(TitleProblem("Aux  "), "");
+    EXPECT_NE(TitleProblem("nul.backup"), "");
+    EXPECT_NE(TitleProblem(std::string("a\0b", 3)), "");
+    EXPECT_EQ(TitleProblem("a\x7F"), "") << "DEL is allowed in file names";
+}
+
+TEST(Crc32, MatchesTheIeeeCheckValuesInAnyPieces)
+{
+    struct Case {
+        const char *text;
+        uint32_t crc;
+    };
+    const Case cases[] = {
+        {"", 0},
+        {"a", 0xE8B7BE43u},
+        {"abc", 0x352441C2u},
+        {"123456789", 0xCBF43926u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+    };
+    for (const Case &c : cases) {
+        size_t n = strlen(c.text);
+        EXPECT_EQ(Crc32Update(0, c.text, n), c.crc) << c.text;
+        for (size_t split = 0; split <= n; split++)
+            EXPECT_EQ(Crc32Update(Crc32Update(0, c.text, split), c.text + split, n - split), c.crc);
+    }
+}
