@@ -111,6 +111,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         PostMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));
         return TRUE;
     }
+    if (message == WM_DESTROY) ProgressDialog = NULL;  // later pumps must not hand messages to a stale handle
     if (message == WM_COMMAND && wParam == IDOK) return RunInstallation(dialog);
     if (message == WM_COMMAND && wParam == IDCANCEL) AskToCancel(dialog);
     return FALSE;
