@@ -270,3 +270,18 @@ TEST(SspackUsage, HelpAndVersion)
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out, std::string("sspack ") + SspackVersion + "\n");
 }
+
+TEST_P(SspackCli, SummaryTableAndProgressForLargeFiles)
+{
+    std::string large = dir_.Write("large.bin", Pattern(17u << 20, 9));
+    std::vector<std::string> args = BuildArgs("Large", {files_[0], files_[1], files_[2], large});
+    ToolRun build = Sspack(args);
+    ASSERT_EQ(build.code, 0) << build.err;
+    EXPECT_NE(build.err.find("reading " + large + ": 100%"), std::string::npos) << build.err;
+    EXPECT_EQ(build.err.find("reading " + files_[0]), std::string::npos) << "small files show no progress";
+    // One line per entry: index, role, size, stored size, ratio, destination; then the total.
+    EXPECT_NE(build.out.find("3     further file      17825792     17825792  100.0%  DataFolder\\FILE0000.BIN"),
+              std::string::npos)
+        << build.out;
+    EXPECT_NE(build.out.find("total                   17833140     17833140  100.0%"), std::string::npos) << build.out;
+}
