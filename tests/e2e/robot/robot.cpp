@@ -171,13 +171,15 @@ bool WindowMatches(HWND h, const Step& s) {
 
 struct Search {
   const Step* step;
+  bool includeActedOn;
   HWND found;
 };
 
 static BOOL CALLBACK SearchOne(HWND h, LPARAM p) {
   Search* s = (Search*)p;
-  for (HWND used : g_actedOn)
-    if (used == h) return TRUE;
+  if (!s->includeActedOn)
+    for (HWND used : g_actedOn)
+      if (used == h) return TRUE;
   if (WindowMatches(h, *s->step)) {
     s->found = h;
     return FALSE;
@@ -185,8 +187,8 @@ static BOOL CALLBACK SearchOne(HWND h, LPARAM p) {
   return TRUE;
 }
 
-HWND FindMatching(const Step& s) {
-  Search search = {&s, nullptr};
+HWND FindMatching(const Step& s, bool includeActedOn) {
+  Search search = {&s, includeActedOn, nullptr};
   EnumWindows(SearchOne, (LPARAM)&search);
   return search.found;
 }
@@ -251,7 +253,7 @@ static void StepWait(const Step& s) {
   bool orExit = s.Has("orexit");
   DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
   for (;;) {
-    HWND h = FindMatching(s);
+    HWND h = FindMatching(s, false);
     if (h) {
       g_current = h;
       g_skipping = false;
@@ -288,7 +290,8 @@ static void StepGone(const Step& s) {
   Step any = s;
   if (byCriteria && !s.Has("visible")) any.tokens.push_back(Token{"visible", "=", "any", false});
   for (;;) {
-    bool present = byCriteria ? FindMatching(any) != nullptr : IsWindow(g_current) != FALSE;
+    // A pressed window counts here: it is what is expected to go.
+    bool present = byCriteria ? FindMatching(any, true) != nullptr : IsWindow(g_current) != FALSE;
     if (!present) {
       Say(byCriteria ? "gone " + Criteria(s) : "gone");
       return;

@@ -41,12 +41,34 @@ gone
         self.assertEqual(icons, [name for _style, name in boxes])
 
 
+class RobotClosesAndSeesWindowsGo(rig.Scenario):
+    def test_closed_box_is_waited_out_by_its_caption(self):
+        p = self.prefix()
+        r = p.run(rig.fixture("msgbox.exe"), """
+wait class=#32770 caption="Zu" timeout=20
+close
+gone class=#32770 caption="Zu" timeout=10
+""", args='1 "Zu" "Schliessen"', timeout=30)
+        self.assertRobotOk(r)
+        self.assertEqual(r.lines[-3:], ["close", 'gone class="#32770" caption="Zu"', "exit code 2"])
+
+
 class RobotFailsClearly(rig.Scenario):
     def test_a_window_that_never_comes_fails_the_robot_with_the_reason(self):
         p = self.prefix()
         r = p.run(rig.fixture("fake_scr.scr"), "wait class=NoSuchClass timeout=1\n", timeout=20)
         self.assertEqual(r.robot_rc, 1)
         self.assertIn('FAILED line 2: timeout after 1 s waiting for window class="NoSuchClass" (the program had ended, exit code 0)', r.lines)
+
+    def test_a_window_that_stays_fails_gone_even_after_a_key_was_sent_to_it(self):
+        p = self.prefix()
+        r = p.run(rig.fixture("msgbox.exe"), """
+wait class=#32770 caption="Bleibt" timeout=20
+key TAB
+gone class=#32770 caption="Bleibt" timeout=1
+""", args='1 "Bleibt" "Offen"', timeout=30)
+        self.assertEqual(r.robot_rc, 1)
+        self.assertIn('FAILED line 5: timeout: window still there: class="#32770" caption="Bleibt"', r.lines)
 
     def test_a_program_that_does_not_end_is_ended_and_reported(self):
         p = self.prefix()
