@@ -1,0 +1,90 @@
+// The decoder on arbitrary streams: the fast loop and the stepwise decoding must hand out the same
+// bytes whatever the windows of source and sink, and never read or write outside them.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+#include <vector>
+#include "lzh/decoder.h"
+
+namespace {
+
+struct ChunkedSource {
+    ExpandSource source;
+    const uint8_t *data;
+    size_t size, taken, chunk;
+};
+
+// Hands the stored bytes out in windows of chunk bytes, each a fresh copy, so a read outside the
+// window is a heap overflow.
+std::vector<uint8_t> window;
+void RefillChunk(ExpandSource *s, uint32_t remaining)
+{
+    ChunkedSource *c = (ChunkedSource *)s;
+    if (remaining == 0 || remaining > c->size - c->taken) abort();
+    size_t n = c->chunk < remaining ? c->chunk : remaining;
+    window.assign(c->data + c->taken, c->data + c->taken + n);
+    c->taken += n;
+    s->next = window.data();
+    s->end = window.data() + n;
+}
+
+struct CollectingSink {
+    ExpandSink sink;
+    std::vector<uint8_t> room, bytes;
+};
+
+void DrainRoom(ExpandSink *s, int32_t)
+{
+    CollectingSink *c = (CollectingSink *)s;
+    c->bytes.insert(c->bytes.end(), c->room.data(), s->next);
+    s->next = c->room.data();
+    s->end = c->room.data() + c->room.size();
+}
+
+int tokensLeft;
+int StopAfterSomeTokens(int32_t) { return --tokensLeft > 0; }
+
+std::vector<uint8_t> Run(bool fast, const uint8_t *data, size_t size, size_t chunk, size_t room, int32_t expanded,
+                         int stopAfter)
+{
+    ChunkedSource c = {{nullptr, nullptr, RefillChunk, nullptr}, data, size, 0, chunk};
+    CollectingSink k;
+    k.room.resize(room);
+    k.sink = ExpandSink{k.room.data(), k.room.data(), DrainRoom, nullptr};
+    tokensLeft = stopAfter;
+    ExpandProgress progress = stopAfter ? StopAfterSomeTokens : nullptr;
+    if (fast)
+        ExpandStream(&c.source, &k.sink, progress, expanded, (uint32_t)size);
+    else
+        ExpandStreamStepwise(&c.source, &k.sink, progress, expanded, (uint32_t)size);
+    k.bytes.insert(k.bytes.end(), k.room.data(), k.sink.next);
+    if (c.taken > size) abort();
+    return k.bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 4) return 0;
+    // Header: expanded size (mostly up to 16 KB, now and then up to 256 KB, or negative), source
+    // window, sink window, stop after n tokens.
+    int32_t expanded = (int32_t)((data[0] | data[1] << 8) & 0x3FFF);
+    if ((data[2] & 3) == 3) expanded = (int32_t)((data[0] | data[1] << 8) * 4);
+    if ((data[2] & 3) == 2 && data[1] == 0xFF) expanded = INT32_MIN + data[0];
+    size_t chunk = 1 + (data[2] >> 2) * 37;
+    size_t room = 1 + data[3] % 64 * 13;
+    int stopAfter = data[3] >= 192 ? data[3] - 190 : 0;
+    data += 4;
+    size -= 4;
+    std::vector<uint8_t> stepwise = Run(false, data, size, chunk, room, expanded, stopAfter);
+    std::vector<uint8_t> fast = Run(true, data, size, 16384, 16384, expanded, stopAfter);
+    std::vector<uint8_t> fastSmall = Run(true, data, size, chunk, room, expanded, stopAfter);
+    if (stepwise != fast || fast != fastSmall) abort();
+    // Every token gives at least one byte and at most a longest match: the output ends within one
+    // match past the size, and nothing at all comes of a size of 0 or below.
+    size_t want = expanded > 0 ? (size_t)expanded : 0;
+    if (expanded <= 0 && !stepwise.empty()) abort();
+    if (!stopAfter && expanded > 0 && (stepwise.size() < want || stepwise.size() >= want + MaxMatch)) abort();
+    return 0;
+}
