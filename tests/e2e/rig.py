@@ -529,8 +529,7 @@ class Prefix:
     def write_movie(self, winpath, version=9, padding=16):
         """A Flash movie as far as the installer looks: "FWS", the version byte, some padding.
         version=None writes a 3-byte file."""
-        data = b"FWS" if version is None else b"FWS" + bytes([version]) + b"\0" * padding
-        return self.write_file(winpath, data)
+        return self.write_file(winpath, movie_bytes(version, padding))
 
     def fixture_log(self):
         """The lines the recorder fixtures appended to C:\\fixture-log.txt, as dicts with the keys
@@ -822,7 +821,8 @@ def pack(output, title, entries, licence=None, stub=None, compress=None, extra=(
 
 def sample_payload(folder, movie_version=9):
     """Host files for a small payload: the screen saver and uninstaller stand-ins, a data file
-    and a movie asking for the given player version. Returns the four paths in payload order."""
+    and a movie asking for the given player version (None: a 3-byte movie). Returns the four
+    paths in payload order."""
     os.makedirs(folder, exist_ok=True)
     scr = os.path.join(folder, "sample.scr")
     shutil.copyfile(fixture("fake_scr.scr"), scr)
@@ -833,8 +833,14 @@ def sample_payload(folder, movie_version=9):
         f.write(bytes(range(256)) * 40)
     swf = os.path.join(folder, "movie.swf")
     with open(swf, "wb") as f:
-        f.write(b"FWS" + bytes([movie_version]) + b"\0" * 60)
+        f.write(movie_bytes(movie_version, 60))
     return [scr, dat, uninst, swf]
+
+
+def movie_bytes(version=9, padding=16):
+    """A Flash movie as far as the installer looks: "FWS", the version byte, padding; version
+    None gives the 3 bytes "FWS" alone."""
+    return b"FWS" if version is None else b"FWS" + bytes([version]) + b"\0" * padding
 
 
 class Scenario(unittest.TestCase):
