@@ -85,7 +85,7 @@ press "OK"
 """
 
 
-BIG = 60 * 1024 * 1024  # an entry the cancel press reliably lands in
+BIG = 24 * 1024 * 1024  # an entry the cancel press reliably lands in (it lands within the first few MB)
 
 
 def parse_controls(record):
