@@ -7,6 +7,7 @@
 
 #include "core/host_hooks.h"
 #include "payload/block.h"
+#include "tests/fuzz/payload_seed.h"
 
 static const char *InputPath(void)
 {
@@ -17,9 +18,11 @@ static const char *InputPath(void)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    std::string file = PayloadFuzzFile(data, size);
+    size = file.size();
     FILE *f = fopen(InputPath(), "wb");
     if (!f) return 0;
-    fwrite(data, 1, size, f);
+    fwrite(file.data(), 1, file.size(), f);
     fclose(f);
 
     static const uint32_t OptionalHeaderSizes[] = {0, PeOptionalHeader32Size, PeOptionalHeader64Size};

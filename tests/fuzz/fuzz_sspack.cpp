@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/fuzz/payload_seed.h"
 #include "tools/cli.h"
 #include "tools/layout_rule.h"
 #include "tools/pe_image.h"
@@ -15,7 +16,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    Bytes bytes(data, data + size);
+    std::string file = PayloadFuzzFile(data, size);
+    size = file.size();
+    Bytes bytes(file.begin(), file.end());
     try {
         PeImage image = ParsePeImage(bytes);
         LayoutRuleViolations(image);
@@ -29,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     static std::string path = "/tmp/fuzz_sspack_" + std::to_string(getpid()) + ".exe";
     FILE *f = fopen(path.c_str(), "wb");
     if (!f) return 0;
-    fwrite(data, 1, size, f);
+    fwrite(file.data(), 1, file.size(), f);
     fclose(f);
     for (const char *command : {"list", "verify"}) {
         std::ostringstream out, err;
