@@ -154,7 +154,10 @@ void RebuildTree(void) { RebuildTreeAt(DecoderTree); }
 // The bit reader keeps 16 bits at most; past the stored data it appends zero bytes.
 static int NextStoredByte(void)
 {
-    if (Bits.remaining == 0) return 0;
+    if (Bits.remaining == 0) {
+        Bits.padding++;
+        return 0;
+    }
     ExpandSource *src = Bits.source;
     if (src->next == src->end) src->refill(src, Bits.remaining);
     Bits.remaining--;
@@ -174,6 +177,7 @@ void StartBitReader(ExpandSource *source, uint32_t storedSize)
     Bits.buffer = 0;
     Bits.count = 0;
     Bits.remaining = storedSize;
+    Bits.padding = 0;
     Bits.source = source;
 }
 
@@ -239,7 +243,7 @@ void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress
     if (expandedSize == 0) return;
     ResetTree();
     StartHistory();
-    int32_t produced = 0;
+    int64_t produced = 0;  // wide: a final match may pass even the largest size
     if (expandedSize > 0) DrainIfFull(sink, expandedSize);
     while (produced < expandedSize) {
         int s = DecodeSymbol();
@@ -260,7 +264,7 @@ void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress
             }
             produced += length;
         }
-        if (progress && !progress(produced)) return;
+        if (progress && !progress((int32_t)(produced < INT32_MAX ? produced : INT32_MAX))) return;
     }
 }
 
@@ -285,6 +289,7 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     BitWord buffer = 0;
     int count = 0;
     uint32_t left = storedSize;  // stored bytes not yet taken into the bit word
+    uint32_t padding = 0;        // zero bytes taken past them
     const uint8_t *in = source->next;
     const uint8_t *inEnd = source->end;
     if ((size_t)(inEnd - in) > left) inEnd = in + left;
@@ -305,6 +310,8 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
                 }
                 byte = *in++;
                 --left;
+            } else {
+                ++padding;
             }
             buffer |= byte << (WordBits - 8 - count);
             count += 8;
@@ -334,7 +341,7 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
         drainIfFull();
     };
 
-    int32_t produced = 0;
+    int64_t produced = 0;
     if (expandedSize > 0) drainIfFull();
     while (produced < expandedSize) {
         topUp();
@@ -385,25 +392,33 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
         }
         if (progress) {
             History.position = r;  // what a pump may look at
-            if (!progress(produced)) break;
+            if (!progress((int32_t)(produced < INT32_MAX ? produced : INT32_MAX))) break;
         }
     }
     source->next = in;
     sink->next = out;
     History.position = r;
     Bits.remaining = left;
+    Bits.count = (uint32_t)count;
+    Bits.padding = padding;
 }
 
 // ---- Memory to memory -----------------------------------------------------------------------------
 namespace {
 struct MemorySink {
     ExpandSink sink;
+    uint8_t *output;
+    uint32_t room;
+    int dropping;
+    uint64_t dropped;
     uint8_t surplus[MaxMatch];
 };
 
 void DropSurplus(ExpandSink *sink, int32_t)
 {
     MemorySink *m = (MemorySink *)sink;
+    if (m->dropping) m->dropped += (uint64_t)(sink->next - m->surplus);
+    m->dropping = 1;
     sink->next = m->surplus;
     sink->end = m->surplus + sizeof m->surplus;
 }
@@ -412,14 +427,23 @@ void NoMoreStoredBytes(ExpandSource *, uint32_t) {}
 }  // namespace
 
 uint32_t ExpandToMemory(const uint8_t *stored, uint32_t storedSize, uint8_t *output, uint32_t capacity,
-                        int32_t expandedSize)
+                        int32_t expandedSize, ExpandOutcome *outcome)
 {
     // The window holds every stored byte, so refill is never asked for.
     ExpandSource source = {stored, stored + storedSize, NoMoreStoredBytes, 0};
     uint32_t room = expandedSize > 0 ? (uint32_t)expandedSize : 0;
     if (room > capacity) room = capacity;
     MemorySink m;
+    m.output = output;
+    m.room = room;
+    m.dropping = 0;
+    m.dropped = 0;
     m.sink = ExpandSink{output, output + room, DropSurplus, 0};
     ExpandStream(&source, &m.sink, 0, expandedSize, storedSize);
+    if (outcome) {
+        outcome->produced = m.dropping ? room + m.dropped + (uint64_t)(m.sink.next - m.surplus)
+                                       : (uint64_t)(m.sink.next - output);
+        outcome->overran = (uint64_t)Bits.padding * 8 > Bits.count;
+    }
     return room;
 }

@@ -72,10 +72,16 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
 void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,
                           int32_t expandedSize, uint32_t storedSize);
 
+// What a stream turned out to be, for callers that check streams (the authoring tool, tests).
+struct ExpandOutcome {
+    uint64_t produced;  // bytes the tokens gave, the surplus of a final match included
+    int overran;        // the tokens needed bits past the stored bytes
+};
+
 // Expands from memory into memory: writes min(expandedSize, capacity) bytes to output, drops the
 // rest. Returns the number of bytes written.
 uint32_t ExpandToMemory(const uint8_t *stored, uint32_t storedSize, uint8_t *output, uint32_t capacity,
-                        int32_t expandedSize);
+                        int32_t expandedSize, ExpandOutcome *outcome = 0);
 
 // ---- The decoder's global state and its single steps (for the stepwise path and the tests) -------
 extern HuffTree DecoderTree;
@@ -90,6 +96,7 @@ struct BitReader {
     uint32_t buffer;     // valid bits at the top
     uint32_t count;      // number of valid bits
     uint32_t remaining;  // stored bytes not yet taken from the source
+    uint32_t padding;    // zero bytes appended after them
     ExpandSource *source;
 };
 extern BitReader Bits;

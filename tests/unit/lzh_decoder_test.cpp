@@ -264,8 +264,18 @@ TEST(LzhDecoder, ExpandToMemoryDropsWhatPassesTheCapacity)
     EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 8), std::vector<uint8_t>(8, 0x38));
     EXPECT_EQ(out[8], 0xEE) << "the surplus of the final match stays out";
     out.assign(40, 0xEE);
-    EXPECT_EQ(ExpandToMemory(nullptr, 0, out.data(), 4, 31), 4u);
+    ExpandOutcome outcome;
+    EXPECT_EQ(ExpandToMemory(nullptr, 0, out.data(), 4, 31, &outcome), 4u);
     EXPECT_EQ(out[4], 0xEE);
+    EXPECT_EQ(outcome.produced, 31u);
+    EXPECT_TRUE(outcome.overran) << "decoded from zero bits alone";
+
+    const uint8_t abc[] = {0x29, 0x2A, 0x2B};
+    EXPECT_EQ(ExpandToMemory(abc, 3, out.data(), 40, 3, &outcome), 3u);
+    EXPECT_EQ(outcome.produced, 3u);
+    EXPECT_FALSE(outcome.overran) << "three 8-bit codes fill the three bytes";
+    EXPECT_EQ(ExpandToMemory(abc, 2, out.data(), 40, 3, &outcome), 3u);
+    EXPECT_TRUE(outcome.overran) << "the third code is cut off";
 }
 
 }  // namespace

@@ -44,9 +44,12 @@ void ExpectRoundTrip(const Bytes &input, const char *what, size_t *fastSize = nu
         const char *name = mode == CompressMode::Fast ? "fast" : "best";
         Bytes stream = CompressBuffer(mode, input.data(), input.size());
         Bytes output(input.size() + 1, 0xA5);
+        ExpandOutcome outcome;
         uint32_t n = ExpandToMemory(stream.data(), (uint32_t)stream.size(), output.data(), (uint32_t)input.size(),
-                                    (int32_t)input.size());
+                                    (int32_t)input.size(), &outcome);
         ASSERT_EQ(n, input.size()) << what << " " << name;
+        EXPECT_EQ(outcome.produced, input.size()) << what << " " << name << ": the last token ends at the size";
+        EXPECT_FALSE(outcome.overran) << what << " " << name << ": every bit needed is stored";
         output.resize(input.size());
         ASSERT_TRUE(output == input) << what << " " << name << ": expanded bytes differ";
         ExpectTokensWithinBounds(stream, (uint32_t)input.size());

@@ -5,6 +5,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,9 +62,9 @@ protected:
     // going past the stored size would take.
     uint32_t WriteOwnFile(const Bytes &stream)
     {
-        Bytes file(777, 'P');
-        file.insert(file.end(), stream.begin(), stream.end());
-        file.insert(file.end(), 5000, 0xFF);
+        Bytes file(777 + stream.size() + 5000, 0xFF);
+        std::fill(file.begin(), file.begin() + 777, 'P');
+        std::copy(stream.begin(), stream.end(), file.begin() + 777);
         FILE *f = fopen(own_.c_str(), "wb");
         fwrite(file.data(), 1, file.size(), f);
         fclose(f);
