@@ -21,6 +21,7 @@ const char Help[] =
     "\n"
     "build    writes an installer: the stub with the payload block at its LASTRES resource and the\n"
     "         files behind it, in the order screen saver, data file, uninstaller, further files.\n"
+    "         TITLE is UTF-8, or Windows-1252 bytes when it is not UTF-8.\n"
     "         --licence FILE    licence text to accept before installing (LF become CR LF)\n"
     "         --compress[=fast|best]  compress the entries that shrink (default best)\n"
     "         --no-integrity    leave out the CRC-32 integrity record\n"

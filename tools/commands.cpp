@@ -68,9 +68,12 @@ std::string TitleFromCommandLine(const std::string &given)
 #if defined(_WIN32)
     return given;  // the ANSI command line is Windows-1252 already
 #else
+    // UTF-8 from a terminal, or Windows-1252 bytes as scripts and old tools pass them: a text that
+    // is not UTF-8 is taken as Windows-1252 already.
     std::string ansi;
-    if (!Utf8ToCp1252(given, &ansi)) throw ToolError("the title must be UTF-8 text made of Windows-1252 characters");
-    return ansi;
+    if (Utf8ToCp1252(given, &ansi)) return ansi;
+    if (LooksLikeUtf8(given)) throw ToolError("the title holds characters that Windows-1252 cannot write");
+    return given;
 #endif
 }
 

@@ -52,21 +52,42 @@ bool ReservedDeviceName(std::string base)
 
 }  // namespace
 
+// Decodes one UTF-8 sequence at i; 0 when it is malformed (cut, overlong, a stray byte).
+static int DecodeUtf8(const std::string &utf8, size_t i, uint32_t *codePoint)
+{
+    uint8_t lead = (uint8_t)utf8[i];
+    int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || i + length > utf8.size()) return 0;
+    uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; k++) {
+        uint8_t c = (uint8_t)utf8[i + k];
+        if ((c & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (c & 0x3F);
+    }
+    static const uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < Least[length] || cp > 0x10FFFF) return 0;
+    *codePoint = cp;
+    return length;
+}
+
+bool LooksLikeUtf8(const std::string &text)
+{
+    uint32_t cp;
+    for (size_t i = 0; i < text.size();) {
+        int length = DecodeUtf8(text, i, &cp);
+        if (!length) return false;
+        i += length;
+    }
+    return true;
+}
+
 bool Utf8ToCp1252(const std::string &utf8, std::string *ansi)
 {
     std::string out;
     for (size_t i = 0; i < utf8.size();) {
-        uint8_t lead = (uint8_t)utf8[i];
-        int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
-        if (length == 0 || i + length > utf8.size()) return false;
-        uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-        for (int k = 1; k < length; k++) {
-            uint8_t c = (uint8_t)utf8[i + k];
-            if ((c & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (c & 0x3F);
-        }
-        static const uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < Least[length]) return false;  // overlong forms
+        uint32_t cp;
+        int length = DecodeUtf8(utf8, i, &cp);
+        if (!length) return false;
         uint8_t byte;
         if (!CodePointToCp1252(cp, &byte)) return false;
         out += (char)byte;

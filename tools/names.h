@@ -10,6 +10,8 @@ enum { MaxTitleLength = 259, MaxExtensionLength = 15 };
 // False when the text is not UTF-8 or holds a character Windows-1252 cannot write.
 bool Utf8ToCp1252(const std::string &utf8, std::string *ansi);
 std::string Cp1252ToUtf8(const std::string &ansi);
+// True when the text is well-formed UTF-8 (whether or not Windows-1252 can write it).
+bool LooksLikeUtf8(const std::string &text);
 
 std::string TrimTrailingBlanks(const std::string &text);
 

@@ -93,6 +93,14 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     EXPECT_NE(verify.out.find("verdict: sound"), std::string::npos);
 }
 
+TEST_P(SspackCli, TitleMayComeAsUtf8OrAsWindows1252Bytes)
+{
+    for (const std::string &given : {std::string("Gr\xC3\xBC\xC3\x9F" "e"), std::string("Gr\xFC\xDF" "e")}) {
+        ASSERT_EQ(Sspack(WithFiles(BuildArgs(given))).code, 0);
+        EXPECT_EQ(ReadInstaller(dir_.Path("out.exe")).title, "Gr\xFC\xDF" "e");
+    }
+}
+
 TEST_P(SspackCli, NoIntegrityLeavesTheRecordOut)
 {
     ASSERT_EQ(Sspack(WithFiles(BuildArgs("Plain", {"--no-integrity"}))).code, 0);
@@ -136,6 +144,7 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
         {"device name", WithFiles(BuildArgs("con")), "reserved device name"},
         {"device name with dot", WithFiles(BuildArgs("LPT1.x")), "reserved device name"},
         {"no Windows-1252", WithFiles(BuildArgs("\xE2\x98\x83")), "Windows-1252"},
+        {"Windows-1252 bytes with a bar", WithFiles(BuildArgs("Gr\xFC\xDF|e")), "not allowed"},
         {"licence too long", WithFiles(BuildArgs("T", {"--licence", dir_.Write("long.txt", Bytes(65536, 'x'))})), "65535"},
         {"licence too long with CR LF", WithFiles(BuildArgs("T", {"--licence", dir_.Write("lf.txt", Bytes(40000, '\n'))})), "65535"},
         {"licence with NUL", WithFiles(BuildArgs("T", {"--licence", dir_.Write("nul.txt", Bytes{'a', 0, 'b'})})), "NUL"},
