@@ -1,0 +1,172 @@
+"""The real uninstaller under Wine: installed by the quiet installer (or cancelled in the
+interactive one), run from its data folder with and without "/s", and what it leaves behind."""
+import os
+import random
+import shutil
+import unittest
+
+import rig
+
+TITLE = "Sample"
+DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks" + "\\" + TITLE
+UNINSTALLER = DATA + r"\UNINSTAL.EXE"
+KEY = rig.UNINSTALL_KEY + "\\" + TITLE
+SCREEN_SAVER = r"C:\windows" + "\\" + TITLE + ".scr"
+INSTALLED = [SCREEN_SAVER, DATA + "\\" + TITLE + ".dat", UNINSTALLER, DATA + r"\FILE0000.SWF"]
+SEVEN = {"displayname", "uninstallstring", "installlocation", "displayicon", "publisher", "versionmajor",
+         "versionminor"}
+QUESTION = 'wait class=#32770 caption="Bildschirmschoner entfernen" text^="Möchten Sie" timeout=20'
+
+
+def built(*parts):
+    path = os.path.join(rig.WIN64, *parts)
+    if not os.path.exists(path):
+        raise unittest.SkipTest("%s is not built" % path)
+    return path
+
+
+def payload(folder, scr_size=None):
+    """The sample screen saver, its data file, the real uninstaller and the movie; the screen saver
+    padded to scr_size when given (its overlay is never run)."""
+    os.makedirs(folder, exist_ok=True)
+    scr = os.path.join(folder, "sample.scr")
+    shutil.copyfile(built("sample", "sample.scr"), scr)
+    if scr_size:
+        with open(scr, "ab") as f:
+            f.write(random.Random(7).randbytes(scr_size - os.path.getsize(scr)))
+    return [scr, built("sample", "sample.dat"), built("uninstall", "UNINSTAL.EXE"), built("sample", "movie.swf")]
+
+
+class Uninstall(rig.Scenario):
+    def setUp(self):
+        self.p = self.prefix()
+
+    def install_quietly(self):
+        exe = rig.pack(self.p.work + "/setup.exe", TITLE, payload(self.p.work + "/in"), stub=rig.INSTALLER_QUIET)
+        self.p.install_flash("10")  # the movie asks for 8: no message about the player
+        r = self.p.run(exe, timeout=60)
+        self.assertRobotOk(r)
+        for path in INSTALLED + [DATA + r"\INSTALL.LOG"]:
+            self.assertTrue(self.p.exists(path), path)
+        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+
+    def uninstall(self, script="", args="/s"):
+        r = self.p.run(None, 'start "%s"%s\n%s\nend timeout=30\n' % (UNINSTALLER, " -- " + args if args else "",
+                                                                   script), timeout=60)
+        self.assertRobotOk(r)
+        return r
+
+    def assertClean(self):
+        for path in INSTALLED:
+            self.assertFalse(self.p.exists(path), path)
+        self.assertFalse(self.p.exists(r"C:\ProgramData\Quilmark LLC"))
+        self.assertIsNone(self.p.reg_values(KEY))
+        self.assertNotIn(TITLE.lower(), self.p.system_ini().get("boot", {}).get("scrnsave.exe", "").lower())
+
+    def test_silent_run_leaves_nothing_of_the_payload(self):
+        self.install_quietly()
+        self.assertIn(TITLE.lower(), self.p.system_ini()["boot"]["scrnsave.exe"].lower())
+        r = self.uninstall()
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual([l for l in r.lines if l.startswith(("found", "window"))], [])  # shows nothing
+        self.assertClean()
+
+    def test_other_files_and_values_stay_with_the_folder_and_key(self):
+        self.install_quietly()
+        self.p.write_file(DATA + r"\notes.txt", "mine")
+        self.p.reg_set(KEY, "Comments", "not the installer's")
+        r = self.uninstall()
+        self.assertEqual(r.exit_code, 0)
+        for path in INSTALLED + [DATA + r"\INSTALL.LOG"]:
+            self.assertFalse(self.p.exists(path), path)
+        self.assertEqual(self.p.listdir(DATA), ["notes.txt"])
+        self.assertEqual(self.p.reg_values(KEY), {"comments": ("REG_SZ", "not the installer's")})
+
+    def test_log_lines_outside_its_places_are_skipped(self):
+        self.install_quietly()
+        self.p.write_file(r"C:\windows\system32\something.txt", "system file")
+        self.p.write_file(r"C:\ProgramData\Quilmark LLC\outside.txt", "next to the product folder")
+        self.p.write_file(r"C:\windows\keep.scr", "another screen saver, not listed")
+        log = self.p.read_file(DATA + r"\INSTALL.LOG")
+        self.p.write_file(DATA + r"\INSTALL.LOG", log + b"C:\\windows\\system32\\something.txt\r\n" +
+                          (DATA + r"\..\..\outside.txt" + "\r\n").encode("cp1252"))
+        r = self.uninstall()
+        self.assertEqual(r.exit_code, 1)  # not everything listed is gone
+        self.assertEqual(self.p.read_file(r"C:\windows\system32\something.txt"), b"system file")
+        self.assertTrue(self.p.exists(r"C:\ProgramData\Quilmark LLC\outside.txt"))
+        self.assertTrue(self.p.exists(r"C:\windows\keep.scr"))
+        for path in INSTALLED:
+            self.assertFalse(self.p.exists(path), path)
+        self.assertFalse(self.p.exists(r"C:\ProgramData\Quilmark LLC\Vistaworks"))
+        self.assertIsNone(self.p.reg_values(KEY))
+
+    def test_garbage_in_the_log_is_skipped_without_a_crash(self):
+        self.install_quietly()
+        log = self.p.read_file(DATA + r"\INSTALL.LOG")
+        junk = random.Random(3).randbytes(20000) + b"x" * 3000 + b"\r\n"
+        self.p.write_file(DATA + r"\INSTALL.LOG", junk + log)
+        r = self.uninstall()
+        self.assertEqual(r.exit_code, 1)
+        for path in INSTALLED:
+            self.assertFalse(self.p.exists(path), path)
+        self.assertIsNone(self.p.reg_values(KEY))
+
+    def test_asks_first_and_reports(self):
+        self.install_quietly()
+        r = self.uninstall(QUESTION + '\nrecord rect=no style=no\npress "Nein"', args=None)
+        self.assertEqual(r.exit_code, 1)
+        box = r.section('window class=#32770 caption="Bildschirmschoner entfernen"')
+        self.assertIn('  message: "Möchten Sie den Bildschirmschoner Sample und alle zugehörigen Dateien entfernen?"',
+                      box)
+        self.assertIn('  buttons: "&Ja" "&Nein"', box)
+        self.assertIn("  icon: question", box)
+        for path in INSTALLED:
+            self.assertTrue(self.p.exists(path), path)  # No changes nothing
+        r = self.uninstall(QUESTION + '\npress "Ja"\nwait class=#32770 caption="Bildschirmschoner entfernen" '
+                                      'text~="entfernt" timeout=20\nrecord rect=no style=no\npress "OK"', args=None)
+        self.assertEqual(r.exit_code, 0)
+        box = r.section('window class=#32770 caption="Bildschirmschoner entfernen"')
+        self.assertIn('  message: "Der Bildschirmschoner Sample wurde vollständig entfernt."', box)
+        self.assertIn("  icon: information", box)
+        self.assertClean()
+
+    def test_a_file_it_cannot_delete_is_reported_and_the_entry_kept(self):
+        self.install_quietly()
+        os.makedirs(self.p.unix(DATA) + "/Sample.bak")  # a folder where the log names a file
+        log = self.p.read_file(DATA + r"\INSTALL.LOG")
+        self.p.write_file(DATA + r"\INSTALL.LOG", log + (DATA + r"\Sample.bak" + "\r\n").encode("cp1252"))
+        r = self.uninstall(QUESTION + '\npress "Ja"\nwait class=#32770 caption="Bildschirmschoner entfernen" '
+                                      'text~="nicht" timeout=20\nrecord rect=no style=no\npress "OK"', args=None)
+        self.assertEqual(r.exit_code, 1)
+        box = "\n".join(r.section('window class=#32770 caption="Bildschirmschoner entfernen"'))
+        self.assertIn("konnte nicht vollständig entfernt werden", box)
+        self.assertIn(r"Sample.bak".replace("\\", "\\\\"), box)
+        self.assertIn("icon: exclamation", box)
+        # The rest is gone; the log, the entry and the uninstaller stay for a second run.
+        self.assertFalse(self.p.exists(SCREEN_SAVER))
+        self.assertTrue(self.p.exists(UNINSTALLER))
+        self.assertTrue(self.p.exists(DATA + r"\INSTALL.LOG"))
+        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        os.rmdir(self.p.unix(DATA) + "/Sample.bak")
+        r = self.uninstall()
+        self.assertEqual(r.exit_code, 0)
+        self.assertClean()
+
+    def test_cancelled_installation_removes_itself(self):
+        with open(rig.INSTALLER, "rb") as f:
+            if b"Dieses Programm installiert" not in f.read():
+                self.skipTest("this installer build does not start the uninstaller after a cancel yet")
+        exe = rig.pack(self.p.work + "/setup.exe", TITLE, payload(self.p.work + "/in", scr_size=24 << 20))
+        self.p.install_flash("10")
+        r = self.p.run(exe, """
+wait class=#32770 text^="Dieses Programm installiert" timeout=20
+press "OK"
+wait class=#32770 caption="Installation des Bildschirmschoners Sample" text="Bitte warten..." timeout=20
+press "Abbrechen"
+wait class=#32770 caption="Installation abbrechen?" timeout=20
+press "Ja"
+""", timeout=120)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        # The rig waits for every process of the prefix: the uninstaller and its copy have ended.
+        self.assertClean()
