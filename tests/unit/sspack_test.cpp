@@ -8,6 +8,7 @@
 #include "sspack_fixture.h"
 #include "tools/cli.h"
 #include "tools/installer_reader.h"
+#include "tools/pe_image.h"
 
 using namespace packtest;
 
@@ -99,6 +100,21 @@ TEST_P(SspackCli, TitleMayComeAsUtf8OrAsWindows1252Bytes)
         ASSERT_EQ(Sspack(WithFiles(BuildArgs(given))).code, 0);
         EXPECT_EQ(ReadInstaller(dir_.Path("out.exe")).title, "Gr\xFC\xDF" "e");
     }
+}
+
+TEST_P(SspackCli, WrongEntryCountIsNotedNotFatal)
+{
+    ASSERT_EQ(Sspack(WithFiles(BuildArgs("Counted", {"--no-integrity"}))).code, 0);
+    Bytes file = ReadWholeFile(dir_.Path("out.exe"));
+    InstallerView view = ReadInstaller(dir_.Path("out.exe"));
+    PutU16(file, view.tableOffset - EntryCountSize, 9);
+    WriteWholeFile(dir_.Path("out.exe"), file);
+    ToolRun list = Sspack({"list", dir_.Path("out.exe")});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_NE(list.out.find("entries: 4 (EntryCount says 9)"), std::string::npos) << list.out;
+    ToolRun verify = Sspack({"verify", dir_.Path("out.exe")});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("note  EntryCount is 9"), std::string::npos) << verify.out;
 }
 
 TEST_P(SspackCli, NoIntegrityLeavesTheRecordOut)
@@ -214,6 +230,15 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     PutU32(hugeExpanded, view.tableOffset + 8, 0x80000000u);
     Bytes badTitle = good;
     badTitle[view.blockOffset + 2 + 3] = '/';
+    Bytes overlapping = good;
+    PutU32(overlapping, view.tableOffset + PayloadEntrySize, view.blockOffset);
+    Bytes badCrc = good;
+    badCrc[view.blockEnd + 8] ^= 0x80;
+    Bytes otherNamedType = good;  // the type's name string, "LASTRES", becomes "LASTREZ"
+    PeImage image = ParsePeImage(good);
+    const PeSection &rsrc = image.sections[image.resourceSection];
+    uint32_t nameField = GetU32(good, rsrc.rawPointer + 16) & 0x7FFFFFFF;
+    otherNamedType[rsrc.rawPointer + nameField + 2 + 2 * 6] = 'Z';
     const std::vector<Case> cases = {
         {"empty file", Bytes{}, "cannot be reached"},
         {"table cut", truncatedTable, "before the table's terminator"},
@@ -221,6 +246,9 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         {"bit flipped in data", flipped, "integrity record"},
         {"expanded size 2 GiB", hugeExpanded, "2 GiB or more"},
         {"slash in title", badTitle, "not allowed"},
+        {"data over the block", overlapping, "overlap the payload block"},
+        {"integrity record altered", badCrc, "integrity record"},
+        {"payload type renamed", otherNamedType, "not \"LASTRES\""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
