@@ -210,6 +210,34 @@ void Settle(HWND h) {
   Sleep(60);
 }
 
+// ---- forbidden windows ---------------------------------------------------------------------------
+
+// Windows that must not come while the script goes on (a message the quiet mode never shows,
+// say): every waiting loop of the robot looks for them.
+static std::vector<Step> g_forbidden;
+
+std::string Criteria(const Step& s);
+
+static void CheckForbidden() {
+  for (const Step& f : g_forbidden) {
+    HWND h = FindMatching(f, true);
+    if (h) {
+      g_lineNumber = f.number;
+      Fail("a forbidden window came: " + Describe(h));
+    }
+  }
+}
+
+// Sleeps in short slices, looking for forbidden windows meanwhile.
+static void Pause(DWORD ms) {
+  DWORD until = GetTickCount() + ms;
+  do {
+    CheckForbidden();
+    DWORD left = until - GetTickCount();
+    Sleep((int)left > 0 ? (left < 3 ? left : 3) : 0);
+  } while ((int)(until - GetTickCount()) > 0);
+}
+
 // ---- steps --------------------------------------------------------------------------------------
 
 static double Timeout(const Step& s, double fallback) {
@@ -217,7 +245,7 @@ static double Timeout(const Step& s, double fallback) {
   return t.empty() ? fallback : atof(t.c_str());
 }
 
-static std::string Criteria(const Step& s) {
+std::string Criteria(const Step& s) {
   std::string out;
   for (const Token& t : s.tokens)
     if (t.key == "class" || t.key == "caption" || t.key == "text" || t.key == "owner-class")
@@ -267,7 +295,7 @@ static void StepWait(const Step& s) {
       return;
     }
     if ((int)(GetTickCount() - deadline) >= 0) break;
-    Sleep(3);  // short: a quiet installation's hidden dialog lives only while it installs
+    Pause(3);  // short: a quiet installation's hidden dialog lives only while it installs
   }
   if (optional || orExit) {
     Say("not found " + Criteria(s));
@@ -297,7 +325,7 @@ static void StepGone(const Step& s) {
       return;
     }
     if ((int)(GetTickCount() - deadline) >= 0) break;
-    Sleep(10);
+    Pause(10);
   }
   Fail("timeout: window still there: " + (byCriteria ? Criteria(s) : Describe(g_current)));
 }
@@ -305,7 +333,10 @@ static void StepGone(const Step& s) {
 static void StepEnd(const Step& s) {
   if (!g_haveStarted) Fail("end: no program was started");
   double timeout = Timeout(s, 30);
-  if (WaitForSingleObject(g_started.hProcess, (DWORD)(timeout * 1000)) != WAIT_OBJECT_0) {
+  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+  while (WaitForSingleObject(g_started.hProcess, 0) != WAIT_OBJECT_0 && (int)(GetTickCount() - deadline) < 0)
+    Pause(10);
+  if (WaitForSingleObject(g_started.hProcess, 0) != WAIT_OBJECT_0) {
     char secs[32];
     snprintf(secs, sizeof secs, "%g", timeout);
     Fail("timeout after " + std::string(secs) + " s waiting for the program to end");
@@ -444,7 +475,7 @@ static void StepSay(const Step& s) { Say(s.line.size() > 4 ? s.line.substr(4) : 
 
 static void StepSleep(const Step& s) {
   if (s.words.size() < 2) Fail("sleep needs milliseconds");
-  Sleep((DWORD)atoi(s.words[1].c_str()));
+  Pause((DWORD)atoi(s.words[1].c_str()));
 }
 
 // Plays the agreeable user until the program ends: every new visible window is captured
@@ -491,11 +522,12 @@ static void StepAnswer(const Step& s) {
   Answering a;
   int count = 0;
   while (!ProgramEnded()) {
+    CheckForbidden();  // before a forbidden window could be answered like any other
     if ((int)(GetTickCount() - deadline) >= 0) Fail("answer: the program did not end in time");
     a.next = nullptr;
     EnumWindows(FindNew, (LPARAM)&a);
     if (!a.next) {
-      Sleep(10);
+      Pause(10);
       continue;
     }
     HWND h = a.next;
@@ -520,6 +552,12 @@ static void StepAnswer(const Step& s) {
   Say("program ended");
 }
 
+static void StepForbid(const Step& s) {
+  if (Criteria(s).empty()) Fail("forbid needs class=, caption= or text=");
+  g_forbidden.push_back(s);
+  Say("forbid " + Criteria(s));
+}
+
 void RunStep(const Step& s) {
   const std::string& verb = s.words.empty() ? std::string() : s.words[0];
   if (verb == "start") StepStart(s);
@@ -536,6 +574,7 @@ void RunStep(const Step& s) {
   else if (verb == "say") StepSay(s);
   else if (verb == "sleep") StepSleep(s);
   else if (verb == "answer") StepAnswer(s);
+  else if (verb == "forbid") StepForbid(s);
   else Fail("unknown step '" + verb + "'");
 }
 

@@ -45,6 +45,7 @@ class RobotClosesAndSeesWindowsGo(rig.Scenario):
     def test_closed_box_is_waited_out_by_its_caption(self):
         p = self.prefix()
         r = p.run(rig.fixture("msgbox.exe"), """
+forbid class=#32770 caption="Anders"
 wait class=#32770 caption="Zu" timeout=20
 close
 gone class=#32770 caption="Zu" timeout=10
@@ -69,6 +70,13 @@ gone class=#32770 caption="Bleibt" timeout=1
 """, args='1 "Bleibt" "Offen"', timeout=30)
         self.assertEqual(r.robot_rc, 1)
         self.assertIn('FAILED line 5: timeout: window still there: class="#32770" caption="Bleibt"', r.lines)
+
+    def test_a_forbidden_window_fails_the_robot_while_it_waits_for_the_end(self):
+        p = self.prefix()
+        msgbox = p.copy_in(rig.fixture("msgbox.exe"), r"C:\e2e\msgbox.exe")
+        r = p.run(None, 'forbid class=#32770 text~="nicht"\nstart "%s" -- 0 "Box" "Das kommt nicht"\nend timeout=20\n' % msgbox)
+        self.assertEqual(r.robot_rc, 1)
+        self.assertIn('FAILED line 1: a forbidden window came: class=#32770 caption="Box"', r.lines)
 
     def test_a_program_that_does_not_end_is_ended_and_reported(self):
         p = self.prefix()
