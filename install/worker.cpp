@@ -5,6 +5,7 @@
 #include "core/fatal.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "install/cancel.h"
 #include "install/paths.h"
 #include "install/registration.h"
 #include "install/walk.h"
@@ -91,10 +92,9 @@ static BOOL RunInstallation(HWND dialog)
     return TRUE;
 }
 
-static void AskToCancel(HWND dialog)
+static int AskToCancel(void *dialog)
 {
-    if (CancelRequested) return;  // asked and confirmed once; never again
-    if (MessageBoxA(dialog, CancelQuestion, CancelCaption, MB_YESNO) == IDYES) CancelRequested = 1;
+    return MessageBoxA((HWND)dialog, CancelQuestion, CancelCaption, MB_YESNO) == IDYES;
 }
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -113,6 +113,6 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
     if (message == WM_DESTROY) ProgressDialog = NULL;  // later pumps must not hand messages to a stale handle
     if (message == WM_COMMAND && wParam == IDOK) return RunInstallation(dialog);
-    if (message == WM_COMMAND && wParam == IDCANCEL) AskToCancel(dialog);
+    if (message == WM_COMMAND && wParam == IDCANCEL) ConfirmCancel(AskToCancel, dialog);  // never ends the dialog
     return FALSE;
 }
