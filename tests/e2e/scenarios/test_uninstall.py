@@ -41,17 +41,17 @@ class Uninstall(rig.Scenario):
     def setUp(self):
         self.p = self.prefix()
 
-    def install_quietly(self):
+    def install_quietly(self, data=DATA):
         exe = rig.pack(self.p.work + "/setup.exe", TITLE, payload(self.p.work + "/in"), stub=rig.INSTALLER_QUIET)
         self.p.install_flash("10")  # the movie asks for 8: no message about the player
         r = self.p.run(exe, timeout=60)
         self.assertRobotOk(r)
-        for path in INSTALLED + [DATA + r"\INSTALL.LOG"]:
+        for path in [SCREEN_SAVER, data + r"\UNINSTAL.EXE", data + r"\INSTALL.LOG"]:
             self.assertTrue(self.p.exists(path), path)
         self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
 
-    def uninstall(self, script="", args="/s"):
-        r = self.p.run(None, 'start "%s"%s\n%s\nend timeout=30\n' % (UNINSTALLER, " -- " + args if args else "",
+    def uninstall(self, script="", args="/s", uninstaller=UNINSTALLER):
+        r = self.p.run(None, 'start "%s"%s\n%s\nend timeout=30\n' % (uninstaller, " -- " + args if args else "",
                                                                    script), timeout=60)
         self.assertRobotOk(r)
         return r
@@ -70,6 +70,28 @@ class Uninstall(rig.Scenario):
         self.assertEqual(r.exit_code, 0)
         self.assertEqual([l for l in r.lines if l.startswith(("found", "window"))], [])  # shows nothing
         self.assertClean()
+
+    def test_another_active_screen_saver_stays_named(self):
+        self.install_quietly()
+        ini = self.p.read_file(r"C:\windows\system.ini").decode("cp1252")
+        active = self.p.system_ini()["boot"]["scrnsave.exe"]
+        self.p.write_file(r"C:\windows\system.ini", ini.replace(active, r"C:\windows\other.scr"))
+        r = self.uninstall()
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(self.p.system_ini()["boot"]["scrnsave.exe"], r"C:\windows\other.scr")
+        self.assertFalse(self.p.exists(SCREEN_SAVER))
+
+    def test_data_folder_in_the_windows_directory_fallback(self):
+        # Without SHFOLDER.DLL the installer puts the data folder below the Windows directory.
+        fallback = r"C:\windows\All Users\Application Data\Quilmark LLC\Vistaworks" + "\\" + TITLE
+        self.p.dll_overrides["shfolder"] = ""
+        self.install_quietly(data=fallback)
+        r = self.uninstall(uninstaller=fallback + r"\UNINSTAL.EXE")
+        self.assertEqual(r.exit_code, 0)
+        self.assertFalse(self.p.exists(SCREEN_SAVER))
+        self.assertFalse(self.p.exists(r"C:\windows\All Users\Application Data\Quilmark LLC"))
+        self.assertTrue(self.p.exists(r"C:\windows\All Users\Application Data"))  # not the installer's to remove
+        self.assertIsNone(self.p.reg_values(KEY))
 
     def test_other_files_and_values_stay_with_the_folder_and_key(self):
         self.install_quietly()
