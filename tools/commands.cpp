@@ -123,7 +123,7 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
         totalStored += e.StoredSize;
         out << Format("%-5zu %-13s %12llu %12llu %7s  ", i, EntryRole(i).c_str(), (unsigned long long)size,
                       (unsigned long long)e.StoredSize, Ratio(e.StoredSize, size).c_str())
-            << Cp1252ToUtf8(DestinationName(i, title, e.Extension)) << "\n";
+            << PrintableText(DestinationName(i, title, e.Extension)) << "\n";
     }
     out << Format("%-5s %-13s %12llu %12llu %7s\n", "total", "", (unsigned long long)totalSize,
                   (unsigned long long)totalStored, Ratio(totalStored, totalSize).c_str());
@@ -133,7 +133,7 @@ void RunList(const std::string &installer, std::ostream &out)
 {
     InstallerView view = ReadInstaller(installer);
     std::string title = TrimTrailingBlanks(view.title);
-    out << "title: \"" << Cp1252ToUtf8(view.title) << "\"\n";
+    out << "title: \"" << PrintableText(view.title) << "\"\n";
     out << "licence: " << view.licence.size() << " bytes\n";
     out << "entries: " << view.entries.size();
     if (view.entryCount != view.entries.size()) out << " (EntryCount says " << view.entryCount << ")";
@@ -143,8 +143,8 @@ void RunList(const std::string &installer, std::ostream &out)
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
         out << Format("%-5zu %-13s 0x%08X %10u %12u %-16s ", i, EntryRole(i).c_str(), e.DataOffset, e.StoredSize,
-                      e.ExpandedSize, Cp1252ToUtf8(ExtensionText(e)).c_str())
-            << Cp1252ToUtf8(DestinationName(i, title, e.Extension)) << "\n";
+                      e.ExpandedSize, PrintableText(ExtensionText(e)).c_str())
+            << PrintableText(DestinationName(i, title, e.Extension)) << "\n";
     }
 }
 
@@ -201,7 +201,7 @@ bool RunVerify(const std::string &installer, std::ostream &out)
     check(true, Format("payload block at 0x%X, table terminated after %zu entries", view.blockOffset, view.entries.size()));
 
     std::string problem = TitleProblem(view.title);
-    check(problem.empty(), problem.empty() ? "title \"" + Cp1252ToUtf8(view.title) + "\"" : problem);
+    check(problem.empty(), problem.empty() ? "title \"" + PrintableText(view.title) + "\"" : problem);
     if (!view.titleTerminated) note("the title field has no NUL; the installer cuts it to 259 characters");
     if (view.licence.find('\0') != std::string::npos) note("the licence holds a NUL byte; the installer shows the text before it");
     if (view.entryCount != view.entries.size())

@@ -116,6 +116,21 @@ std::string Cp1252ToUtf8(const std::string &ansi)
     return out;
 }
 
+std::string PrintableText(const std::string &ansi)
+{
+    std::string text;
+    for (char c : ansi) {
+        if ((uint8_t)c < 0x20 || c == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned)(uint8_t)c);
+            text += escaped;
+        } else {
+            text += c;
+        }
+    }
+    return Cp1252ToUtf8(text);
+}
+
 std::string TrimTrailingBlanks(const std::string &text)
 {
     size_t end = text.find_last_not_of(' ');

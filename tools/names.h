@@ -10,6 +10,9 @@ enum { MaxTitleLength = 259, MaxExtensionLength = 15 };
 // False when the text is not UTF-8 or holds a character Windows-1252 cannot write.
 bool Utf8ToCp1252(const std::string &utf8, std::string *ansi);
 std::string Cp1252ToUtf8(const std::string &ansi);
+// Windows-1252 text for a terminal: UTF-8, with control bytes written as \xNN so a damaged title
+// cannot drive the terminal.
+std::string PrintableText(const std::string &ansi);
 // True when the text is well-formed UTF-8 (whether or not Windows-1252 can write it).
 bool LooksLikeUtf8(const std::string &text);
 

@@ -109,3 +109,9 @@ TEST(Crc32, MatchesTheIeeeCheckValuesInAnyPieces)
             EXPECT_EQ(Crc32Update(Crc32Update(0, c.text, split), c.text + split, n - split), c.crc);
     }
 }
+
+TEST(SspackNames, ReportsShowControlBytesEscaped)
+{
+    EXPECT_EQ(PrintableText("a\x1B[31m\x7F\x0A"), "a\\x1B[31m\\x7F\\x0A");
+    EXPECT_EQ(PrintableText("Gr\xFC\xDF" "e"), "Gr\xC3\xBC\xC3\x9F" "e");
+}
