@@ -119,28 +119,57 @@ static inline int LastBelow(const HuffTree &t, int from, unsigned k)
 // Counts the symbol on the path from its leaf to the root. A node whose new count passes its right
 // neighbour changes places with the last node of its old count, which keeps the positions sorted;
 // coder and decoder must pick that same node.
+static inline int SwapPast(HuffTree &t, int c, unsigned k)
+{
+    int l = LastBelow(t, c + 1, k);
+    t.frequency[c] = t.frequency[l];
+    t.frequency[l] = (uint16_t)k;
+    int i = t.child[c];
+    t.parent[i] = (int16_t)l;
+    if (i < LeafMark) t.parent[i + 1] = (int16_t)l;
+    int j = t.child[l];
+    t.child[l] = (int16_t)i;
+    t.parent[j] = (int16_t)c;
+    if (j < LeafMark) t.parent[j + 1] = (int16_t)c;
+    t.child[c] = (int16_t)j;
+    return l;
+}
+
+static inline void CountUpFrom(HuffTree &t, int c)
+{
+    do {
+        unsigned k = ++t.frequency[c];
+        if (k > t.frequency[c + 1]) c = SwapPast(t, c, k);
+        c = t.parent[c];
+    } while (c != 0);
+}
+
 static inline void UpdateTreeAt(HuffTree &t, int symbol)
 {
     if (t.frequency[RootNode] == RebuildFrequency) RebuildTreeAt(t);
-    int c = t.parent[LeafMark + symbol];
-    do {
+    CountUpFrom(t, t.parent[LeafMark + symbol]);
+}
+
+// The same update when the positions from the root down to the leaf are at hand from the walk:
+// until the first exchange the parents are known, so the counts need not wait for the parent
+// table; after an exchange the path no longer holds and the table is followed.
+static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path, int depth)
+{
+    if (t.frequency[RootNode] == RebuildFrequency) {
+        UpdateTreeAt(t, symbol);
+        return;
+    }
+    for (int d = depth - 1; d >= 0; --d) {
+        int c = path[d];
         unsigned k = ++t.frequency[c];
         if (k > t.frequency[c + 1]) {
-            int l = LastBelow(t, c + 1, k);
-            t.frequency[c] = t.frequency[l];
-            t.frequency[l] = (uint16_t)k;
-            int i = t.child[c];
-            t.parent[i] = (int16_t)l;
-            if (i < LeafMark) t.parent[i + 1] = (int16_t)l;
-            int j = t.child[l];
-            t.child[l] = (int16_t)i;
-            t.parent[j] = (int16_t)c;
-            if (j < LeafMark) t.parent[j + 1] = (int16_t)c;
-            t.child[c] = (int16_t)j;
-            c = l;
+            c = SwapPast(t, c, k);
+            c = t.parent[c];
+            if (c != 0) CountUpFrom(t, c);
+            return;
         }
-        c = t.parent[c];
-    } while (c != 0);
+    }
+    ++t.frequency[RootNode];  // the sentinel above it is never passed
 }
 
 void ResetTreeOf(HuffTree *tree) { ResetTreeAt(*tree); }
@@ -284,6 +313,7 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     StartHistory();
 
     HuffTree &t = DecoderTree;
+    int16_t path[NodeCount];  // the positions of the current symbol's walk, root side first
     uint8_t *const window = History.bytes;
     uint32_t r = InitialBlanks;
     BitWord buffer = 0;
@@ -346,14 +376,17 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     while (produced < expandedSize) {
         topUp();
         int n = t.child[RootNode];
+        int depth = 0;
         while (n < LeafMark) {
             if (count == 0) topUp();
-            n = t.child[n + (int)(buffer >> (WordBits - 1))];
+            int position = n + (int)(buffer >> (WordBits - 1));
+            path[depth++] = (int16_t)position;
+            n = t.child[position];
             buffer <<= 1;
             --count;
         }
         int s = n - LeafMark;
-        UpdateTreeAt(t, s);
+        UpdateAlongPath(t, s, path, depth);
         if (s < LiteralCount) {
             put((uint8_t)s);
             window[r] = (uint8_t)s;

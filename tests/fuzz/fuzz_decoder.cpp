@@ -67,10 +67,10 @@ std::vector<uint8_t> Run(bool fast, const uint8_t *data, size_t size, size_t chu
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 4) return 0;
-    // Header: expanded size (mostly up to 16 KB, now and then up to 256 KB, or negative), source
+    // Header: expanded size (mostly up to 16 KB, one time in 16 up to 256 KB, or negative), source
     // window, sink window, stop after n tokens.
     int32_t expanded = (int32_t)((data[0] | data[1] << 8) & 0x3FFF);
-    if ((data[2] & 3) == 3) expanded = (int32_t)((data[0] | data[1] << 8) * 4);
+    if ((data[2] & 15) == 15) expanded = (int32_t)((data[0] | data[1] << 8) * 4);
     if ((data[2] & 3) == 2 && data[1] == 0xFF) expanded = INT32_MIN + data[0];
     size_t chunk = 1 + (data[2] >> 2) * 37;
     size_t room = 1 + data[3] % 64 * 13;
