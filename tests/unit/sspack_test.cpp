@@ -7,6 +7,7 @@
 #include "payload/block.h"
 #include "sspack_fixture.h"
 #include "tools/cli.h"
+#include "tools/commands.h"
 #include "tools/installer_reader.h"
 #include "tools/pe_image.h"
 
@@ -321,4 +322,31 @@ TEST_P(SspackCli, SummaryTableAndProgressForLargeFiles)
               std::string::npos)
         << build.out;
     EXPECT_NE(build.out.find("total                   17833140     17833140  100.0%"), std::string::npos) << build.out;
+}
+
+TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
+{
+    for (const char *kind : {"win32", "win64"}) {
+        SCOPED_TRACE(kind);
+        std::string stub = std::string(SSP_BUILD_DIR) + "/../" + kind + "/app/installer.exe";
+        if (!std::filesystem::exists(stub)) {
+            std::printf("skipped for %s: %s not built\n", kind, stub.c_str());
+            continue;
+        }
+        TempDir dir;
+        BuildRequest request;
+        request.stub = ReadWholeFile(stub);
+        request.title = "Sample";
+        request.licence = "Lizenz\r\n";
+        request.files = FourFiles();
+        BuildResult built = BuildInstaller(request);
+        std::string path = dir.Write("installer.exe", built.installer);
+        FileHandle f = OpenPayloadBlockAt(path.c_str(), std::string(kind) == "win64" ? PeOptionalHeader64Size
+                                                                                     : PeOptionalHeader32Size);
+        ASSERT_NE(f, FileError);
+        EXPECT_EQ(FileSeek(f, 0, SeekCur), (int32_t)built.blockOffset);
+        FileClose(f);
+        std::ostringstream out;
+        EXPECT_TRUE(RunVerify(path, out)) << out.str();
+    }
 }
