@@ -350,3 +350,34 @@ TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
         EXPECT_TRUE(RunVerify(path, out)) << out.str();
     }
 }
+
+TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
+{
+    if (!CompressionAvailable()) GTEST_SKIP() << "this build has no compressor";
+    // Text-like data that shrinks, so the entries stay compressed.
+    Bytes text;
+    for (int i = 0; text.size() < 60000; i++) {
+        std::string line = "line " + std::to_string(i % 97) + " of the screen saver's data\r\n";
+        text.insert(text.end(), line.begin(), line.end());
+    }
+    files_[0] = dir_.Write("text.scr", text);
+    for (const char *mode : {"--compress", "--compress=fast", "--compress=best"}) {
+        SCOPED_TRACE(mode);
+        ASSERT_EQ(Sspack(WithFiles(BuildArgs("Packed", {mode, "--no-integrity"}))).code, 0);
+        InstallerView view = ReadInstaller(dir_.Path("out.exe"));
+        ASSERT_EQ(view.entries[0].ExpandedSize, text.size());
+        EXPECT_LT(view.entries[0].StoredSize, text.size() / 2);
+        ASSERT_EQ(Sspack({"extract", dir_.Path("out.exe"), dir_.Path("x")}).code, 0);
+        EXPECT_EQ(ReadWholeFile(dir_.Path("x/Packed.scr")), text);
+        EXPECT_EQ(Sspack({"verify", dir_.Path("out.exe")}).code, 0);
+
+        // A stream cut to half its length cannot expand to the recorded size.
+        Bytes cut = view.file;
+        PutU32(cut, view.tableOffset + 4, view.entries[0].StoredSize / 2);
+        WriteWholeFile(dir_.Path("cut.exe"), cut);
+        ToolRun verify = Sspack({"verify", dir_.Path("cut.exe")});
+        EXPECT_EQ(verify.code, 1);
+        EXPECT_NE(verify.out.find("FAIL  entry 0"), std::string::npos) << verify.out;
+        EXPECT_EQ(Sspack({"extract", dir_.Path("cut.exe"), dir_.Path("y")}).code, 1);
+    }
+}
