@@ -436,6 +436,11 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     Bits.padding = padding;
 }
 
+int StreamOverran(void)
+{
+    return (uint64_t)Bits.padding * 8 > Bits.count;
+}
+
 // ---- Memory to memory -----------------------------------------------------------------------------
 namespace {
 struct MemorySink {
@@ -476,7 +481,7 @@ uint32_t ExpandToMemory(const uint8_t *stored, uint32_t storedSize, uint8_t *out
     if (outcome) {
         outcome->produced = m.dropping ? room + m.dropped + (uint64_t)(m.sink.next - m.surplus)
                                        : (uint64_t)(m.sink.next - output);
-        outcome->overran = (uint64_t)Bits.padding * 8 > Bits.count;
+        outcome->overran = StreamOverran();
     }
     return room;
 }

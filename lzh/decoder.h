@@ -78,6 +78,9 @@ struct ExpandOutcome {
     int overran;        // the tokens needed bits past the stored bytes
 };
 
+// After ExpandStream: 1 when its tokens needed bits past the stored bytes (a stream cut short).
+int StreamOverran(void);
+
 // Expands from memory into memory: writes min(expandedSize, capacity) bytes to output, drops the
 // rest. Returns the number of bytes written.
 uint32_t ExpandToMemory(const uint8_t *stored, uint32_t storedSize, uint8_t *output, uint32_t capacity,

@@ -2,9 +2,49 @@
 // kept only when it is smaller than the file, and read back with the installer's own decoder.
 #include "tools/entry_data.h"
 
+#include <cstring>
+#include <memory>
+
 #include "lzh/decoder.h"
 #include "lzh/encoder.h"
 #include "tools/tool_error.h"
+
+namespace {
+
+// A sink that compares the expanded bytes with the file window by window instead of holding a
+// second copy of it.
+struct CompareSink {
+    ExpandSink sink;
+    const Bytes *file;
+    size_t checked = 0;
+    bool same = true;
+    uint8_t window[65536];
+};
+
+void CompareWindow(ExpandSink *sink, int32_t)
+{
+    CompareSink *c = reinterpret_cast<CompareSink *>(sink);
+    size_t n = (size_t)(sink->next - c->window);
+    if (c->checked + n > c->file->size() || std::memcmp(c->window, c->file->data() + c->checked, n) != 0) c->same = false;
+    c->checked += n;
+    sink->next = c->window;
+    sink->end = c->window + sizeof c->window;
+}
+
+void NoRefill(ExpandSource *, uint32_t) {}
+
+bool ExpandsTo(const Bytes &stream, const Bytes &file)
+{
+    ExpandSource source = {stream.data(), stream.data() + stream.size(), NoRefill, nullptr};
+    auto compare = std::make_unique<CompareSink>();
+    compare->file = &file;
+    compare->sink = ExpandSink{compare->window, compare->window, CompareWindow, nullptr};
+    ExpandStream(&source, &compare->sink, nullptr, (int32_t)file.size(), (uint32_t)stream.size());
+    CompareWindow(&compare->sink, 0);
+    return compare->same && compare->checked == file.size() && !StreamOverran();
+}
+
+}  // namespace
 
 bool CompressionAvailable()
 {
@@ -27,7 +67,7 @@ EntryData MakeEntryData(const Bytes &file, Compression compression)
         return data;
     }
     // The stream must give the file back before it goes into an installer.
-    if (RestoreEntryData(stream, (uint32_t)file.size()) != file) throw ToolError("internal error: compressed entry does not expand to the file");
+    if (!ExpandsTo(stream, file)) throw ToolError("internal error: compressed entry does not expand to the file");
     data.stored = std::move(stream);
     data.expandedSize = (uint32_t)file.size();
     return data;
