@@ -15,15 +15,24 @@ DATA_FALLBACK = r"C:\windows\All Users\Application Data\Quilmark LLC\Vistaworks\
 DEFAULT_BUTTON = 0x1  # BS_DEFPUSHBUTTON
 
 
-def random_bytes(size, seed):
-    return random.Random(seed).randbytes(size)
+def random_bytes(size, seed, compressible=False):
+    if not compressible:
+        return random.Random(seed).randbytes(size)
+    # Words drawn from a small vocabulary: repeats for the coder to find, yet no simple period.
+    rng = random.Random(seed)
+    words = [bytes(rng.choice(b"abcdefghijklmnop") for _ in range(rng.randint(2, 9))) for _ in range(300)]
+    out = bytearray()
+    while len(out) < size:
+        out += rng.choice(words) + b" "
+    return bytes(out[:size])
 
 
 class Payload:
     """The four host files of an installer: the screen saver (the recorder fixture padded to the
     size asked for), a data file, the uninstaller (likewise) and a Flash movie."""
 
-    def __init__(self, folder, scr_size=225280, dat_size=11048, uninstaller_size=65536, swf_size=80089):
+    def __init__(self, folder, scr_size=225280, dat_size=11048, uninstaller_size=65536, swf_size=80089,
+                 compressible=False):
         os.makedirs(folder, exist_ok=True)
         self.paths = []
         self.contents = []
@@ -34,7 +43,7 @@ class Payload:
             data = open(base, "rb").read() if base else (b"FWS\x09" if name.endswith(".swf") else b"")
             if len(data) > size:
                 raise rig.RigError("%s is larger than %d bytes" % (base, size))
-            data += random_bytes(size - len(data), size + len(name))
+            data += random_bytes(size - len(data), size + len(name), compressible)
             path = os.path.join(folder, name)
             with open(path, "wb") as f:
                 f.write(data)
@@ -190,9 +199,9 @@ press "Nein"
         self.assertInstalled(payload)
 
     def test_compressed_entries_expand_to_their_files(self):
-        payload = Payload(self.p.work + "/in")
+        payload = Payload(self.p.work + "/in", compressible=True)
         exe = pack(self.p.work + "/setup.exe", TITLE, payload, compress=True)
-        self.assertTrue(any(expanded for _o, _s, expanded in entry_layout(exe)), "nothing was compressed")
+        self.assertEqual([expanded > 0 for _o, _s, expanded in entry_layout(exe)], [True] * 4)
         r = self.run_installer(exe)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
@@ -246,9 +255,9 @@ class Registration(Installation):
 
 
 class Cancel(Installation):
-    def test_confirmed_during_the_screen_saver_the_uninstaller_is_still_whole(self):
-        payload = Payload(self.p.work + "/in", scr_size=BIG)
-        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+    def cancel_during_the_screen_saver(self, compress):
+        payload = Payload(self.p.work + "/in", scr_size=BIG, compressible=compress)
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload, compress=compress)
         r = self.run_installer(exe, progress_wait() + """
 press "Abbrechen"
 wait class=#32770 caption="Installation abbrechen?" timeout=20
@@ -260,7 +269,9 @@ press "Ja"
         self.assertLess(len(scr), BIG)  # stopped at a pump point
         self.assertTrue(payload.contents[0].startswith(scr))
         for got, content in ((dat, payload.contents[1]), (swf, payload.contents[3])):
-            self.assertLessEqual(len(got), 2048)
+            # A stored entry gets its first chunk, a compressed one what came before its first pump.
+            self.assertLessEqual(len(got), 16384 if compress else 2048)
+            self.assertLess(len(got), len(content))
             self.assertTrue(content.startswith(got))
         self.assertTrue(uninstaller == payload.contents[2], "the uninstaller is written whole")
         self.assertEqual(self.p.reg_value(rig.UNINSTALL_KEY + "\\" + TITLE, "UninstallString"),
@@ -271,12 +282,18 @@ press "Ja"
         if full_sequence(rig.INSTALLER):  # the cancelled installation removes itself
             self.assertEqual([(e["tag"], e["args"]) for e in self.p.fixture_log()], [("uninstaller", "/s")])
 
+    def test_confirmed_during_the_screen_saver_the_uninstaller_is_still_whole(self):
+        self.cancel_during_the_screen_saver(compress=False)
+
+    def test_confirmed_during_a_compressed_screen_saver(self):
+        self.cancel_during_the_screen_saver(compress=True)
+
 
 class Failures(Installation):
-    def test_full_disk_stops_with_the_file_named_and_logged(self):
+    def full_disk(self, compress):
         free = self.p.small_drive_c(3 * 1024 * 1024)
-        payload = Payload(self.p.work + "/in", swf_size=free + 4 * 1024 * 1024)
-        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        payload = Payload(self.p.work + "/in", swf_size=free + 4 * 1024 * 1024, compressible=compress)
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload, compress=compress)
         before = ""
         if full_sequence(rig.INSTALLER):  # the disk-space question: go on anyway
             before = 'wait class=#32770 caption="Datenträger voll" timeout=20\npress "OK"\n'
@@ -296,6 +313,12 @@ press "OK"
         self.assertIn("  icon: error", box)
         self.assertTrue(self.install_log().endswith((destination + "\r\n").encode("cp1252")))
         self.assertLess(len(self.p.read_file(destination)), len(payload.contents[3]))
+
+    def test_full_disk_stops_with_the_file_named_and_logged(self):
+        self.full_disk(compress=False)
+
+    def test_full_disk_while_expanding_stops_the_same_way(self):
+        self.full_disk(compress=True)
 
     def test_access_denied_on_the_uninstall_key_writes_nothing(self):
         tool = os.path.join(self.p.work, "deny_key.exe")
