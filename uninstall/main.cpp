@@ -15,10 +15,26 @@ static void Tell(const char *text, UINT icon)
     if (!silentRun) MessageBoxA(NULL, text, UninstallCaption, MB_OK | icon);
 }
 
+// Started through a short (8.3) path, the program's own path is short too; the log holds long paths
+// and the folder names must be read as the installer wrote them.
+static int OwnLongPath(char *path, DWORD size)
+{
+    if (!OwnFilePath(path, size)) return 0;
+    typedef DWORD(WINAPI * LongPathCall)(LPCSTR, LPSTR, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    LongPathCall longPath = kernel ? (LongPathCall)(void *)GetProcAddress(kernel, "GetLongPathNameA") : NULL;
+    char full[PathSize];
+    if (longPath) {
+        DWORD n = longPath(path, full, sizeof full);
+        if (n > 0 && n < sizeof full) CopyText(path, size, full);
+    }
+    return 1;
+}
+
 static int Uninstall(void)
 {
     char ownPath[PathSize], ownFolder[PathSize], title[PathSize], logPath[PathSize];
-    if (!OwnFilePath(ownPath, sizeof ownPath) || !FolderOfPath(ownPath, ownFolder, sizeof ownFolder) ||
+    if (!OwnLongPath(ownPath, sizeof ownPath) || !FolderOfPath(ownPath, ownFolder, sizeof ownFolder) ||
         !TitleOfDataFolder(ownFolder, title, sizeof title) ||
         !FormatText(logPath, sizeof logPath, "%s%s", ownFolder, InstallLogFileName)) {
         Tell(MisplacedMessage, MB_ICONEXCLAMATION);
