@@ -49,6 +49,8 @@ static LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam
     switch (message) {
     case WM_CREATE:
         SetTimer(window, FrameTimerId, FrameMs, NULL);
+        // The cursor's place at the start is the reference, whether or not a first move arrives.
+        if (!previewMode && GetCursorPos(&firstMouse) && ScreenToClient(window, &firstMouse)) mouseSeen = 1;
         return 0;
     case WM_TIMER:
         InvalidateRect(window, NULL, FALSE);
