@@ -165,6 +165,8 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
         for (char c : name)
             if ((uint8_t)c < 0x20 || c == '/' || c == '\\')
                 throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
+        if (!ExpansionPossible(e))
+            throw ToolError(installer + Format(": damaged installer: entry %zu cannot expand to %u bytes", i, e.ExpandedSize));
         Bytes stored(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize);
         Bytes bytes = RestoreEntryData(stored, e.ExpandedSize);
         std::string path = (fs::path(directory) / name).string();
@@ -218,7 +220,9 @@ bool RunVerify(const std::string &installer, std::ostream &out)
         if (overlaps) check(false, name + ": its data overlap the payload block");
         if (e.ExpandedSize >= 0x80000000u) check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
         if (e.ExpandedSize && inside) {
-            if (!CompressionAvailable()) {
+            if (!ExpansionPossible(e)) {
+                check(false, name + Format(": a stream of %u bytes cannot expand to %u bytes", e.StoredSize, e.ExpandedSize));
+            } else if (!CompressionAvailable()) {
                 note(name + ": compressed, expansion not checked in this build");
             } else {
                 try {

@@ -64,3 +64,9 @@ std::string ExtensionText(const PayloadEntry &entry)
     if (nul != std::string::npos) text.resize(nul);
     return TrimTrailingBlanks(text);
 }
+
+bool ExpansionPossible(const PayloadEntry &entry)
+{
+    const uint64_t BytesPerStoredByte = 24, LongestMatch = 30;
+    return entry.ExpandedSize == 0 || entry.ExpandedSize <= entry.StoredSize * BytesPerStoredByte + LongestMatch;
+}

@@ -26,4 +26,10 @@ struct InstallerView {
 // Throws ToolError when the block cannot be reached or the file ends before the terminator.
 InstallerView ReadInstaller(const std::string &path);
 
-std::string ExtensionText(const PayloadEntry &entry);  // the field without its padding blanks
+std::string ExtensionText(const PayloadEntry &entry);
+
+// Whether a compressed entry's stream could give ExpandedSize bytes at all: every token needs at
+// least one bit per literal byte, or ten bits for a match of at most 30 bytes, so no sound stream
+// yields more than 24 bytes per stored byte (and one match of surplus). A damaged table that claims
+// more is refused before anyone expands gigabytes from a few bytes.
+bool ExpansionPossible(const PayloadEntry &entry);  // the field without its padding blanks

@@ -379,5 +379,13 @@ TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
         EXPECT_EQ(verify.code, 1);
         EXPECT_NE(verify.out.find("FAIL  entry 0"), std::string::npos) << verify.out;
         EXPECT_EQ(Sspack({"extract", dir_.Path("cut.exe"), dir_.Path("y")}).code, 1);
+
+        // A few stored bytes claiming far more than any stream of theirs can give.
+        Bytes claim = view.file;
+        PutU32(claim, view.tableOffset + 4, 100);
+        PutU32(claim, view.tableOffset + 8, 100 * 24 + 31);
+        WriteWholeFile(dir_.Path("claim.exe"), claim);
+        verify = Sspack({"verify", dir_.Path("claim.exe")});
+        EXPECT_NE(verify.out.find("a stream of 100 bytes cannot expand to 2431 bytes"), std::string::npos) << verify.out;
     }
 }
