@@ -195,6 +195,7 @@ def pristine_prefix():
     stamp = os.path.join(PRISTINE, ".e2e-ready")
     version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip() \
         if shutil.which("wine") else ""
+    version += " " + PREFIX_RECIPE
 
     def ready():
         # Built by this Wine; a prefix of another version would be updated on every start.
@@ -229,11 +230,25 @@ def pristine_prefix():
             wineserver(fresh, "-k")
         if not os.path.exists(os.path.join(fresh, "system.reg")):
             raise RigError("wineboot left no registry in %s" % fresh)
+        # Windows not handed to a window manager: there is none on the rig's display, and Wine
+        # would wait two seconds for one at every window that closes.
+        _append_reg(os.path.join(fresh, "user.reg"), r"Software\Wine\X11 Driver", "Managed", '"N"')
         with open(os.path.join(fresh, ".e2e-ready"), "w") as f:
             f.write("%s\nbooted in %.1f s\n" % (version, time.time() - started))
         os.rename(fresh, PRISTINE)
         sys.stderr.write("rig: prefix ready after %.1f s\n" % (time.time() - started))
     return PRISTINE
+
+
+# Changes to how the pristine prefix is made are counted here, so caches made before rebuild.
+PREFIX_RECIPE = "recipe 2"
+
+
+def _append_reg(path, rel_key, name, data):
+    """Adds one value to a registry file while no Wine process runs; the later entry wins."""
+    label = "@" if name == "" else '"%s"' % _reg_escape(name)
+    with open(path, "a", encoding="utf-8") as f:
+        f.write("\n[%s] %d\n%s=%s\n" % (rel_key.replace("\\", "\\\\"), int(time.time()), label, data))
 
 
 # Files that Wine only reads are linked, not copied: a fresh prefix then costs a fraction of a
@@ -603,9 +618,7 @@ class Prefix:
             data = 'str(2):"%s"' % _reg_escape(value)
         else:
             data = '"%s"' % _reg_escape(value)
-        label = "@" if name == "" else '"%s"' % _reg_escape(name)
-        with open(os.path.join(self.path, filename), "a", encoding="utf-8") as f:
-            f.write("\n[%s] %d\n%s=%s\n" % (rel.replace("\\", "\\\\"), int(time.time()), label, data))
+        _append_reg(os.path.join(self.path, filename), rel, name, data)
 
     def register_flash(self, dll_winpath):
         """Makes a DLL the registered player control (default value of its InprocServer32)."""

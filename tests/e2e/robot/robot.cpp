@@ -603,10 +603,18 @@ int wmain(int argc, wchar_t** argv) {
     fprintf(stderr, "robot: script: %s\n", error.c_str());
     return 2;
   }
+  // Beside the transcript, when each step ended: for finding where a slow scenario waits.
+  FILE* times = _wfopen((std::wstring(argv[2]) + L".times").c_str(), L"wb");
+  DWORD began = GetTickCount();
   for (const robot::Step& s : steps) {
     robot::SetLine(s.number);
     robot::RunStep(s);
+    if (times) {
+      fprintf(times, "%7.3f s  %s\n", (GetTickCount() - began) / 1000.0, s.line.c_str());
+      fflush(times);
+    }
   }
+  if (times) fclose(times);
   fclose(robot::g_transcript);
   return 0;
 }
