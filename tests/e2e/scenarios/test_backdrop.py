@@ -54,6 +54,18 @@ class Backdrop(rig.Scenario):
         self.assertIn("  rect: " + " ".join(work), self.r.lines)
         self.assertEqual(self.r.exit_code, 0)
 
+    def test_what_follows_is_owned_by_the_backdrop_and_cancelled(self):
+        # Once the sequence shows its information message, that box belongs to the backdrop and
+        # "Abbrechen" ends the program; while it ends by itself, nothing follows at all.
+        box = self.r.section('window class=#32770 caption="Installation des Bildschirmschoners Sample"')
+        if not box:
+            self.assertIn('program ended before class="#32770" text^="Dieses Programm installiert"', self.r.lines)
+        else:
+            self.assertIn('  owner: class=VistaworksInstallClass caption="Sample  "', box)
+            self.assertIn('  buttons: "OK" "Abbrechen"', box)
+            self.assertIn("  icon: information", box)
+        self.assertEqual(self.r.exit_code, 0)
+
     def test_gradient_frame_and_heading(self):
         img = self.r.image("backdrop")
         w, h = img.width, img.height
