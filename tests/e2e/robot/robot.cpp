@@ -266,6 +266,11 @@ static void StepStart(const Step& s) {
   si.cb = sizeof si;
   std::vector<wchar_t> buf(commandLine.begin(), commandLine.end());
   buf.push_back(0);
+  if (g_haveStarted) {
+    CloseHandle(g_started.hProcess);
+    CloseHandle(g_started.hThread);
+    g_haveStarted = false;
+  }
   if (!CreateProcessW(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                       &g_started))
     Fail("cannot start " + s.words[1] + " (error " + std::to_string(GetLastError()) + ")");
@@ -310,10 +315,17 @@ static void StepWait(const Step& s) {
   Fail("timeout after " + std::string(secs) + " s waiting for window " + Criteria(s) + ended);
 }
 
+static bool Skipped(const Step& s) {
+  if (!g_skipping) return false;
+  Say("skipped " + s.line);
+  return true;
+}
+
 static void StepGone(const Step& s) {
   double timeout = Timeout(s, 10);
   DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
   bool byCriteria = !Criteria(s).empty();
+  if (!byCriteria && Skipped(s)) return;
   if (!byCriteria && !g_current) Fail("gone: no current window");
   Step any = s;
   if (byCriteria && !s.Has("visible")) any.tokens.push_back(Token{"visible", "=", "any", false});
@@ -372,11 +384,6 @@ static HWND FindButton(HWND window, const Step& s, std::string* label) {
 
 static void Acted(HWND h) { g_actedOn.push_back(h); }
 
-static bool Skipped(const Step& s) {
-  if (!g_skipping) return false;
-  Say("skipped " + s.line);
-  return true;
-}
 
 static void StepPress(const Step& s) {
   if (Skipped(s)) return;
