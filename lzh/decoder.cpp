@@ -116,9 +116,35 @@ static inline int LastBelow(const HuffTree &t, int from, unsigned k)
     }
 }
 
+// Two levels of the walk per table look-up, for the fast loop: for each position its child link
+// and, when it is internal, the child links of its two children. A walk then waits for one load
+// per two bits instead of one per bit. Kept in step with DecoderTree by the fast loop's updates.
+struct WalkStep {
+    int16_t child;
+    int16_t grandchild[2];
+    int16_t unused;
+};
+static WalkStep Steps[NodeCount];
+
+static inline void RenewStep(const HuffTree &t, int p)
+{
+    int k = t.child[p];
+    Steps[p].child = (int16_t)k;
+    if (k < LeafMark) {
+        Steps[p].grandchild[0] = t.child[k];
+        Steps[p].grandchild[1] = t.child[k + 1];
+    }
+}
+
+static void RenewAllSteps(const HuffTree &t)
+{
+    for (int p = 0; p < NodeCount; ++p) RenewStep(t, p);
+}
+
 // Counts the symbol on the path from its leaf to the root. A node whose new count passes its right
 // neighbour changes places with the last node of its old count, which keeps the positions sorted;
 // coder and decoder must pick that same node.
+template <bool WithSteps>
 static inline int SwapPast(HuffTree &t, int c, unsigned k)
 {
     int l = LastBelow(t, c + 1, k);
@@ -132,22 +158,34 @@ static inline int SwapPast(HuffTree &t, int c, unsigned k)
     t.parent[j] = (int16_t)c;
     if (j < LeafMark) t.parent[j + 1] = (int16_t)c;
     t.child[c] = (int16_t)j;
+    if (WithSteps) {
+        // The two positions got new links; their parents see them as grandchildren.
+        RenewStep(t, c);
+        RenewStep(t, l);
+        RenewStep(t, t.parent[c]);
+        RenewStep(t, t.parent[l]);
+    }
     return l;
 }
 
+template <bool WithSteps>
 static inline void CountUpFrom(HuffTree &t, int c)
 {
     do {
         unsigned k = ++t.frequency[c];
-        if (k > t.frequency[c + 1]) c = SwapPast(t, c, k);
+        if (k > t.frequency[c + 1]) c = SwapPast<WithSteps>(t, c, k);
         c = t.parent[c];
     } while (c != 0);
 }
 
+template <bool WithSteps>
 static inline void UpdateTreeAt(HuffTree &t, int symbol)
 {
-    if (t.frequency[RootNode] == RebuildFrequency) RebuildTreeAt(t);
-    CountUpFrom(t, t.parent[LeafMark + symbol]);
+    if (t.frequency[RootNode] == RebuildFrequency) {
+        RebuildTreeAt(t);
+        if (WithSteps) RenewAllSteps(t);
+    }
+    CountUpFrom<WithSteps>(t, t.parent[LeafMark + symbol]);
 }
 
 // The same update when the positions from the root down to the leaf are at hand from the walk:
@@ -156,16 +194,16 @@ static inline void UpdateTreeAt(HuffTree &t, int symbol)
 static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path, int depth)
 {
     if (t.frequency[RootNode] == RebuildFrequency) {
-        UpdateTreeAt(t, symbol);
+        UpdateTreeAt<true>(t, symbol);
         return;
     }
     for (int d = depth - 1; d >= 0; --d) {
         int c = path[d];
         unsigned k = ++t.frequency[c];
         if (k > t.frequency[c + 1]) {
-            c = SwapPast(t, c, k);
+            c = SwapPast<true>(t, c, k);
             c = t.parent[c];
-            if (c != 0) CountUpFrom(t, c);
+            if (c != 0) CountUpFrom<true>(t, c);
             return;
         }
     }
@@ -173,10 +211,10 @@ static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path,
 }
 
 void ResetTreeOf(HuffTree *tree) { ResetTreeAt(*tree); }
-void UpdateTreeOf(HuffTree *tree, int symbol) { UpdateTreeAt(*tree, symbol); }
+void UpdateTreeOf(HuffTree *tree, int symbol) { UpdateTreeAt<false>(*tree, symbol); }
 void RebuildTreeOf(HuffTree *tree) { RebuildTreeAt(*tree); }
 void ResetTree(void) { ResetTreeAt(DecoderTree); }
-void UpdateTree(int symbol) { UpdateTreeAt(DecoderTree, symbol); }
+void UpdateTree(int symbol) { UpdateTreeAt<false>(DecoderTree, symbol); }
 void RebuildTree(void) { RebuildTreeAt(DecoderTree); }
 
 // ---- The single steps -----------------------------------------------------------------------------
@@ -310,6 +348,7 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     StartBitReader(source, storedSize);
     if (expandedSize == 0) return;
     ResetTree();
+    RenewAllSteps(DecoderTree);
     StartHistory();
 
     HuffTree &t = DecoderTree;
@@ -375,15 +414,30 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     if (expandedSize > 0) drainIfFull();
     while (produced < expandedSize) {
         topUp();
-        int n = t.child[RootNode];
+        // The walk, two levels per step: a step's first bit picks a child, whose link is either
+        // a leaf or, with the second bit, the next position.
         int depth = 0;
-        while (n < LeafMark) {
-            if (count == 0) topUp();
-            int position = n + (int)(buffer >> (WordBits - 1));
-            path[depth++] = (int16_t)position;
-            n = t.child[position];
-            buffer <<= 1;
-            --count;
+        int node = RootNode;
+        int n;
+        for (;;) {
+            if (count < 2) topUp();
+            int first = (int)(buffer >> (WordBits - 1));
+            path[depth++] = (int16_t)(Steps[node].child + first);
+            int link = Steps[node].grandchild[first];
+            if (link >= LeafMark) {
+                buffer <<= 1;
+                count -= 1;
+                n = link;
+                break;
+            }
+            node = link + (int)((buffer >> (WordBits - 2)) & 1);
+            path[depth++] = (int16_t)node;
+            buffer <<= 2;
+            count -= 2;
+            if (Steps[node].child >= LeafMark) {
+                n = Steps[node].child;
+                break;
+            }
         }
         int s = n - LeafMark;
         UpdateAlongPath(t, s, path, depth);
