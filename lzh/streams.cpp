@@ -74,7 +74,9 @@ int CheckProgress(int32_t produced)
     if (produced <= PumpPoint) return 1;
     MessagePump();
     if (CancelRequested && !EntryUncancellable) return 0;
-    PumpPoint += PumpInterval;
+    // Near the largest size the next point stays at the top instead of wrapping to a negative
+    // count that would pump after every token.
+    PumpPoint = PumpPoint <= INT32_MAX - PumpInterval ? PumpPoint + PumpInterval : INT32_MAX;
     return 1;
 }
 

@@ -173,6 +173,30 @@ TEST_F(LzhStreams, ACancelStopsAtTheFirstPumpUnlessTheEntryIsUncancellable)
     EXPECT_TRUE(Destination() == input);
 }
 
+TEST_F(LzhStreams, PumpPointsStopAtTheTopOfTheCount)
+{
+    struct {
+        int32_t point, produced;
+        int pumps;
+        int32_t next;
+    } cases[] = {
+        {0, 0, 0, 0},
+        {0, 1, 1, PumpInterval},
+        {PumpInterval, PumpInterval, 0, PumpInterval},
+        {PumpInterval, PumpInterval + 1, 1, 2 * PumpInterval},
+        {INT32_MAX - PumpInterval, INT32_MAX, 1, INT32_MAX},
+        {INT32_MAX - PumpInterval + 1, INT32_MAX, 1, INT32_MAX},
+        {INT32_MAX, INT32_MAX, 0, INT32_MAX},
+    };
+    for (auto &c : cases) {
+        pumps.clear();
+        PumpPoint = c.point;
+        EXPECT_EQ(CheckProgress(c.produced), 1);
+        EXPECT_EQ((int)pumps.size(), c.pumps) << c.point << " " << c.produced;
+        EXPECT_EQ(PumpPoint, c.next) << c.point << " " << c.produced;
+    }
+}
+
 TEST_F(LzhStreams, TheSurplusOfAFinalMatchIsNeverWritten)
 {
     // No stored bytes and size 8: the decoder produces 31 bytes of 0x38.
