@@ -26,7 +26,7 @@ std::string PrepareLicence(const Bytes &raw)
     return text;
 }
 
-BuildResult BuildInstaller(const BuildRequest &request)
+BuildResult BuildInstaller(BuildRequest request)
 {
     std::string problem = TitleProblem(request.title);
     if (!problem.empty()) throw ToolError(problem);
@@ -46,30 +46,29 @@ BuildResult BuildInstaller(const BuildRequest &request)
                         " bytes but the resource section has room for " + std::to_string(site.rawEnd - site.blockOffset) +
                         " and is not the end of the stub file");
 
-    std::vector<EntryData> data;
-    uint64_t position = std::max<uint64_t>(request.stub.size(), blockEnd);
-    for (const InputFile &file : request.files) {
+    // The stub and the room for the block first, then each entry's data as soon as it is made, so
+    // no more than one entry exists twice; the block goes in last, when every offset is known.
+    Bytes &out = result.installer;
+    out = std::move(request.stub);
+    out.resize(std::max<uint64_t>(out.size(), blockEnd), 0);
+    for (InputFile &file : request.files) {
         if (file.bytes.empty()) throw ToolError(file.name + ": the file is empty");
         if (file.bytes.size() > MaxInstallerBytes) throw ToolError(file.name + ": the file is larger than 2 GiB");
         if (file.extensionField.size() != ExtensionFieldSize) throw ToolError(file.name + ": bad extension field");
-        data.push_back(MakeEntryData(file.bytes, request.compression));
+        EntryData data = MakeEntryData(file.bytes, request.compression);
+        Bytes().swap(file.bytes);
         PayloadEntry entry;
-        entry.DataOffset = (uint32_t)position;
-        entry.StoredSize = (uint32_t)data.back().stored.size();
-        entry.ExpandedSize = data.back().expandedSize;
+        entry.DataOffset = (uint32_t)out.size();
+        entry.StoredSize = (uint32_t)data.stored.size();
+        entry.ExpandedSize = data.expandedSize;
         std::memcpy(entry.Extension, file.extensionField.data(), ExtensionFieldSize);
+        if (out.size() + data.stored.size() > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
+        out.insert(out.end(), data.stored.begin(), data.stored.end());
         result.entries.push_back(entry);
-        position += entry.StoredSize;
-        if (position > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
     }
 
     Bytes block = ComposeBlock(request.licence, request.title, result.entries, request.integrityRecord);
-    Bytes &out = result.installer;
-    out = request.stub;
-    out.resize(std::max<uint64_t>(out.size(), blockEnd), 0);
     std::copy(block.begin(), block.end(), out.begin() + site.blockOffset);
-    out.reserve(position);
-    for (const EntryData &d : data) out.insert(out.end(), d.stored.begin(), d.stored.end());
     if (request.integrityRecord) SealIntegrityRecord(out, blockEnd - IntegrityRecordSize);
     return result;
 }

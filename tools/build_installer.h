@@ -38,5 +38,6 @@ const uint64_t MaxInstallerBytes = 0x7FFFFFFF;
 // (empty, over 65,535 bytes, holding a NUL byte).
 std::string PrepareLicence(const Bytes &raw);
 
-// Throws ToolError for anything an installer could not install, naming it.
-BuildResult BuildInstaller(const BuildRequest &request);
+// Throws ToolError for anything an installer could not install, naming it. Takes the request by
+// value: each file's bytes are released once its entry is made (pass std::move for large payloads).
+BuildResult BuildInstaller(BuildRequest request);

@@ -103,17 +103,19 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
         file.bytes = ReadInputFile(path, err);
         request.files.push_back(std::move(file));
     }
-    BuildResult result = BuildInstaller(request);
+    size_t fileCount = request.files.size();
+    bool integrity = request.integrityRecord;
+    std::string title = TrimTrailingBlanks(request.title);
+    BuildResult result = BuildInstaller(std::move(request));
     WriteWholeFile(options.out, result.installer);
-    if (request.files.size() < 3)
-        err << "sspack: warning: only " << request.files.size()
+    if (fileCount < 3)
+        err << "sspack: warning: only " << fileCount
             << " file(s); an installer carries a screen saver, its data file and an uninstaller\n";
 
-    std::string title = TrimTrailingBlanks(request.title);
     out << "built " << options.out << ": " << result.installer.size() << " bytes, block at "
         << Format("0x%X", result.blockOffset) << " (" << result.blockSize << " bytes"
         << (result.blockOutgrewSection ? ", beyond the resource section" : "") << ")"
-        << (request.integrityRecord ? ", integrity record" : "") << "\n";
+        << (integrity ? ", integrity record" : "") << "\n";
     out << Format("%-5s %-13s %12s %12s %7s  %s\n", "entry", "role", "size", "stored", "ratio", "destination");
     uint64_t totalSize = 0, totalStored = 0;
     for (size_t i = 0; i < result.entries.size(); i++) {
