@@ -191,19 +191,20 @@ static inline void UpdateTreeAt(HuffTree &t, int symbol)
 // The same update when the positions from the root down to the leaf are at hand from the walk:
 // until the first exchange the parents are known, so the counts need not wait for the parent
 // table; after an exchange the path no longer holds and the table is followed.
+template <bool WithSteps>
 static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path, int depth)
 {
     if (t.frequency[RootNode] == RebuildFrequency) {
-        UpdateTreeAt<true>(t, symbol);
+        UpdateTreeAt<WithSteps>(t, symbol);
         return;
     }
     for (int d = depth - 1; d >= 0; --d) {
         int c = path[d];
         unsigned k = ++t.frequency[c];
         if (k > t.frequency[c + 1]) {
-            c = SwapPast<true>(t, c, k);
+            c = SwapPast<WithSteps>(t, c, k);
             c = t.parent[c];
-            if (c != 0) CountUpFrom<true>(t, c);
+            if (c != 0) CountUpFrom<WithSteps>(t, c);
             return;
         }
     }
@@ -213,6 +214,10 @@ static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path,
 void ResetTreeOf(HuffTree *tree) { ResetTreeAt(*tree); }
 void UpdateTreeOf(HuffTree *tree, int symbol) { UpdateTreeAt<false>(*tree, symbol); }
 void RebuildTreeOf(HuffTree *tree) { RebuildTreeAt(*tree); }
+void UpdateTreeAlongOf(HuffTree *tree, int symbol, const int16_t *path, int depth)
+{
+    UpdateAlongPath<false>(*tree, symbol, path, depth);
+}
 void ResetTree(void) { ResetTreeAt(DecoderTree); }
 void UpdateTree(int symbol) { UpdateTreeAt<false>(DecoderTree, symbol); }
 void RebuildTree(void) { RebuildTreeAt(DecoderTree); }
@@ -440,7 +445,7 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
             }
         }
         int s = n - LeafMark;
-        UpdateAlongPath(t, s, path, depth);
+        UpdateAlongPath<true>(t, s, path, depth);
         if (s < LiteralCount) {
             put((uint8_t)s);
             window[r] = (uint8_t)s;

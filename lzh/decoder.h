@@ -35,6 +35,9 @@ struct HuffTree {
 void ResetTreeOf(HuffTree *tree);
 void UpdateTreeOf(HuffTree *tree, int symbol);
 void RebuildTreeOf(HuffTree *tree);
+// The same update as UpdateTreeOf when the symbol's path is known: the positions from the root's
+// child down to its leaf, as the tree stands before the update.
+void UpdateTreeAlongOf(HuffTree *tree, int symbol, const int16_t *path, int depth);
 
 // ---- Byte source, byte sink and progress check of one stream --------------------------------------
 // The decoder takes stored bytes from [next, end) and writes output bytes to [next, end) of the

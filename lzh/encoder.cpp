@@ -185,18 +185,21 @@ private:
     int MaxLengthAt(uint32_t i) const { return (int)std::min<uint32_t>(MaxMatch, end_ - i); }
 
     // ---- Emitting, with the tree in step with the decoder ------------------------------------------
+    // The code is the path from the root: gathered from the leaf up, sent root side first, and
+    // handed to the update so that it need not climb the parent table again.
     void EmitSymbol(int symbol)
     {
-        int path[NodeCount];
+        int16_t up[NodeCount], down[NodeCount];
         int depth = 0;
-        for (int c = tree_.parent[LeafMark + symbol]; c != RootNode; c = tree_.parent[c]) path[depth++] = c & 1;
-        while (depth > 0) {
-            int take = std::min(depth, 24);
+        for (int c = tree_.parent[LeafMark + symbol]; c != RootNode; c = tree_.parent[c]) up[depth++] = (int16_t)c;
+        for (int d = 0; d < depth; ++d) down[d] = up[depth - 1 - d];
+        for (int d = 0; d < depth;) {
+            int take = std::min(depth - d, 24);
             uint32_t code = 0;
-            for (int k = 0; k < take; ++k) code = code << 1 | (uint32_t)path[--depth];
+            for (int k = 0; k < take; ++k, ++d) code = code << 1 | (uint32_t)(down[d] & 1);
             bits_.Put(code, take);
         }
-        UpdateTreeOf(&tree_, symbol);
+        UpdateTreeAlongOf(&tree_, symbol, down, depth);
     }
 
     void EmitLiteral(uint8_t byte) { EmitSymbol(byte); }
