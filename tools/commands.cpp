@@ -108,6 +108,12 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
     std::string title = TrimTrailingBlanks(request.title);
     BuildResult result = BuildInstaller(std::move(request));
     WriteWholeFile(options.out, result.installer);
+    for (size_t i = 0; i < result.entries.size(); i++) {
+        std::string typical = TypicalDestination(i, title, result.entries[i].Extension);
+        if (typical.size() > MaxTitleLength)
+            err << "sspack: warning: entry " << i << " would be " << PrintableText(typical) << ", " << typical.size()
+                << " characters; the installer refuses paths over 259\n";
+    }
     if (fileCount < 3)
         err << "sspack: warning: only " << fileCount
             << " file(s); an installer carries a screen saver, its data file and an uninstaller\n";
@@ -215,6 +221,10 @@ bool RunVerify(const std::string &installer, std::ostream &out)
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
         std::string name = Format("entry %zu (%s)", i, EntryRole(i).c_str());
+        std::string typical = TypicalDestination(i, TrimTrailingBlanks(view.title), e.Extension);
+        if (typical.size() > MaxTitleLength)
+            note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
+                 ", over the installer's 259");
         bool inside = RangeInside(e.DataOffset, e.StoredSize, view.file.size());
         check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
                                     inside ? "inside the file" : "run past the end of the file"));

@@ -196,3 +196,9 @@ std::string DestinationName(size_t index, const std::string &trimmedTitle, const
     return std::string(index == 0 ? "Windows\\" : "DataFolder\\") +
            DestinationFileName(index, trimmedTitle, extensionField);
 }
+
+std::string TypicalDestination(size_t index, const std::string &trimmedTitle, const char *extensionField)
+{
+    std::string folder = index == 0 ? "C:\\WINDOWS\\" : "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\" + trimmedTitle + "\\";
+    return folder + DestinationFileName(index, trimmedTitle, extensionField);
+}

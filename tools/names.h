@@ -32,5 +32,8 @@ std::string EntryRole(size_t index);
 // The installer's destination of an entry, as "Windows\<title>.scr", "DataFolder\<title>.dat",
 // "DataFolder\UNINSTAL.EXE" or "DataFolder\FILE0000.SWF"; title trimmed, extension as stored.
 std::string DestinationName(size_t index, const std::string &trimmedTitle, const char *extensionField);
+// The destination on a typical system (C:\WINDOWS, C:\ProgramData); the installer refuses a
+// payload whose paths exceed 259 characters on the system it runs on, which the tool cannot know.
+std::string TypicalDestination(size_t index, const std::string &trimmedTitle, const char *extensionField);
 // The file name part of it alone.
 std::string DestinationFileName(size_t index, const std::string &trimmedTitle, const char *extensionField);
