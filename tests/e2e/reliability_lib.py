@@ -1,0 +1,674 @@
+"""Damaged installers, faults during the installation and repeated installs under Wine, each run
+classified from what the robot saw and what the prefix holds afterwards.
+
+The damaged variants come from one sound installer: every truncation at the structural boundaries
+(PE headers, resource directory, block, table, each entry's data) found from its PE headers and
+`sspack list`, and a seeded set of single-byte and 4-byte changes of the headers, the block and
+the table. Each variant runs once in a fresh prefix with the robot answering every window, and
+ends in one of:
+
+  refused    the damaged-installer message, exit code 1, nothing written
+  installed  every file byte-identical, the log, the uninstall key and system.ini complete, exit 0
+  not loaded the system's loader would not start the file (our code never ran), nothing written
+  failed     anything else: a crash, a hang, a write outside the screen saver and the data folder,
+             a success after wrong bytes, a stop without the refusal
+"""
+import os
+import random
+import re
+import shutil
+import struct
+import subprocess
+import time
+import unittest
+
+import rig
+
+TITLE = "Sample"
+DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks" + "\\" + TITLE
+SCREEN_SAVER = r"C:\windows" + "\\" + TITLE + ".scr"
+INSTALLED = [SCREEN_SAVER, DATA + "\\" + TITLE + ".dat", DATA + r"\UNINSTAL.EXE", DATA + r"\FILE0000.SWF"]
+LOG = DATA + r"\INSTALL.LOG"
+KEY = rig.UNINSTALL_KEY + "\\" + TITLE
+SEVEN = {"displayname", "uninstallstring", "installlocation", "displayicon", "publisher", "versionmajor",
+         "versionminor"}
+DAMAGED = ("Die Installationsdatei ist beschädigt oder unvollständig. "
+           "Bitte laden Sie das Programm erneut herunter.")
+SHORT_WRITE = "Die Datei %s konnte nicht vollständig geschrieben werden. Die Installation wurde abgebrochen."
+ERROR_CAPTION = "Fehler!!!"
+SUCCESS_TEXTS = ("Installation beendet!",)
+# What Wine itself writes into drive C during a session; never anything of ours.
+WINE_OWN = re.compile(r"^(users/[^/]+/(temp|appdata/local/temp)(/|$)|windows/temp(/|$))", re.I)
+TIMEOUT = 60  # seconds an installation of the small payload may take before it counts as hung
+
+
+# ---- the sound installer and its structure ------------------------------------------------------
+
+def payload_files(folder, big=False, compressible=True):
+    """The four entries: the recorder fixtures as screen saver and uninstaller, a data file and a
+    movie; compressible text so that sspack keeps compressed streams. big=True makes the data
+    file and the movie some hundred KB, so that a fault can land inside them."""
+    os.makedirs(folder, exist_ok=True)
+    rng = random.Random(11)
+    words = [bytes(rng.choice(b"abcdefghijklmnop") for _ in range(rng.randint(2, 9))) for _ in range(300)]
+
+    def text(size):
+        out = bytearray()
+        while len(out) < size:
+            out += rng.choice(words) + b" "
+        return bytes(out[:size]) if compressible else rng.randbytes(size)
+
+    sizes = (300 * 1024, 200 * 1024) if big else (10 * 1024, 2000)
+    paths = []
+    for name, body in (("sample.scr", open(rig.fixture("fake_scr.scr"), "rb").read() + text(sizes[0] // 4)),
+                       ("sample.dat", text(sizes[0])),
+                       ("uninstal.exe", open(rig.fixture("fake_uninstaller.exe"), "rb").read() + text(sizes[1] // 4)),
+                       ("movie.swf", rig.movie_bytes(9, 12) + text(sizes[1]))):
+        path = os.path.join(folder, name)
+        with open(path, "wb") as f:
+            f.write(body)
+        paths.append(path)
+    return paths
+
+
+def sspack_entries(installer):
+    """(offset, stored, expanded) of each entry as `sspack list` reports them."""
+    out = subprocess.run([rig.SSPACK, "list", installer], capture_output=True, check=True).stdout.decode()
+    return [(int(m.group(1), 16), int(m.group(2)), int(m.group(3)))
+            for m in re.finditer(r"^\d+\s+\S+(?: \S+)?\s+0x([0-9A-Fa-f]+)\s+(\d+)\s+(\d+)", out, re.M)]
+
+
+class Layout:
+    """Where the parts of an installer file lie: (name, start, end) regions in file order, from
+    its PE headers, its resource directory and its payload block."""
+
+    def __init__(self, data, entries):
+        self.size = len(data)
+        u16 = lambda at: struct.unpack_from("<H", data, at)[0]
+        u32 = lambda at: struct.unpack_from("<I", data, at)[0]
+        pe = u32(0x3C)
+        sections = u16(pe + 6)
+        optional = u16(pe + 20)
+        table = pe + 24 + optional
+        regions = [("DOS header", 0, 0x40), ("PE file header", pe, pe + 24),
+                   ("optional header", pe + 24, table), ("section table", table, table + 40 * sections)]
+        rsrc = None
+        for i in range(sections):
+            at = table + 40 * i
+            if data[at:at + 8].rstrip(b"\0") == b".rsrc":
+                rsrc = (u32(at + 12), u32(at + 16), u32(at + 20))  # RVA, raw size, raw offset
+        if rsrc is None:
+            raise rig.RigError("no .rsrc section")
+        va, raw_size, raw = rsrc
+        # The whole directory tree: its extent, and the first entry at each level down to the data entry.
+        extent = [raw]
+
+        def walk(at, depth):
+            named, ids = u16(at + 12), u16(at + 14)
+            extent.append(at + 16 + 8 * (named + ids))
+            first = None
+            for n in range(named + ids):
+                name, offset = u32(at + 16 + 8 * n), u32(at + 20 + 8 * n)
+                if name & 0x80000000:
+                    s = raw + (name & 0x7FFFFFFF)
+                    extent.append(s + 2 + 2 * u16(s))
+                if offset & 0x80000000:
+                    leaf = walk(raw + (offset & 0x7FFFFFFF), depth + 1)
+                else:
+                    leaf = raw + offset
+                    extent.append(leaf + 16)
+                if first is None:
+                    first = leaf
+            return first
+        data_entry = walk(raw, 0)
+        self.block = u32(data_entry) - va + raw
+        regions.append(("resource directory", raw, max(extent)))
+        licence = u16(self.block)
+        self.table = self.block + 2 + licence + 260 + 2
+        regions.append(("block header", self.block, self.table))
+        records, at = [], self.table
+        while u32(at + 4) != 0:
+            records.append(at)
+            at += 28
+        self.records = records + [at]  # the terminator last
+        self.table_end = at + 28
+        regions.append(("table", self.table, self.table_end))
+        self.integrity = data[self.table_end:self.table_end + 8] == b"SSCRC32\0"
+        if self.integrity:
+            regions.append(("integrity record", self.table_end, self.table_end + 12))
+        self.entries = entries
+        read_back = [(u32(r), u32(r + 4), u32(r + 8)) for r in records]
+        if read_back != entries:
+            raise rig.RigError("sspack list and the table disagree: %s / %s" % (entries, read_back))
+        for i, (offset, stored, _expanded) in enumerate(entries):
+            regions.append(("entry %d data" % i, offset, offset + stored))
+        self.regions = regions
+
+    def area(self, name):
+        """Byte ranges of one corruption area: headers, block or table."""
+        r = {n: (s, e) for n, s, e in self.regions}
+        if name == "headers":
+            return [(0, r["section table"][1]), r["resource directory"]]
+        if name == "block":
+            return [r["block header"]]
+        ranges = [r["table"]]
+        if self.integrity:
+            ranges.append(r["integrity record"])
+        return ranges
+
+
+class Variant:
+    def __init__(self, name, kind, area, make):
+        self.name, self.kind, self.area, self._make = name, kind, area, make
+
+    def data(self, sound):
+        return self._make(sound)
+
+
+def truncations(layout):
+    """Every cut at the structural boundaries: each region's first byte, one byte into it, its
+    middle and its last byte; each table record's start and middle."""
+    cuts = {}
+    for name, start, end in layout.regions:
+        for at, where in ((start, "at the start of"), (start + 1, "1 byte into"),
+                          ((start + end) // 2, "in the middle of"), (end - 1, "at the last byte of")):
+            if 0 < at < layout.size and at not in cuts:
+                cuts[at] = "cut %s the %s (%d bytes)" % (where, name, at)
+    for i, at in enumerate(layout.records):
+        what = "the terminator" if i == len(layout.records) - 1 else "record %d" % i
+        for cut, where in ((at, "before"), (at + 14, "inside")):
+            if cut not in cuts:
+                cuts[cut] = "cut %s %s of the table (%d bytes)" % (where, what, cut)
+    return [Variant(text, "truncation", None, (lambda at: lambda d: d[:at])(at)) for at, text in sorted(cuts.items())]
+
+
+def corruptions(layout, per_area, seed=7):
+    """per_area single-byte and per_area 4-byte changes in each of headers, block and table,
+    drawn with a fixed seed; every change alters the bytes it touches."""
+    rng = random.Random(seed)
+    out = []
+    for area in ("headers", "block", "table"):
+        ranges = layout.area(area)
+        total = sum(e - s for s, e in ranges)
+        for width in (1, 4):
+            for n in range(per_area):
+                pick = rng.randrange(total - width + 1)
+                for s, e in ranges:
+                    if pick < e - s:
+                        at = s + min(pick, e - s - width)
+                        break
+                    pick -= e - s
+                noise = bytes(rng.randint(1, 255) for _ in range(width))
+
+                def make(d, at=at, noise=noise):
+                    b = bytearray(d)
+                    for k, x in enumerate(noise):
+                        b[at + k] ^= x  # never 0: each byte changes
+                    return bytes(b)
+                region = [n for n, s, e in layout.regions if s <= at < e]
+                out.append(Variant("%d-byte change at 0x%X (%s)" % (width, at, region[0] if region else area),
+                                   "corruption", area, make))
+    return out
+
+
+def sample_every(variants, count):
+    """count variants spread evenly over the list (all when there are no more)."""
+    if count >= len(variants):
+        return list(variants)
+    step = len(variants) / count
+    return [variants[int(i * step)] for i in range(count)]
+
+
+def sound_installer(folder, compress="best", stub=None):
+    """Packs the sweep's installer; returns (path, host payload paths, Layout)."""
+    entries = payload_files(os.path.join(folder, "payload"))
+    exe = rig.pack(os.path.join(folder, "sound.exe"), TITLE, entries, compress=compress, stub=stub)
+    with open(exe, "rb") as f:
+        data = f.read()
+    return exe, entries, Layout(data, sspack_entries(exe))
+
+
+# ---- what a run did -----------------------------------------------------------------------------
+
+def snapshot(prefix):
+    """{relative lower-case path: (size, mtime)} of everything on drive C, folders with a slash."""
+    root = prefix.drive_c
+    out = {}
+    for base, dirs, files in os.walk(root):
+        rel = os.path.relpath(base, root).replace(os.sep, "/")
+        rel = "" if rel == "." else rel + "/"
+        for d in dirs:
+            out[(rel + d).lower() + "/"] = None
+        for f in files:
+            try:
+                st = os.lstat(os.path.join(base, f))
+            except OSError:
+                continue
+            out[(rel + f).lower()] = (st.st_size, st.st_mtime_ns)
+    return out
+
+
+def changes(before, after):
+    return sorted(k for k in set(before) | set(after) if before.get(k, 0) != after.get(k, 0))
+
+
+def _rel(winpath):
+    return winpath[3:].replace("\\", "/").lower()
+
+
+OURS = [_rel(SCREEN_SAVER), _rel(DATA) + "/", "programdata/quilmark llc/", "programdata/quilmark llc/vistaworks/",
+        "windows/system.ini", "windows/win.ini", "fixture-log.txt", "e2e/"]
+
+
+def outside_writes(changed, copied):
+    """The changed paths that are neither ours to write nor Wine's own."""
+    allowed = set(OURS) | {_rel(copied)}
+    data = _rel(DATA) + "/"
+    return [c for c in changed if c not in allowed and not c.startswith(data) and not WINE_OWN.match(c)]
+
+
+def windows_seen(result):
+    """Each recorded window as a dict: class, caption, message, plus the raw lines."""
+    out, current = [], None
+    for line in result.lines:
+        m = re.match(r'^window class=(\S+) caption="(.*)"$', line)
+        if m:
+            current = {"class": m.group(1), "caption": m.group(2), "message": None, "texts": [], "lines": [line]}
+            out.append(current)
+            continue
+        if current is not None and line.startswith("  "):
+            current["lines"].append(line)
+            mm = re.match(r'^  message: "(.*)"$', line)
+            if mm:
+                current["message"] = mm.group(1)
+            mt = re.match(r'^  control id=-?\d+ class=\S+ text="(.*)" style', line)
+            if mt:
+                current["texts"].append(mt.group(1))
+        else:
+            current = None
+    return out
+
+
+def unescape(text):
+    return text.replace('\\"', '"').replace("\\\\", "\\")
+
+
+class Outcome:
+    def __init__(self, verdict, reason, elapsed=0.0):
+        self.verdict, self.reason, self.elapsed = verdict, reason, elapsed
+
+    def __repr__(self):
+        return "%s: %s" % (self.verdict, self.reason)
+
+
+def installed_problems(prefix, contents, blocks=1):
+    """What is missing or wrong in a complete installation (empty list: none)."""
+    problems = []
+    for path, content in zip(INSTALLED, contents):
+        if not prefix.exists(path):
+            problems.append("%s missing" % path)
+        elif prefix.read_file(path) != content:
+            problems.append("%s differs from its entry" % path)
+    lines = "".join(p + "\r\n" for p in INSTALLED).encode("cp1252")
+    if not prefix.exists(LOG) or prefix.read_file(LOG) != lines * blocks:
+        problems.append("INSTALL.LOG is not %d block(s) of the four paths" % blocks)
+    values = prefix.reg_values(KEY)
+    if values is None or set(values) != SEVEN:
+        problems.append("uninstall key values %s" % (sorted(values) if values else None))
+    if TITLE.lower() + "~1.scr" not in prefix.system_ini().get("boot", {}).get("scrnsave.exe", "").lower() and \
+            TITLE.lower() + ".scr" not in prefix.system_ini().get("boot", {}).get("scrnsave.exe", "").lower():
+        problems.append("system.ini names no %s.scr" % TITLE)
+    return problems
+
+
+def nothing_installed(prefix, uninstall_before):
+    problems = []
+    if prefix.exists(SCREEN_SAVER):
+        problems.append("the screen saver was written")
+    if prefix.exists(r"C:\ProgramData\Quilmark LLC"):
+        problems.append("the data folder was made")
+    if prefix.reg_subkeys(rig.UNINSTALL_KEY) != uninstall_before:
+        problems.append("the uninstall key changed")
+    if "scrnsave.exe" in prefix.system_ini().get("boot", {}):
+        problems.append("system.ini names a screen saver")
+    return problems
+
+
+def classify(prefix, result, contents, before, uninstall_before, copied):
+    """The verdict of one run of a damaged variant."""
+    changed = changes(before, snapshot(prefix))
+    outside = outside_writes(changed, copied)
+    if outside:
+        return Outcome("failed", "wrote outside its places: %s" % ", ".join(outside[:4]), result.elapsed)
+    text = result.transcript
+    if re.search(r"^FAILED line \d+: cannot start ", text, re.M):
+        problems = nothing_installed(prefix, uninstall_before)
+        if problems:
+            return Outcome("failed", "not started, yet " + "; ".join(problems), result.elapsed)
+        return Outcome("not loaded", "the loader would not start it", result.elapsed)
+    if "did not end in time" in text or result.exit_code is None:
+        return Outcome("failed", "hang: no end within %d s" % TIMEOUT, result.elapsed)
+    seen = windows_seen(result)
+    errors = [w for w in seen if w["caption"] == ERROR_CAPTION]
+    success = [w for w in seen if any(t in SUCCESS_TEXTS for t in w["texts"]) or
+               (w["message"] or "") in SUCCESS_TEXTS]
+    code = result.exit_code
+    if code not in (0, 1):
+        return Outcome("failed", "crash: exit code 0x%X" % (code & 0xFFFFFFFF), result.elapsed)
+    if code == 1 and len(errors) == 1 and unescape(errors[0]["message"] or "") == DAMAGED:
+        problems = nothing_installed(prefix, uninstall_before)
+        others = [w["caption"] for w in seen if w["caption"] != ERROR_CAPTION and w["class"] != "VistaworksInstallClass"]
+        if others:
+            problems.append("windows before the refusal: %s" % others)
+        if problems:
+            return Outcome("failed", "refused, yet " + "; ".join(problems), result.elapsed)
+        return Outcome("refused", "the damaged-installer message, exit 1", result.elapsed)
+    if code == 0 and not errors:
+        problems = installed_problems(prefix, contents)
+        if problems:
+            return Outcome("failed", ("success message, yet " if success else "exit 0, yet ") + "; ".join(problems),
+                           result.elapsed)
+        return Outcome("installed", "installed completely and correctly", result.elapsed)
+    messages = ["%s: %s" % (w["caption"], unescape(w["message"] or "")) for w in errors]
+    return Outcome("failed", "exit %s, %s" % (code, "; ".join(messages) or "no message"), result.elapsed)
+
+
+def run_variant(name, data, contents):
+    """One damaged variant in a fresh prefix, answered like an agreeable user; its Outcome."""
+    p = rig.Prefix("rel-" + name)
+    try:
+        p.install_flash("10")  # the movie asks for 9: no message about the player
+        uninstall_before = p.reg_subkeys(rig.UNINSTALL_KEY)
+        exe = os.path.join(p.work, "setup.exe")
+        with open(exe, "wb") as f:
+            f.write(data)
+        before = snapshot(p)
+        r = p.run(exe, "answer timeout=%d shots=w" % TIMEOUT, timeout=TIMEOUT + 10)
+        return classify(p, r, contents, before, uninstall_before, r"C:\e2e\setup.exe")
+    finally:
+        p.close()
+
+
+def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None):
+    """Packs the sound installer, makes its variants and runs each: [(Variant, Outcome)].
+    truncation_count: how many of the truncations (spread evenly; None: all)."""
+    exe, entries, layout = sound_installer(folder)
+    with open(exe, "rb") as f:
+        sound = f.read()
+    contents = [open(e, "rb").read() for e in entries]
+    cuts = truncations(layout)
+    if truncation_count is not None:
+        cuts = sample_every(cuts, truncation_count)
+    variants = cuts + corruptions(layout, per_area, seed)
+    results = []
+    for n, v in enumerate(variants):
+        outcome = run_variant("%03d" % n, v.data(sound), contents)
+        results.append((v, outcome))
+        if report:
+            report(n, len(variants), v, outcome)
+    return layout, results
+
+
+# ---- faults during the installation ------------------------------------------------------------
+
+HOLD_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenarios", "reliability_hold_open.c")
+
+
+def hold_open_tool(folder):
+    """A stand-in for a running screen saver: keeps its file open, denying writers, until a
+    file of the same name plus ".release" appears (at most 60 s)."""
+    tool = os.path.join(folder, "hold_open.exe")
+    if not os.path.exists(tool):
+        subprocess.run(["x86_64-w64-mingw32-gcc", "-O2", HOLD_SOURCE, "-o", tool], check=True)
+    return tool
+
+
+class FaultRun:
+    """One installation under a fault: the prefix (kept open for a look), the robot's result and
+    what the checks found."""
+
+    def __init__(self, name, compress=None, big=True, stub=None):
+        self.p = rig.Prefix("fault-" + name)
+        self.p.install_flash("10")
+        self.entries = payload_files(os.path.join(self.p.work, "payload"), big=big)
+        self.contents = [open(e, "rb").read() for e in self.entries]
+        self.exe = rig.pack(os.path.join(self.p.work, "setup.exe"), TITLE, self.entries, compress=compress,
+                            stub=stub)
+        self.layout = sspack_entries(self.exe)
+
+    def run(self, script=None, copy_to=None, timeout=TIMEOUT):
+        script = script or "answer timeout=%d shots=w" % timeout
+        self.result = self.p.run(self.exe if "start" not in script else None, script, timeout=timeout + 10,
+                                 copy_to=copy_to)
+        return self.result
+
+    def log_lines(self):
+        if not self.p.exists(LOG) or os.path.isdir(self.p.unix(LOG)):
+            return []
+        return self.p.read_file(LOG).decode("cp1252").split("\r\n")[:-1]
+
+    def unaccounted(self):
+        """Installed paths that hold something other than their whole entry and are not in the log:
+        what an uninstaller could not find."""
+        logged = {l.lower() for l in self.log_lines()}
+        out = []
+        for path, content in zip(INSTALLED, self.contents):
+            if self.p.exists(path) and self.p.read_file(path) != content and path.lower() not in logged:
+                out.append(path)
+        return out
+
+    def fatal_stop(self):
+        """The path the short-write stop named, or None when there was none."""
+        for w in windows_seen(self.result):
+            m = re.match(r"^Die Datei (.*) konnte nicht vollständig geschrieben werden\. Die Installation wurde "
+                         r"abgebrochen\.$", unescape(w["message"] or ""))
+            if w["caption"] == ERROR_CAPTION and m:
+                return m.group(1)
+        return None
+
+    def success_shown(self):
+        return any(any(t in SUCCESS_TEXTS for t in w["texts"]) or w["message"] in SUCCESS_TEXTS
+                   for w in windows_seen(self.result))
+
+    def close(self):
+        self.p.close()
+
+
+def expect_fatal_stop(run, destination):
+    """Problems (empty: none) with a run that must end in the short-write stop naming destination,
+    with every partial file logged and no success shown."""
+    problems = []
+    r = run.result
+    named = run.fatal_stop()
+    if r.exit_code != 1:
+        problems.append("exit code %s, not 1" % r.exit_code)
+    if named is None:
+        problems.append("no short-write stop (windows: %s)" % [w["caption"] for w in windows_seen(r)])
+    elif destination is not None and named.lower() != destination.lower():
+        problems.append("the stop named %s, not %s" % (named, destination))
+    if run.success_shown():
+        problems.append("a success message came")
+    lost = run.unaccounted()
+    if lost:
+        problems.append("partial and not logged: %s" % ", ".join(lost))
+    return problems
+
+
+def entry_sizes_on_disk(layout):
+    """The bytes each destination takes on the drive, in 4 KB pages as tmpfs counts them."""
+    return [((expanded or stored) + 4095) // 4096 * 4096 for _o, stored, expanded in layout]
+
+
+def full_disk(entry, middle, compress):
+    """Drive C with room for the entries before `entry` (and the log), plus half of `entry` when
+    middle is set. The outcome: the stop names that entry (or an earlier one, should Wine's own
+    files have taken a page), every partial file is logged, exit 1, no success."""
+    name = "full-%s-%s-%d" % ("compressed" if compress else "stored", "middle" if middle else "before", entry)
+    run = FaultRun(name, compress="best" if compress else None)
+    try:
+        sizes = entry_sizes_on_disk(run.layout)
+        room = sum(sizes[:entry]) + (4096 if entry > 0 else 0)  # the log's first page once entry 0 is logged
+        if middle:
+            room += sizes[entry] // 2
+        run.p.small_drive_c(room)
+        run.run()
+        named = run.fatal_stop()
+        problems = expect_fatal_stop(run, None)
+        if named and named.lower() not in [p.lower() for p in INSTALLED[:entry + 1]]:
+            problems.append("the stop named %s, a later entry than %d" % (named, entry))
+        stored = "compressed" if run.layout[entry][2] else "stored"
+        what = "full disk %s entry %d (%s)" % ("in the middle of" if middle else "before", entry, stored)
+        return what, problems, "fatal stop naming %s, exit %s, partial files logged" % (
+            (named or "?").split("\\")[-1], run.result.exit_code)
+    finally:
+        run.close()
+
+
+def locked_destination():
+    """The screen saver runs (its file held open, writers denied) while the installer replaces
+    it: the replace question, then the stop naming the screen saver, which stays whole."""
+    run = FaultRun("locked", big=False)
+    try:
+        tool = hold_open_tool(run.p.work)
+        run.p.copy_in(tool, r"C:\e2e\hold_open.exe")
+        old = b"MZ running screen saver"
+        run.p.write_file(SCREEN_SAVER, old)
+        run.p.copy_in(run.exe, r"C:\e2e\setup.exe")
+        run.run("""
+start "C:\\e2e\\hold_open.exe" -- %s
+sleep 500
+start "C:\\e2e\\setup.exe"
+answer timeout=%d shots=w
+end timeout=10
+start "C:\\e2e\\hold_open.exe" -- release %s
+end timeout=20
+""" % (SCREEN_SAVER, TIMEOUT, SCREEN_SAVER))
+        codes = [int(l.split()[-1]) for l in run.result.lines if l.startswith("exit code ")]
+        run.result.exit_code = codes[0] if codes else None
+        problems = expect_fatal_stop(run, SCREEN_SAVER)
+        if run.p.read_file(SCREEN_SAVER) != old:
+            problems.append("the running screen saver's file changed")
+        return "destination locked (the screen saver runs)", problems, \
+            "fatal stop naming %s, exit %s, the running file untouched" % (
+                SCREEN_SAVER.split("\\")[-1], run.result.exit_code)
+    finally:
+        run.close()
+
+
+def read_only_data_folder():
+    """The data folder exists on a read-only mount: the screen saver is written whole, then the
+    data file cannot be created: the stop names it, exit 1."""
+    run = FaultRun("readonly", big=False)
+    mount = None
+    try:
+        folder = run.p.unix(DATA)
+        os.makedirs(folder)
+        if os.geteuid() != 0:
+            raise unittest.SkipTest("a read-only folder for root needs a bind mount")
+        subprocess.run(["mount", "--bind", folder, folder], check=True)
+        mount = folder
+        subprocess.run(["mount", "-o", "remount,ro,bind", folder], check=True)
+        run.run()
+        problems = expect_fatal_stop(run, INSTALLED[1])
+        if run.p.exists(SCREEN_SAVER) and run.p.read_file(SCREEN_SAVER) != run.contents[0]:
+            problems.append("the screen saver is not whole")
+        return "data folder read-only", problems, "fatal stop naming %s, exit %s, the screen saver whole" % (
+            INSTALLED[1].split("\\")[-1], run.result.exit_code)
+    finally:
+        if mount:
+            subprocess.run(["umount", "-l", mount])
+        run.close()
+
+
+def log_not_creatable():
+    """INSTALL.LOG cannot be created (a folder of that name): the installation goes on silently
+    and completes; the log's lines are lost."""
+    run = FaultRun("nolog", big=False)
+    try:
+        os.makedirs(run.p.unix(LOG))
+        run.run()
+        problems = []
+        if run.result.exit_code != 0:
+            problems.append("exit code %s, not 0" % run.result.exit_code)
+        if any(w["caption"] == ERROR_CAPTION for w in windows_seen(run.result)):
+            problems.append("an error message came")
+        for path, content in zip(INSTALLED, run.contents):
+            if not run.p.exists(path) or run.p.read_file(path) != content:
+                problems.append("%s is not whole" % path)
+        if set(run.p.reg_values(KEY) or {}) != SEVEN:
+            problems.append("the uninstall key is not complete")
+        return "log not creatable", problems, "silent, installed completely, exit %s" % run.result.exit_code
+    finally:
+        run.close()
+
+
+def faults(quick=False):
+    """Every fault as a function returning (what, problems, outcome text)."""
+    out = []
+    for compress in (False, True):
+        for entry in range(4):
+            for middle in (False, True):
+                out.append(lambda e=entry, m=middle, c=compress: full_disk(e, m, c))
+    out += [locked_destination, read_only_data_folder, log_not_creatable]
+    return out
+
+
+# ---- repeated installs -------------------------------------------------------------------------
+
+def repeated_installs(count, report=None):
+    """The same installer `count` times in one prefix with the real uninstaller run after every
+    second install. After each install: the log holds one block per install since the last
+    uninstall, the registry one key with the seven values, system.ini one screen-saver line, and
+    nothing else anywhere. After each uninstall nothing of the product is left. Returns problems."""
+    p = rig.Prefix("repeat")
+    problems = []
+    try:
+        uninstaller = os.path.join(rig.WIN64, "uninstall", "UNINSTAL.EXE")
+        if not os.path.exists(uninstaller):
+            raise unittest.SkipTest("the uninstaller is not built")
+        entries = payload_files(os.path.join(p.work, "payload"))
+        entries[2] = uninstaller
+        contents = [open(e, "rb").read() for e in entries]
+        exe = rig.pack(os.path.join(p.work, "setup.exe"), TITLE, entries, compress="best")
+        p.install_flash("10")
+        uninstall_before = p.reg_subkeys(rig.UNINSTALL_KEY)
+        first = snapshot(p)
+        blocks = 0
+        for n in range(1, count + 1):
+            before = snapshot(p)
+            r = p.run(exe, "answer timeout=%d shots=w" % TIMEOUT, timeout=TIMEOUT + 10)
+            blocks += 1
+            found = []
+            if r.exit_code != 0:
+                found.append("exit code %s" % r.exit_code)
+            found += installed_problems(p, contents, blocks)
+            if p.reg_subkeys(rig.UNINSTALL_KEY) != sorted(uninstall_before + [TITLE]):
+                found.append("uninstall keys %s" % p.reg_subkeys(rig.UNINSTALL_KEY))
+            ini = p.read_file(r"C:\windows\system.ini").decode("cp1252").lower()
+            if ini.count("scrnsave.exe=") != 1:
+                found.append("system.ini has %d screen-saver lines" % ini.count("scrnsave.exe="))
+            stray = outside_writes(changes(before, snapshot(p)), r"C:\e2e\setup.exe")
+            if stray:
+                found.append("stray files: %s" % stray[:4])
+            folder = sorted(x.lower() for x in p.listdir(DATA))
+            expected_folder = sorted(x.lower() for x in [TITLE + ".dat", "UNINSTAL.EXE", "FILE0000.SWF", "INSTALL.LOG"])
+            if folder != expected_folder:
+                found.append("data folder holds %s" % folder)
+            if n % 2 == 0:
+                r = p.run(None, 'start "%s\\UNINSTAL.EXE" -- /s\nend timeout=30\n' % DATA, timeout=60)
+                blocks = 0
+                if r.exit_code != 0:
+                    found.append("uninstaller exit code %s" % r.exit_code)
+                left = [x for x in nothing_installed(p, uninstall_before)]
+                left += [c for c in changes(first, snapshot(p))
+                         if not WINE_OWN.match(c) and c not in ("e2e/", "e2e/setup.exe", "windows/system.ini",
+                                                                "windows/win.ini", "fixture-log.txt")]
+                # The uninstaller takes its system.ini line away only when it names this screen saver.
+                if left:
+                    found.append("after the uninstaller: %s" % left[:4])
+            if report:
+                report(n, count, found)
+            problems += ["install %d: %s" % (n, f) for f in found]
+        return problems
+    finally:
+        p.close()
