@@ -1,0 +1,144 @@
+// Structural and integrity checks of an installer file over the file layer, shared by the
+// installer's own pre-check (and fuzzed and unit-tested on the host).
+#include <string.h>
+#include "core/fileio.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "install/paths.h"
+#include "payload/block.h"
+#include "payload/check_payload.h"
+#include "payload/crc32.h"
+#include "payload/messages.h"
+
+enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
+
+int TitleUsable(const char *title, uint32_t length)
+{
+    if (length == 0) return 0;
+    for (uint32_t i = 0; i < length; i++) {
+        unsigned char c = (unsigned char)title[i];
+        if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return 0;
+    }
+    return 1;
+}
+
+static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
+
+int FileCrcWithHole(int file, uint32_t fileSize, uint32_t crcOffset, uint32_t *crc)
+{
+    if (FileSeek(file, 0, SeekSet) != 0) return 0;
+    uint32_t value = 0;
+    for (uint32_t at = 0; at < fileSize;) {
+        uint32_t want = fileSize - at < (uint32_t)CrcBlockSize ? fileSize - at : (uint32_t)CrcBlockSize;
+        if (!FileReadAll(file, CrcBlock, want)) return 0;
+        // The record's own CRC bytes count as zero wherever they fall in this block.
+        for (uint32_t i = 0; i < 4; i++) {
+            uint64_t hole = (uint64_t)crcOffset + i;
+            if (hole >= at && hole < (uint64_t)at + want) CrcBlock[hole - at] = 0;
+        }
+        value = Crc32Update(value, CrcBlock, want);
+        at += want;
+    }
+    *crc = value;
+    return 1;
+}
+
+// Every destination the installation will write, composed as the installation composes them.
+static int DestinationsFit(const char *title, const char *windowsDirectory, const char *applicationData,
+                           int file, uint32_t tableOffset)
+{
+    char screenSaverFile[PathSize];
+    char screenSaverPath[PathSize];
+    char dataFolder[PathSize];
+    if (!ComposeScreenSaverFile(title, screenSaverFile, sizeof screenSaverFile) ||
+        !ComposeScreenSaverPath(windowsDirectory, screenSaverFile, screenSaverPath, sizeof screenSaverPath))
+        return 0;
+    struct Ignore {
+        static void Create(const char *) {}
+    };
+    if (!ComposeDataFolder(applicationData, windowsDirectory, title, Ignore::Create, dataFolder, sizeof dataFolder))
+        return 0;
+
+    // EntryDestination reads the installation's shared paths: lend it these for the walk.
+    char savedTitle[PathSize], savedFolder[PathSize], savedPath[PathSize];
+    memcpy(savedTitle, ScreenSaverTitle, PathSize);
+    memcpy(savedFolder, DataFolder, PathSize);
+    memcpy(savedPath, ScreenSaverPath, PathSize);
+    CopyText(ScreenSaverTitle, PathSize, title);
+    CopyText(DataFolder, PathSize, dataFolder);
+    CopyText(ScreenSaverPath, PathSize, screenSaverPath);
+
+    int fit = FileSeek(file, (int32_t)tableOffset, SeekSet) == (int32_t)tableOffset;
+    PayloadEntry entry;
+    char destination[PathSize];
+    for (int index = 0; fit && ReadPayloadEntry(file, &entry) == PayloadNext; index++)
+        fit = EntryDestination(index, &entry, destination, sizeof destination);
+
+    memcpy(ScreenSaverTitle, savedTitle, PathSize);
+    memcpy(DataFolder, savedFolder, PathSize);
+    memcpy(ScreenSaverPath, savedPath, PathSize);
+    return fit;
+}
+
+static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirectory, const char *applicationData)
+{
+    int32_t blockOffset = FileSeek(file, 0, SeekCur);
+    int32_t end = FileSeek(file, 0, SeekEnd);
+    if (blockOffset < 0 || end < 0 || FileSeek(file, blockOffset, SeekSet) != blockOffset) return PayloadUnreachable;
+    uint32_t fileSize = (uint32_t)end;
+
+    uint8_t word[LicenceLengthSize];
+    if (!FileReadAll(file, word, sizeof word)) return PayloadTableCut;
+    uint32_t licenceLength = (uint32_t)word[0] | (uint32_t)word[1] << 8;
+    uint64_t titleOffset = (uint64_t)blockOffset + LicenceLengthSize + licenceLength;
+    uint64_t tableOffset = titleOffset + TitleFieldSize + EntryCountSize;
+    if (tableOffset > fileSize) return PayloadTableCut;
+
+    char title[TitleFieldSize];
+    if (FileSeek(file, (int32_t)titleOffset, SeekSet) != (int32_t)titleOffset ||
+        !FileReadAll(file, title, sizeof title))
+        return PayloadTableCut;
+    title[TitleFieldSize - 1] = 0;  // as the title reader hands it out
+
+    if (FileSeek(file, (int32_t)tableOffset, SeekSet) != (int32_t)tableOffset) return PayloadTableCut;
+    // The whole table first: a file cut inside it is reported as such, not by the entries before.
+    PayloadEntry entry;
+    int read;
+    enum PayloadFault entryFault = PayloadSound;
+    while ((read = ReadPayloadEntry(file, &entry)) == PayloadNext) {
+        if (entryFault != PayloadSound) continue;
+        if ((uint64_t)entry.DataOffset + entry.StoredSize > fileSize) entryFault = PayloadDataOutside;
+        else if (entry.ExpandedSize > LargestSize) entryFault = PayloadSizeTooLarge;
+    }
+    if (read != PayloadEnd) return PayloadTableCut;
+    if (entryFault != PayloadSound) return entryFault;
+    int32_t recordOffset = FileSeek(file, 0, SeekCur);
+
+    uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
+    if (!TitleUsable(title, titleLength)) return PayloadBadTitle;
+    title[titleLength] = 0;
+    if (!DestinationsFit(title, windowsDirectory, applicationData, file, (uint32_t)tableOffset))
+        return PayloadPathTooLong;
+
+    // The record behind the terminator, where there is one; without it the structure must do.
+    uint8_t record[IntegrityRecordSize];
+    if (recordOffset < 0 || FileSeek(file, recordOffset, SeekSet) != recordOffset ||
+        !FileReadAll(file, record, sizeof record) || memcmp(record, IntegrityTag, IntegrityTagSize) != 0)
+        return PayloadSound;
+    uint32_t recorded = (uint32_t)record[8] | (uint32_t)record[9] << 8 | (uint32_t)record[10] << 16 |
+                        (uint32_t)record[11] << 24;
+    uint32_t computed;
+    if (!FileCrcWithHole(file, fileSize, (uint32_t)recordOffset + IntegrityTagSize, &computed))
+        return PayloadChecksumWrong;
+    return computed == recorded ? PayloadSound : PayloadChecksumWrong;
+}
+
+enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
+                                 const char *applicationData)
+{
+    int file = OpenPayloadBlockAt(path, optionalHeaderSize);
+    if (file == FileError) return PayloadUnreachable;
+    enum PayloadFault fault = InspectOpenPayload(file, windowsDirectory, applicationData);
+    FileClose(file);
+    return fault;
+}
