@@ -1,19 +1,88 @@
-// The least install sequence: straight from the backdrop's first timer message to the progress
-// dialog, and then the end of the program.
+// The install sequence: the checks, the information message and the licence, the progress dialog,
+// and then the uninstaller after a cancel or the Flash Player check and the finishing steps.
+// It runs inside the backdrop's first WM_TIMER; every path ends by destroying the backdrop.
 #include <string.h>
 #include <windows.h>
+#include "app/finish.h"
 #include "app/sequence.h"
+#include "core/fatal.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "install/paths.h"
 #include "install/worker.h"
+#include "payload/check_payload.h"
+#include "payload/checks.h"
+#include "payload/licence.h"
+#include "payload/messages.h"
+
+static uint32_t RequiredBytes;
+static char InstallCaption[InstallCaptionSize];
+static char WindowsDirectory[PathSize];  // upper case for the message; reused for the uninstaller's path
+
+static void StartUninstaller(void)
+{
+    if (!FormatText(WindowsDirectory, sizeof WindowsDirectory, "%s%s", DataFolder, UninstallerName)) return;
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.lpVerb = "open";
+    info.lpFile = WindowsDirectory;
+    info.lpParameters = "/s";
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&info);
+}
+
+// Steps up to the licence; 0 when the sequence ends there.
+static int Prepare(HWND backdrop, HINSTANCE module)
+{
+    if (!CheckExistingScreenSaver(module)) return 0;
+    if (!CheckDiskSpace(RequiredBytes)) return 0;
+
+    TrimTitle(ScreenSaverTitle, sizeof ScreenSaverTitle);
+    ComposeInstallCaption(ScreenSaverTitle, InstallCaption, sizeof InstallCaption);
+    ComposeScreenSaverFile(ScreenSaverTitle, ScreenSaverFile, sizeof ScreenSaverFile);
+    UINT n = GetWindowsDirectoryA(WindowsDirectory, sizeof WindowsDirectory);
+    if (n == 0 || n >= sizeof WindowsDirectory) WindowsDirectory[0] = 0;
+    UpperCaseAscii(WindowsDirectory);
+    char sizeText[NumberTextSize];
+    FormatThousands(RequiredBytes, sizeText);
+    char message[MessageTextSize];
+    ComposeInformationMessage(ScreenSaverTitle, WindowsDirectory, sizeText, message, sizeof message);
+
+    if (InstallMode == 2 && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+        return 0;
+    return ShowLicence(module);
+}
 
 void RunInstallSequence(HWND backdrop)
 {
     KillTimer(backdrop, StartTimerId);
-    size_t n = strnlen(ScreenSaverTitle, PathSize - 1);
-    while (n && ScreenSaverTitle[n - 1] == ' ') ScreenSaverTitle[--n] = 0;
-    FormatText(ScreenSaverFile, sizeof ScreenSaverFile, "%s.scr", ScreenSaverTitle);
-    DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(ProgressDialogId), backdrop,
-                    ProgressDialogProc, 0);
-    DestroyWindow(backdrop);
+    SetClassLongPtrA(backdrop, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
+    HINSTANCE module = GetModuleHandleA(NULL);
+
+    // A damaged file is refused before any question or file: the only end with exit code 1 besides
+    // the fatal stop.
+    if (!CheckPayload()) {
+        DestroyWindow(backdrop);
+        EndProcess(FatalExitCode);
+    }
+    if (!Prepare(backdrop, module)) {
+        DestroyWindow(backdrop);
+        return;
+    }
+
+    SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_WAIT));
+    INT_PTR end = DialogBoxParamA(module, MAKEINTRESOURCEA(ProgressDialogId), backdrop, ProgressDialogProc, 0);
+    SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
+
+    if (end == 2) {
+        DestroyWindow(backdrop);
+        return;
+    }
+    if (CancelRequested) {
+        StartUninstaller();
+        DestroyWindow(backdrop);
+        return;
+    }
+    FinishAfterInstallation(backdrop, InstallCaption);
 }

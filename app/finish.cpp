@@ -1,0 +1,132 @@
+// The player is an outside component: only its registration and its file's version resource are
+// read. The movie's fourth byte (the SWF format version) says which player it needs.
+#include <string.h>
+#include <windows.h>
+#include "app/finish.h"
+#include "core/state.h"
+#include "core/text.h"
+#include "install/paths.h"
+#include "payload/messages.h"
+#include "res/resource.h"
+#include "app/dialogs.h"
+
+int32_t InstalledFlashVersion = -1;
+int32_t RequiredFlashVersion = -1;
+
+static const char FlashServerKey[] = "CLSID\\{d27cdb6e-ae6d-11cf-96b8-444553540000}\\InprocServer32";
+static const char FileVersionQuery[] = "\\StringFileInfo\\040904B0\\FileVersion";
+
+static void ReadRequiredVersion(void)
+{
+    if (!LastExtraFile[0]) return;
+    HANDLE movie = CreateFileA(LastExtraFile, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
+    if (movie == INVALID_HANDLE_VALUE) return;
+    unsigned char header[4] = {0, 0, 0, 0};
+    DWORD got = 0;
+    // A movie shorter than four bytes leaves the missing ones zero.
+    if (ReadFile(movie, header, sizeof header, &got, NULL)) RequiredFlashVersion = header[3];
+    CloseHandle(movie);
+}
+
+static void ReadVersionResource(const char *path)
+{
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    if (size == 0) return;
+    HANDLE heap = HeapCreate(0, 0, 0);
+    if (!heap) return;
+    void *block = HeapAlloc(heap, 0, size);
+    if (block) {
+        char *text = NULL;
+        UINT length = 0;
+        if (GetFileVersionInfoA(path, handle, size, block) &&
+            VerQueryValueA(block, FileVersionQuery, (void **)&text, &length) && length && text) {
+            // The resource need not terminate the string: read at most its stated length.
+            char version[64];
+            size_t n = length < sizeof version - 1 ? length : sizeof version - 1;
+            memcpy(version, text, n);
+            version[n] = 0;
+            InstalledFlashVersion = LeadingVersion(version);
+            ReadRequiredVersion();
+        }
+        HeapFree(heap, 0, block);
+    }
+    HeapDestroy(heap);
+}
+
+void CheckFlashPlayer(void)
+{
+    InstalledFlashVersion = -1;
+    RequiredFlashVersion = -1;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, FlashServerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return;
+    char path[PathSize];
+    DWORD size = sizeof path;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, NULL, NULL, &type, (BYTE *)path, &size) == ERROR_SUCCESS) {
+        path[sizeof path - 1] = 0;  // a value stored without its terminator
+        if (size < sizeof path) path[size] = 0;
+        ReadVersionResource(path);
+    }
+    RegCloseKey(key);
+}
+
+static int OpenDocument(const char *file, const char *parameters, int show)
+{
+    SHELLEXECUTEINFOA info;
+    memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    info.lpVerb = "open";
+    info.lpFile = file;
+    info.lpParameters = parameters;
+    info.nShow = show;
+    return ShellExecuteExA(&info) != 0;
+}
+
+static void OfferDownload(HWND backdrop)
+{
+    char text[MessageTextSize];
+    ComposeFlashMissingText(text, sizeof text);
+    if (MessageBoxA(backdrop, text, FlashCaption, MB_OKCANCEL) != IDOK) return;
+    if (!OpenDocument(FlashPlayerDownloadPage, NULL, SW_SHOWMAXIMIZED))
+        MessageBoxA(backdrop, DownloadFailedText, FlashPlayerDownloadPage, MB_OK | MB_ICONERROR);
+}
+
+void FinishAfterInstallation(HWND backdrop, const char *installCaption)
+{
+    CheckFlashPlayer();
+    switch (DecideFlash(InstalledFlashVersion, RequiredFlashVersion)) {
+    case FlashMissing:
+        OfferDownload(backdrop);
+        break;
+    case FlashOutdated:
+        MessageBoxA(backdrop, FlashOutdatedText, FlashCaption, MB_OK | MB_ICONINFORMATION);
+        break;
+    case FlashCurrent:
+        if (InstallMode == 2) MessageBoxA(backdrop, FinishedText, installCaption, MB_OK | MB_ICONEXCLAMATION);
+        break;
+    }
+    if (InstallMode == 2) {
+        FinishInstallation(backdrop);
+        return;
+    }
+    DestroyWindow(backdrop);
+}
+
+void FinishInstallation(HWND backdrop)
+{
+    DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(NoticeDialogId), backdrop, NoticeDialogProc, 0);
+    char windows[PathSize];
+    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
+    if (n > 0 && n < sizeof windows) {
+        char path[PathSize];
+        // A full path that does not fit leaves the bare name, as a missing directory does.
+        if (ComposeScreenSaverPath(windows, ScreenSaverFile, path, sizeof path))
+            CopyText(ScreenSaverFile, sizeof ScreenSaverFile, path);
+    }
+    char shortPath[PathSize];
+    DWORD m = GetShortPathNameA(ScreenSaverFile, shortPath, sizeof shortPath);
+    if (m > 0 && m < sizeof shortPath) WinExec(shortPath, SW_SHOW);
+    DestroyWindow(backdrop);
+}
