@@ -1,0 +1,142 @@
+"""The checks before anything is written: the replace question under the installer's own file
+name, the disk-space question on a small drive C, and a confirmed cancel that starts the
+uninstaller with "/s" and nothing after it."""
+import os
+import re
+
+import rig
+from sequence_common import CAPTION, FLASH, INFO_OK, TITLE, installed, payload, snapshot, started
+
+REPLACE = "Bildschirmschoner überschreiben?"
+
+
+class ReplaceQuestion(rig.Scenario):
+    def run_named(self, installer_name, existing, script):
+        p = self.prefix()
+        p.write_file("C:\\windows\\" + existing, b"old screen saver")
+        exe = rig.pack(os.path.join(p.work, installer_name), TITLE, payload(p))
+        before = snapshot(p)
+        r = p.run(exe, script, timeout=120)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        return p, r, before
+
+    def assertQuestion(self, r, name):
+        box = r.section('window class=#32770 caption="%s"' % REPLACE)
+        self.assertTrue(box, r.transcript)
+        self.assertIn("  owner: none", box)
+        self.assertIn('  message: "Auf Ihrem Computer ist bereits ein Bildschirmschoner mit dem Namen %s vorhanden. '
+                      'Soll dieser ersetzt werden?"' % name, box)
+        self.assertIn('  buttons: "Ja" "Nein"', [l.replace("&", "") for l in box])
+        self.assertIn("  icon: question", box)
+
+    def test_no_ends_with_nothing_written(self):
+        p, r, before = self.run_named("Sample.exe", "Sample.scr", """
+wait class=#32770 caption="%s" timeout=30
+record rect=no style=no
+press "Nein"
+end timeout=30
+""" % REPLACE)
+        self.assertQuestion(r, "Sample.SCR")
+        self.assertEqual(snapshot(p), before)
+        self.assertEqual(p.read_file(r"C:\windows\Sample.scr"), b"old screen saver")
+
+    def test_yes_replaces_it(self):
+        p, r, before = self.run_named("Sample.exe", "Sample.scr", """
+wait class=#32770 caption="%s" timeout=30
+record rect=no style=no
+press "Ja"
+""" % REPLACE + INFO_OK + """
+wait class=#32770 caption="%s" timeout=60
+press "Abbrechen"
+wait class=#32770 caption="Vistaworks Bestellinformation" timeout=30
+press "OK"
+end timeout=30
+""" % FLASH)
+        self.assertQuestion(r, "Sample.SCR")
+        self.assertEqual(p.read_file(r"C:\windows\Sample.scr")[:2], b"MZ")
+
+    def test_a_renamed_installer_looks_under_its_new_name(self):
+        p, r, before = self.run_named("Polar Setup.exe", "Polar Setup.SCR", """
+wait class=#32770 caption="%s" timeout=30
+record rect=no style=no
+press "Nein"
+end timeout=30
+""" % REPLACE)
+        self.assertQuestion(r, "Polar Setup.SCR")
+        # The title's screen saver is not what it looks for.
+        p, r, before = self.run_named("Polar Setup.exe", "Sample.scr", """
+forbid class=#32770 caption="%s"
+wait class=#32770 text^="Dieses Programm installiert" timeout=30
+press "Abbrechen"
+end timeout=30
+""" % REPLACE)
+        self.assertEqual(snapshot(p), before)
+
+
+class DiskSpace(rig.Scenario):
+    def run_small(self, answer, then):
+        p = self.prefix()
+        entries = payload(p, data_size=6 << 20)
+        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries)
+        p.small_drive_c(2 << 20)
+        free_kb = p.free_bytes() >> 10
+        before = snapshot(p)
+        r = p.run(exe, """
+wait class=#32770 caption="Datenträger voll" timeout=30
+record rect=no style=no
+press "%s"
+%s
+end timeout=30
+""" % (answer, then), timeout=120, copy_to=None)  # from Z:, the small drive holds too little
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        box = r.section('window class=#32770 caption="Datenträger voll"')
+        self.assertIn("  owner: none", box)
+        self.assertIn('  buttons: "OK" "Abbrechen"', box)
+        self.assertIn("  icon: information", box)
+        message = next(l for l in box if l.startswith("  message: "))
+        m = re.match(r'  message: "Sie benötigen zur Installation dieses Bildschirmschoners ([0-9,]+) KB freien '
+                     r'Festplattenspeicher im Windows-Verzeichnis\. Ihr Laufwerk hat ([0-9,]+) KB freien Speicher\. '
+                     r'Soll die Installation trotzdem fortgesetzt werden\?"$', message)
+        self.assertTrue(m, message)
+        need = sum(os.path.getsize(e) for e in entries) >> 10
+        self.assertEqual(m.group(1), "{:,}".format(need))
+        self.assertLess(abs(int(m.group(2).replace(",", "")) - free_kb), 256)
+        return p, r, before
+
+    def test_cancel_writes_nothing(self):
+        p, r, before = self.run_small("Abbrechen", "")
+        self.assertEqual(snapshot(p), before)
+
+    def test_ok_goes_on_to_the_information_message(self):
+        p, r, before = self.run_small("OK", """
+wait class=#32770 caption="%s" text^="Dieses Programm installiert" timeout=30
+press "Abbrechen"
+""" % CAPTION)
+        self.assertEqual(snapshot(p), before)
+
+
+class CancelledInstallation(rig.Scenario):
+    def test_the_uninstaller_starts_silently_and_nothing_follows(self):
+        p = self.prefix()
+        entries = payload(p)
+        with open(entries[0], "ab") as f:
+            f.write(b"\0" * (24 << 20))  # a screen saver the cancel press lands in
+        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries)
+        r = p.run(exe, """
+forbid class=#32770 caption="%s"
+forbid class=#32770 text="Installation beendet!"
+forbid class=#32770 caption="Vistaworks Bestellinformation"
+""" % FLASH + INFO_OK + """
+wait class=#32770 caption="%s" text="Bitte warten..." timeout=30
+press "Abbrechen"
+wait class=#32770 caption="Installation abbrechen?" timeout=30
+press "Ja"
+end timeout=60
+sleep 1500
+""" % CAPTION, timeout=120)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual([(e["tag"], e["args"]) for e in p.fixture_log()], [("uninstaller", "/s")])
+        self.assertEqual(started(p), [])
