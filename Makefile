@@ -8,7 +8,7 @@ CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
 # Debian packages the builds and the test suites use.
 DEPS := cmake make g++ python3 googletest libgtest-dev zlib1g-dev \
         g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-        wine wine64 xvfb x11-utils imagemagick locales clang libclang-rt-14-dev
+        wine wine64 xvfb x11-utils imagemagick locales xdotool clang libclang-rt-14-dev
 
 .PHONY: all deps build win32 win64 host asan fuzz-build test test-unit test-fuzz test-e2e demo bench fuzz reliability clean
 
