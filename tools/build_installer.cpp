@@ -26,7 +26,7 @@ std::string PrepareLicence(const Bytes &raw)
     return text;
 }
 
-BuildResult BuildInstaller(BuildRequest request)
+BuildPlan PlanBuild(const BuildRequest &request)
 {
     std::string problem = TitleProblem(request.title);
     if (!problem.empty()) throw ToolError(problem);
@@ -36,15 +36,33 @@ BuildResult BuildInstaller(BuildRequest request)
     PeImage image = ParsePeImage(request.stub);
     PayloadSite site = CheckLayoutRule(image);
 
-    BuildResult result;
-    result.blockOffset = site.blockOffset;
-    result.blockSize = BlockSize(request.licence.size(), request.files.size(), request.integrityRecord);
-    uint64_t blockEnd = site.blockOffset + result.blockSize;
-    result.blockOutgrewSection = blockEnd > site.rawEnd;
-    if (result.blockOutgrewSection && !site.mayOutgrow)
-        throw ToolError("the payload block needs " + std::to_string(result.blockSize) +
+    BuildPlan plan;
+    plan.blockOffset = site.blockOffset;
+    plan.blockSize = BlockSize(request.licence.size(), request.files.size(), request.integrityRecord);
+    plan.blockEnd = site.blockOffset + plan.blockSize;
+    plan.blockOutgrewSection = plan.blockEnd > site.rawEnd;
+    if (plan.blockOutgrewSection && !site.mayOutgrow)
+        throw ToolError("the payload block needs " + std::to_string(plan.blockSize) +
                         " bytes but the resource section has room for " + std::to_string(site.rawEnd - site.blockOffset) +
                         " and is not the end of the stub file");
+    return plan;
+}
+
+void CheckInputFile(const InputFile &file, uint64_t size)
+{
+    if (size == 0) throw ToolError(file.name + ": the file is empty");
+    if (size > MaxInstallerBytes) throw ToolError(file.name + ": the file is larger than 2 GiB");
+    if (file.extensionField.size() != ExtensionFieldSize) throw ToolError(file.name + ": bad extension field");
+}
+
+BuildResult BuildInstaller(BuildRequest request)
+{
+    BuildPlan plan = PlanBuild(request);
+    BuildResult result;
+    result.blockOffset = plan.blockOffset;
+    result.blockSize = plan.blockSize;
+    result.blockOutgrewSection = plan.blockOutgrewSection;
+    uint64_t blockEnd = plan.blockEnd;
 
     // The stub and the room for the block first, then each entry's data as soon as it is made, so
     // no more than one entry exists twice; the block goes in last, when every offset is known.
@@ -52,9 +70,7 @@ BuildResult BuildInstaller(BuildRequest request)
     out = std::move(request.stub);
     out.resize(std::max<uint64_t>(out.size(), blockEnd), 0);
     for (InputFile &file : request.files) {
-        if (file.bytes.empty()) throw ToolError(file.name + ": the file is empty");
-        if (file.bytes.size() > MaxInstallerBytes) throw ToolError(file.name + ": the file is larger than 2 GiB");
-        if (file.extensionField.size() != ExtensionFieldSize) throw ToolError(file.name + ": bad extension field");
+        CheckInputFile(file, file.bytes.size());
         EntryData data = MakeEntryData(file.bytes, request.compression);
         Bytes().swap(file.bytes);
         PayloadEntry entry;
@@ -68,7 +84,8 @@ BuildResult BuildInstaller(BuildRequest request)
     }
 
     Bytes block = ComposeBlock(request.licence, request.title, result.entries, request.integrityRecord);
-    std::copy(block.begin(), block.end(), out.begin() + site.blockOffset);
+    std::copy(block.begin(), block.end(), out.begin() + plan.blockOffset);
     if (request.integrityRecord) SealIntegrityRecord(out, blockEnd - IntegrityRecordSize);
+    result.installerSize = out.size();
     return result;
 }

@@ -10,7 +10,8 @@
 
 struct InputFile {
     std::string name;            // for messages and the summary
-    Bytes bytes;                 // the file's content
+    Bytes bytes;                 // the file's content (BuildInstaller)
+    std::string path;            // where it is read from (BuildInstallerFile)
     std::string extensionField;  // 16 bytes, from ExtensionField()
 };
 
@@ -24,7 +25,8 @@ struct BuildRequest {
 };
 
 struct BuildResult {
-    Bytes installer;
+    Bytes installer;             // BuildInstaller only
+    uint64_t installerSize = 0;  // bytes of the installer made
     std::vector<PayloadEntry> entries;
     uint32_t blockOffset = 0;
     uint64_t blockSize = 0;
@@ -37,6 +39,17 @@ const uint64_t MaxInstallerBytes = 0x7FFFFFFF;
 // The licence as stored: bare LF become CR LF. Throws ToolError for one the installer cannot show
 // (empty, over 65,535 bytes, holding a NUL byte).
 std::string PrepareLicence(const Bytes &raw);
+
+// Where the block goes and how large it is; throws ToolError for a title, licence, file count or
+// stub no installer could take.
+struct BuildPlan {
+    uint32_t blockOffset = 0;
+    uint64_t blockSize = 0, blockEnd = 0;
+    bool blockOutgrewSection = false;
+};
+BuildPlan PlanBuild(const BuildRequest &request);
+// Throws ToolError for an entry of this size the installer could not carry.
+void CheckInputFile(const InputFile &file, uint64_t size);
 
 // Throws ToolError for anything an installer could not install, naming it. Takes the request by
 // value: each file's bytes are released once its entry is made (pass std::move for large payloads).

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "tools/build_installer.h"
+#include "tools/build_to_file.h"
 #include "tools/installer_reader.h"
 #include "tools/layout_rule.h"
 #include "tools/names.h"
@@ -30,8 +31,9 @@ std::string Format(const char *format, ...)
     return text;
 }
 
-// A file the installer is to carry: it must exist, be a regular file, hold bytes and stay below 2 GiB.
-Bytes ReadInputFile(const std::string &path, std::ostream &err)
+// A file the installer is to carry: it must exist, be a regular file, hold bytes and stay below
+// 2 GiB. Checked for every file before the build starts; the build reads it later, in chunks.
+void CheckInputPath(const std::string &path)
 {
     std::error_code ec;
     fs::file_status status = fs::status(path, ec);
@@ -41,27 +43,32 @@ Bytes ReadInputFile(const std::string &path, std::ostream &err)
     if (ec) throw ToolError(path + ": cannot read its size");
     if (size == 0) throw ToolError(path + ": the file is empty");
     if (size > MaxInstallerBytes) throw ToolError(path + ": the file is larger than 2 GiB, the installer cannot carry it");
-
-    FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) throw ToolError("cannot open " + path);
-    Bytes bytes((size_t)size);
-    size_t done = 0;
-    int shown = -1;
-    while (done < bytes.size()) {
-        size_t n = std::fread(bytes.data() + done, 1, std::min<size_t>(bytes.size() - done, 1u << 20), f);
-        if (n == 0) break;
-        done += n;
-        int percent = (int)(done * 100 / bytes.size());
-        if (size >= ProgressThreshold && percent != shown) {
-            err << "\rreading " << path << ": " << percent << "%" << std::flush;
-            shown = percent;
-        }
-    }
-    std::fclose(f);
-    if (shown >= 0) err << "\n";
-    if (done != bytes.size()) throw ToolError(path + ": the file changed size while it was read");
-    return bytes;
 }
+
+// "reading <path>: N%" on one line for large files, ended when the file has been read.
+class ReadingProgress {
+public:
+    explicit ReadingProgress(std::ostream &err) : err_(err) {}
+    void operator()(const InputFile &file, uint64_t done, uint64_t size)
+    {
+        if (size < ProgressThreshold) return;
+        if (&file != current_) {
+            current_ = &file;
+            shown_ = -1;
+        }
+        int percent = (int)(done * 100 / size);
+        if (percent != shown_) {
+            err_ << "\rreading " << file.path << ": " << percent << "%" << std::flush;
+            shown_ = percent;
+        }
+        if (done == size) err_ << "\n";
+    }
+
+private:
+    std::ostream &err_;
+    const InputFile *current_ = nullptr;
+    int shown_ = -1;
+};
 
 std::string TitleFromCommandLine(const std::string &given)
 {
@@ -100,14 +107,18 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
         InputFile file;
         file.name = path;
         file.extensionField = ExtensionField(path);
-        file.bytes = ReadInputFile(path, err);
+        file.path = path;
+        CheckInputPath(path);
         request.files.push_back(std::move(file));
     }
     size_t fileCount = request.files.size();
     bool integrity = request.integrityRecord;
     std::string title = TrimTrailingBlanks(request.title);
-    BuildResult result = BuildInstaller(std::move(request));
-    WriteWholeFile(options.out, result.installer);
+    ReadingProgress progress(err);
+    BuildResult result = BuildInstallerFile(std::move(request), options.out,
+                                            [&](const InputFile &file, uint64_t done, uint64_t size) {
+                                                progress(file, done, size);
+                                            });
     for (size_t i = 0; i < result.entries.size(); i++) {
         std::string typical = TypicalDestination(i, title, result.entries[i].Extension);
         if (typical.size() > MaxTitleLength)
@@ -118,7 +129,7 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
         err << "sspack: warning: only " << fileCount
             << " file(s); an installer carries a screen saver, its data file and an uninstaller\n";
 
-    out << "built " << options.out << ": " << result.installer.size() << " bytes, block at "
+    out << "built " << options.out << ": " << result.installerSize << " bytes, block at "
         << Format("0x%X", result.blockOffset) << " (" << result.blockSize << " bytes"
         << (result.blockOutgrewSection ? ", beyond the resource section" : "") << ")"
         << (integrity ? ", integrity record" : "") << "\n";
