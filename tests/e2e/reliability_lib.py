@@ -143,6 +143,13 @@ class Layout:
         for i, (offset, stored, _expanded) in enumerate(entries):
             regions.append(("entry %d data" % i, offset, offset + stored))
         self.regions = regions
+        # Header bytes the installer's own reader never looks at (it takes the PE header's offset,
+        # the section count and the section table, then the resource directory): only the
+        # system's loader reads the DOS stub, the other file-header fields and the optional header.
+        self.loader_only = [(0, 0x3C), (0x40, pe + 6), (pe + 8, table)]
+
+    def loader_only_change(self, at, width):
+        return all(any(s <= b < e for s, e in self.loader_only) for b in range(at, at + width))
 
     def area(self, name):
         """Byte ranges of one corruption area: headers, block or table."""
@@ -158,8 +165,9 @@ class Layout:
 
 
 class Variant:
-    def __init__(self, name, kind, area, make):
+    def __init__(self, name, kind, area, make, loader_only=False):
         self.name, self.kind, self.area, self._make = name, kind, area, make
+        self.loader_only = loader_only  # only bytes that the system's loader alone reads change
 
     def data(self, sound):
         return self._make(sound)
@@ -207,7 +215,7 @@ def corruptions(layout, per_area, seed=7):
                     return bytes(b)
                 region = [n for n, s, e in layout.regions if s <= at < e]
                 out.append(Variant("%d-byte change at 0x%X (%s)" % (width, at, region[0] if region else area),
-                                   "corruption", area, make))
+                                   "corruption", area, make, layout.loader_only_change(at, width)))
     return out
 
 
@@ -334,7 +342,7 @@ def nothing_installed(prefix, uninstall_before):
     return problems
 
 
-def classify(prefix, result, contents, before, uninstall_before, copied):
+def classify(prefix, result, contents, before, uninstall_before, copied, loader_only=False):
     """The verdict of one run of a damaged variant."""
     changed = changes(before, snapshot(prefix))
     outside = outside_writes(changed, copied)
@@ -353,6 +361,11 @@ def classify(prefix, result, contents, before, uninstall_before, copied):
     success = [w for w in seen if any(t in SUCCESS_TEXTS for t in w["texts"]) or
                (w["message"] or "") in SUCCESS_TEXTS]
     code = result.exit_code
+    if code not in (0, 1) and loader_only and not seen and not nothing_installed(prefix, uninstall_before):
+        # Our code never reads these bytes; the process died before showing anything: the
+        # system's loader failed on the image (Windows refuses such a file to start).
+        return Outcome("not loaded", "the loader failed (exit 0x%X), nothing shown or written" % (code & 0xFFFFFFFF),
+                       result.elapsed)
     if code not in (0, 1):
         return Outcome("failed", "crash: exit code 0x%X" % (code & 0xFFFFFFFF), result.elapsed)
     if code == 1 and len(errors) == 1 and unescape(errors[0]["message"] or "") == DAMAGED:
@@ -373,9 +386,10 @@ def classify(prefix, result, contents, before, uninstall_before, copied):
     return Outcome("failed", "exit %s, %s" % (code, "; ".join(messages) or "no message"), result.elapsed)
 
 
-def run_variant(name, data, contents):
+def run_variant(name, data, contents, loader_only=False):
     """One damaged variant in a fresh prefix, answered like an agreeable user; its Outcome."""
     p = rig.Prefix("rel-" + name)
+    outcome = None
     try:
         p.install_flash("10")  # the movie asks for 9: no message about the player
         uninstall_before = p.reg_subkeys(rig.UNINSTALL_KEY)
@@ -384,9 +398,12 @@ def run_variant(name, data, contents):
             f.write(data)
         before = snapshot(p)
         r = p.run(exe, "answer timeout=%d shots=w" % TIMEOUT, timeout=TIMEOUT + 10)
-        return classify(p, r, contents, before, uninstall_before, r"C:\e2e\setup.exe")
+        outcome = classify(p, r, contents, before, uninstall_before, r"C:\e2e\setup.exe", loader_only)
+        return outcome
     finally:
         p.close()
+        if outcome is not None and outcome.verdict != "failed":
+            shutil.rmtree(p.work, ignore_errors=True)  # a failed variant's prefix stays for a look
 
 
 def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None):
@@ -402,7 +419,7 @@ def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None):
     variants = cuts + corruptions(layout, per_area, seed)
     results = []
     for n, v in enumerate(variants):
-        outcome = run_variant("%03d" % n, v.data(sound), contents)
+        outcome = run_variant("%03d" % n, v.data(sound), contents, v.loader_only)
         results.append((v, outcome))
         if report:
             report(n, len(variants), v, outcome)
