@@ -14,6 +14,7 @@ uint32_t FileRead(FileHandle f, void *buffer, uint32_t count);         // bytes 
 uint32_t FileWrite(FileHandle f, const void *buffer, uint32_t count);  // bytes taken; fewer means failure
 int32_t FileSeek(FileHandle f, int32_t offset, int origin);           // new position, or -1
 void FileClose(FileHandle f);
+int FileRemove(const char *path);  // 1 when the file is gone
 
 // 1 only when every requested byte arrived: the one place that decides what a short read means.
 int FileReadAll(FileHandle f, void *buffer, uint32_t count);

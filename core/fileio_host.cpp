@@ -72,6 +72,11 @@ void FileClose(FileHandle f)
     close(f);
 }
 
+int FileRemove(const char *path)
+{
+    return unlink(path) == 0;
+}
+
 uint32_t OwnFilePath(char *buffer, uint32_t size)
 {
     size_t n = HostOwnPath ? strlen(HostOwnPath) : 0;

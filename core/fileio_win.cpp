@@ -34,6 +34,11 @@ void FileClose(FileHandle f)
     _lclose(f);
 }
 
+int FileRemove(const char *path)
+{
+    return DeleteFileA(path) != 0;
+}
+
 uint32_t OwnFilePath(char *buffer, uint32_t size)
 {
     DWORD n = GetModuleFileNameA(NULL, buffer, size);

@@ -8,4 +8,5 @@ char DataFolder[PathSize];
 char LastExtraFile[PathSize];
 int CancelRequested;
 int EntryUncancellable;
+int DestinationUnlogged;
 HWND ProgressDialog;

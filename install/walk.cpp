@@ -27,7 +27,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
         }
         total += got;
         if (FileWrite(out, chunk, got) != got) {
-            result = EntryWriteFailed;
+            result = EntryCutShort;
             break;
         }
         if (total > pumpPoint) {
@@ -45,7 +45,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 
 static void StopOnFailure(int result, const char *destination)
 {
-    if (result == EntryWriteFailed) FatalStop(FatalShortWrite, destination);
+    if (result == EntryWriteFailed || result == EntryCutShort) FatalStop(FatalShortWrite, destination);
     if (result == EntryReadFailed) FatalStop(FatalReadFailure, destination);
 }
 
@@ -75,13 +75,15 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
         if (entry.ExpandedSize) {
             // The extraction ends the process itself when its destination takes fewer bytes, so
             // the line goes first; nothing else is logged in between, so the log reads the same.
-            hooks->logDestination(destination);
+            DestinationUnlogged = !hooks->logDestination(destination);
             FileClose(payload);
             result = hooks->extractEntry(&entry, destination);
+            DestinationUnlogged = 0;
             payload = OpenPayloadBlock();
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);
-            hooks->logDestination(destination);  // even after a failure: the uninstaller finds the part
+            // Even after a failure: the uninstaller finds the part by its line.
+            if (!hooks->logDestination(destination) && result == EntryCutShort) FileRemove(destination);
         }
         if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);

@@ -12,7 +12,8 @@ enum {
 enum EntryResult {
     EntryWritten,      // every byte reached the destination
     EntryStopped,      // a confirmed cancel ended it at a pump point; the destination keeps what it got
-    EntryWriteFailed,  // the destination could not be created or took fewer bytes than handed
+    EntryWriteFailed,  // the destination could not be created
+    EntryCutShort,     // the destination was created but took fewer bytes than handed (a full disk)
     EntryReadFailed,   // the installer's own file ended or failed inside the entry's data
 };
 
@@ -21,7 +22,7 @@ struct InstallHooks {
     // A compressed entry: an EntryResult. It may end the process itself on a short write, so its
     // destination is logged before it runs.
     int (*extractEntry)(const PayloadEntry *entry, const char *destination);
-    void (*logDestination)(const char *destination);  // one log line per walked entry
+    int (*logDestination)(const char *destination);  // one log line per walked entry; 1 when it was written whole
 };
 
 // Copies one stored entry from the open payload through chunk (ChunkSize bytes) to destination.
@@ -29,6 +30,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 
 // Walks the whole table. A destination that cannot be composed, created or fully written, or
 // entry data the file cannot deliver, is logged (when it was composed) and ends the process with
-// the fatal stop. Returns 1 at the terminator, 0 when the payload cannot be opened or the table
+// the fatal stop. A destination cut short whose line the log could not take (the same full disk)
+// is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when the payload cannot be opened or the table
 // ends without its terminator (nothing is repeated).
 int InstallEntries(const InstallHooks *hooks, char *chunk);

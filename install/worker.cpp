@@ -41,12 +41,14 @@ static void OpenInstallLog(void)
     if (InstallLog != INVALID_HANDLE_VALUE) SetFilePointer(InstallLog, 0, NULL, FILE_END);
 }
 
-static void LogDestination(const char *destination)
+// A lost log stays silent; the walk only needs to know whether the line is there.
+static int LogDestination(const char *destination)
 {
-    if (InstallLog == INVALID_HANDLE_VALUE) return;  // a lost log stays silent
-    DWORD written;
-    WriteFile(InstallLog, destination, (DWORD)strlen(destination), &written, NULL);
-    WriteFile(InstallLog, "\r\n", 2, &written, NULL);
+    if (InstallLog == INVALID_HANDLE_VALUE) return 0;
+    DWORD length = (DWORD)strlen(destination);
+    DWORD written = 0, ended = 0;
+    return WriteFile(InstallLog, destination, length, &written, NULL) && written == length &&
+           WriteFile(InstallLog, "\r\n", 2, &ended, NULL) && ended == 2;
 }
 
 static int ExtractCompressed(const PayloadEntry *entry, const char *destination)

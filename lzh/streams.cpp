@@ -54,7 +54,12 @@ void WritePtr(ExpandSink *sink, int32_t total)
 {
     uint32_t fill = (uint32_t)(sink->next - Write.buffer);
     if (!Write.dropping && fill > 0) {
-        if (FileWrite(Write.file, Write.buffer, fill) != fill) FatalStop(FatalShortWrite, Write.destination);
+        if (FileWrite(Write.file, Write.buffer, fill) != fill) {
+            // A cut file without its log line would stay behind unnoticed.
+            FileClose(Write.file);
+            if (DestinationUnlogged) FileRemove(Write.destination);
+            FatalStop(FatalShortWrite, Write.destination);
+        }
         Write.flushed += fill;
     }
     sink->next = Write.buffer;

@@ -535,7 +535,7 @@ def full_disk(entry, middle, compress):
             problems.append("the stop named %s, a later entry than %d" % (named, entry))
         stored = "compressed" if run.layout[entry][2] else "stored"
         what = "full disk %s entry %d (%s)" % ("in the middle of" if middle else "before", entry, stored)
-        return what, problems, "fatal stop naming %s, exit %s, partial files logged" % (
+        return what, problems, "fatal stop naming %s, exit %s, partial files logged or removed" % (
             (named or "?").split("\\")[-1], run.result.exit_code)
     finally:
         run.close()

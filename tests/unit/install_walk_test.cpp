@@ -25,18 +25,21 @@ struct Record {
     int cancelAtPump = 0;  // 0 = never
     std::string logFile;   // also written to a file, for the death tests
     bool loggedBeforeExtraction = false;
+    bool logFull = false;  // the log takes no line (the disk it lives on is full)
 } Seen;
 
 const uint32_t FailingExpandedSize = 999;  // the extraction hook reports a destination it could not create
 
-void LogHook(const char *destination)
+int LogHook(const char *destination)
 {
+    if (Seen.logFull) return 0;
     Seen.log.push_back(destination);
-    if (Seen.logFile.empty()) return;
+    if (Seen.logFile.empty()) return 1;
     FILE *f = fopen(Seen.logFile.c_str(), "ab");
-    if (!f) return;
+    if (!f) return 0;
     fprintf(f, "%s\r\n", destination);
     fclose(f);
+    return 1;
 }
 
 void UninstallHook(const char *path)
@@ -251,6 +254,28 @@ TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)
         },
         ::testing::ExitedWithCode(1), expected);
     EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n" + data + "Sample.dat\r\n");
+}
+
+TEST_F(InstallWalk, ShortWriteWithoutItsLogLineRemovesTheCutFile)
+{
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    EXPECT_EXIT(
+        {
+            HostFiles.writeBudget = 1000;  // the disk is full inside the first chunk, the log as well
+            Seen.logFull = true;
+            InstallEntries(&TestHooks, chunk);
+        },
+        ::testing::ExitedWithCode(1), "Sample.scr konnte nicht");
+    EXPECT_NE(access((dir + "/Sample.scr").c_str(), F_OK), 0);
+
+    // With its line in the log the cut file stays, for the uninstaller to find.
+    EXPECT_EXIT(
+        {
+            HostFiles.writeBudget = 1000;
+            InstallEntries(&TestHooks, chunk);
+        },
+        ::testing::ExitedWithCode(1), "Sample.scr konnte nicht");
+    EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr").size(), 1000u);
 }
 
 TEST_F(InstallWalk, DestinationThatCannotBeCreatedStopsTheInstallation)

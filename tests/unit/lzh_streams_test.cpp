@@ -246,6 +246,19 @@ TEST_F(LzhStreams, AShortWriteIsAFatalStopNamingTheFile)
             ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
         },
         ::testing::ExitedWithCode(1), "out\\.bin");
+    // Its log line is there: the cut file stays for the uninstaller.
+    EXPECT_EQ(access(destination_.c_str(), F_OK), 0);
+
+    // The same full disk kept its log line out: the cut file would be found by nothing, so it goes.
+    EXPECT_EXIT(
+        {
+            ResetHostFileHooks();
+            HostFiles.writeBudget = 20000;
+            DestinationUnlogged = 1;
+            ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
+        },
+        ::testing::ExitedWithCode(1), "out\\.bin");
+    EXPECT_NE(access(destination_.c_str(), F_OK), 0);
 }
 
 }  // namespace
