@@ -194,6 +194,12 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     }
 }
 
+static std::string Verdict(int problems)
+{
+    if (problems == 0) return "verdict: sound\n";
+    return Format("verdict: DAMAGED (%d problem%s)\n", problems, problems == 1 ? "" : "s");
+}
+
 bool RunVerify(const std::string &installer, std::ostream &out)
 {
     int problems = 0;
@@ -216,7 +222,7 @@ bool RunVerify(const std::string &installer, std::ostream &out)
         view = ReadInstaller(installer);
     } catch (const ToolError &e) {
         check(false, e.what());
-        out << Format("verdict: DAMAGED (%d problems)\n", problems);
+        out << Verdict(problems);
         return false;
     }
     check(true, Format("payload block at 0x%X, table terminated after %zu entries", view.blockOffset, view.entries.size()));
@@ -265,6 +271,6 @@ bool RunVerify(const std::string &installer, std::ostream &out)
     } else {
         note("no integrity record");
     }
-    out << (problems ? Format("verdict: DAMAGED (%d problems)\n", problems) : "verdict: sound\n");
+    out << Verdict(problems);
     return problems == 0;
 }

@@ -4,6 +4,7 @@ The refusal is an error box without owner and exit code 1, and the prefix has no
 changed byte without the record passes the structural checks and installs."""
 import os
 import struct
+import subprocess
 
 import rig
 from sequence_common import FLASH, INFO_OK, TITLE, installed, payload, snapshot
@@ -41,10 +42,18 @@ class DamagedInstaller(rig.Scenario):
         with open(exe, "rb") as f:
             return exe, bytearray(f.read())
 
+    def verdict(self, exe):
+        """sspack verify's exit code and output for a file: it must judge as the installer does."""
+        v = subprocess.run([rig.SSPACK, "verify", exe], capture_output=True, text=True)
+        return v.returncode, v.stdout + v.stderr
+
     def refused(self, make):
         """make(prefix) -> the damaged installer's host path."""
         p = self.prefix()
         exe = make(p)
+        code, out = self.verdict(exe)
+        self.assertEqual(code, 1, out)
+        self.assertIn("DAMAGED", out)
         before = snapshot(p)
         r = p.run(exe, REFUSED, timeout=60)
         self.assertRobotOk(r)
@@ -108,6 +117,8 @@ class DamagedInstaller(rig.Scenario):
         _, offset, stored = entries[1]
         data[offset] ^= 0x20
         exe = self.write(p, data, "Sample.exe")
+        code, out = self.verdict(exe)
+        self.assertEqual(code, 0, out)  # what installs, verify accepts
         r = p.run(exe, INFO_OK + """
 wait class=#32770 caption="%s" timeout=60
 press "Abbrechen"
