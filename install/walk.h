@@ -31,6 +31,6 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 // Walks the whole table. A destination that cannot be composed, created or fully written, or
 // entry data the file cannot deliver, is logged (when it was composed) and ends the process with
 // the fatal stop. A destination cut short whose line the log could not take (the same full disk)
-// is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when the payload cannot be opened or the table
-// ends without its terminator (nothing is repeated).
+// is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when the
+// payload cannot be opened or the table ends without its terminator (nothing is repeated).
 int InstallEntries(const InstallHooks *hooks, char *chunk);
