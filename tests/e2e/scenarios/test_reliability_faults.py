@@ -2,7 +2,6 @@
 compressed; the screen saver's file held by the running screen saver; a read-only data folder; a
 log that cannot be created. Each ends as the installation defines it, and every file already
 written is complete or listed in INSTALL.LOG."""
-import unittest
 
 import rig
 import reliability_lib as rel
@@ -27,24 +26,12 @@ class FullDisk(rig.Scenario):
     def test_in_the_middle_of_each_compressed_entry(self):
         self.check([0, 1, 2, 3], True, True)
 
-    # KNOWN FAULT (install/walk.cpp, InstallEntries): a stored entry's log line is written after
-    # its data, so when the screen saver fills the disk the first line of INSTALL.LOG finds no
-    # room; with no room at all the line of a compressed entry is lost the same way. The partial
-    # C:\windows\Sample.scr stays behind, listed nowhere. Remove the marks once it is mended.
-    @unittest.expectedFailure
-    def test_before_the_first_stored_entry(self):
-        what, problems, _ = rel.full_disk(0, False, False)
-        self.assertEqual(problems, [], what)
-
-    @unittest.expectedFailure
-    def test_in_the_middle_of_the_first_stored_entry(self):
-        what, problems, _ = rel.full_disk(0, True, False)
-        self.assertEqual(problems, [], what)
-
-    @unittest.expectedFailure
-    def test_before_the_first_compressed_entry(self):
-        what, problems, _ = rel.full_disk(0, False, True)
-        self.assertEqual(problems, [], what)
+    # The first entry on a disk with no room for its log line either: the cut file is removed.
+    def test_the_first_entry_before_and_in_the_middle(self):
+        for middle, compress in ((False, False), (True, False), (False, True)):
+            with self.subTest(middle=middle, compress=compress):
+                what, problems, _ = rel.full_disk(0, middle, compress)
+                self.assertEqual(problems, [], what)
 
 
 class OtherFaults(rig.Scenario):
