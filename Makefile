@@ -5,10 +5,12 @@ BUILD ?= build
 export SSP_BUILD := $(abspath $(BUILD))
 CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
 
-# Debian packages the builds and the test suites use.
+# Debian packages the builds and the test suites use. wine32:i386 is Wine's 32-bit loader with its
+# i386 libraries: the end-to-end tests run the shipped PE32 programs with it (it needs the i386
+# architecture, which deps adds first).
 DEPS := cmake make g++ python3 googletest libgtest-dev zlib1g-dev \
         g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-        wine wine64 xvfb x11-utils imagemagick locales xdotool clang libclang-rt-14-dev
+        wine wine64 wine32:i386 xvfb x11-utils imagemagick locales xdotool clang libclang-rt-14-dev
 
 .PHONY: all deps build win32 win64 host asan fuzz-build test test-unit test-fuzz test-e2e demo bench fuzz reliability clean
 
@@ -19,6 +21,9 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing: $$missing"; \
 	  export DEBIAN_FRONTEND=noninteractive; \
+	  if [ "$$(dpkg --print-architecture)" != i386 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then \
+	    dpkg --add-architecture i386; \
+	  fi; \
 	  apt-get update -q && apt-get install -y -q $$missing; \
 	fi
 

@@ -1,4 +1,5 @@
-# The same sources as 64-bit Windows programs, which run under Wine for the end-to-end tests.
+# 64-bit Windows: the end-to-end rig's robot and stand-ins, which drive the 32-bit product under Wine,
+# and the PE32+ stubs of sspack's tests.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

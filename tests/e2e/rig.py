@@ -1,5 +1,6 @@
-"""The end-to-end rig: runs 64-bit Windows programs under Wine on a private X display, with the
-robot playing the user, and lets a scenario look at what they left behind.
+"""The end-to-end rig: runs the 32-bit product (and the 64-bit test programs beside it) under
+Wine on a private X display, with the robot playing the user, and lets a scenario look at what
+they left behind.
 
 Python 3 standard library only. See README.md beside this file for the API.
 """
@@ -19,12 +20,16 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 BUILD = os.path.abspath(os.environ.get("SSP_BUILD") or os.path.join(REPO, "build"))
+WIN32 = os.path.join(BUILD, "win32")
 WIN64 = os.path.join(BUILD, "win64")
 HOST = os.path.join(BUILD, "host")
 E2E_BIN = os.path.join(WIN64, "tests", "e2e")
 ROBOT = os.path.join(E2E_BIN, "robot.exe")
-INSTALLER = os.path.join(WIN64, "app", "installer.exe")
-INSTALLER_QUIET = os.path.join(WIN64, "app", "installer-quiet.exe")
+PROBE = os.path.join(WIN32, "tests", "e2e", "probe.exe")
+PROBE_EXIT = 32
+# The shipped binaries: the PE32 installers, and (through product()) the uninstaller and sample.
+INSTALLER = os.path.join(WIN32, "app", "installer.exe")
+INSTALLER_QUIET = os.path.join(WIN32, "app", "installer-quiet.exe")
 SSPACK = os.path.join(HOST, "tools", "sspack")
 EXPECTED = os.path.join(HERE, "expected")
 WORK = os.path.join(BUILD, "e2e-work")
@@ -48,6 +53,15 @@ def fixture(name):
     path = os.path.join(E2E_BIN, name)
     if not os.path.exists(path):
         raise RigError("fixture %s is not built (make BUILD=%s win64)" % (name, BUILD))
+    return path
+
+
+def product(*parts):
+    """Host path of a shipped PE32 program or file of the win32 build, e.g.
+    product('uninstall', 'UNINSTAL.EXE'), product('sample', 'sample.scr')."""
+    path = os.path.join(WIN32, *parts)
+    if not os.path.exists(path):
+        raise RigError("%s is not built (make BUILD=%s win32)" % (path, BUILD))
     return path
 
 
@@ -191,11 +205,12 @@ def wineserver(prefix, *args, timeout=30):
 # ---- the pristine prefix ------------------------------------------------------------------------
 
 def pristine_prefix():
-    """A 64-bit Wine prefix booted once and cached under the build root; rebuilt when missing."""
+    """A 64-bit Wine prefix booted once and cached under the build root; rebuilt when missing, or
+    when Wine's version, its installed loaders or the recipe below changed."""
     stamp = os.path.join(PRISTINE, ".e2e-ready")
     version = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip() \
         if shutil.which("wine") else ""
-    version += " " + PREFIX_RECIPE
+    version += " " + PREFIX_RECIPE + " loaders " + ",".join(wine_loaders())
 
     def ready():
         # Built by this Wine; a prefix of another version would be updated on every start.
@@ -242,6 +257,44 @@ def pristine_prefix():
 
 # Changes to how the pristine prefix is made are counted here, so caches made before rebuild.
 PREFIX_RECIPE = "recipe 2"
+
+# What tells which loaders Wine has: the 32-bit one with its i386 libraries, the 64-bit one, and
+# the i386 libraries of the WoW64 mode. A prefix booted before the i386 loader came cannot start
+# any program afterwards ("could not load kernel32.dll"), so the cache is keyed by these too.
+_LOADER_MARKS = ("/usr/lib/wine/wine", "/usr/lib/wine/wine64",
+                 "/usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll",
+                 "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernel32.dll",
+                 "/usr/lib/x86_64-linux-gnu/wine/i386-windows/kernel32.dll")
+
+
+def wine_loaders():
+    """The loader marks present on this machine, plus wine64 when it is on the PATH."""
+    have = [m for m in _LOADER_MARKS if os.path.exists(m)]
+    if shutil.which("wine64"):
+        have.append(shutil.which("wine64"))
+    return have
+
+
+def check_pe32():
+    """Starts the PE32 probe in a scratch prefix and raises RigError, naming the cause and the fix,
+    unless it ends with its own exit code: every scenario runs the 32-bit product."""
+    if not os.path.exists(PROBE):
+        raise RigError("the PE32 probe is not built (make BUILD=%s win32)" % BUILD)
+    p = Prefix("pe32-probe")
+    try:
+        done = p.wine(PROBE, timeout=120)
+    finally:
+        p.close()
+    if done.returncode == PROBE_EXIT:
+        return
+    err = done.stderr.decode(errors="replace").strip().splitlines()
+    cause = "Wine cannot start a 32-bit Windows program here (the probe %s ended with %s%s)" % (
+        os.path.relpath(PROBE, BUILD), done.returncode, (": " + err[-1]) if err else "")
+    if not os.path.exists("/usr/lib/wine/wine"):
+        cause += "; Wine's 32-bit loader is not installed"
+    raise RigError(cause + ". The tests run the shipped PE32 installer, so they need Debian's 32-bit "
+                   "Wine: run `make deps` (as root: dpkg --add-architecture i386; apt-get update; "
+                   "apt-get install wine32:i386).")
 
 
 def _append_reg(path, rel_key, name, data):
@@ -347,16 +400,33 @@ def read_reg_file(path):
     return keys, spelled
 
 
-def _split_hive(key):
-    """'HKLM\\Software\\X' -> ('system.reg', 'Software\\X')."""
+# The classes a 32-bit program sees apart from a 64-bit one (the rest of HKCR is shared).
+_CLASSES_OF_32BIT = ("appid", "clsid", "directshow", "interface", "media type", "mediafoundation", "protocols",
+                     "typelib")
+
+
+def _split_hive(key, view=32):
+    """'HKLM\\Software\\X' -> ('system.reg', 'Software\\Wow6432Node\\X'): where a key lives in the
+    prefix's registry files as a program of the given width (32 or 64) opens it. On 64-bit
+    Windows, and in the rig's 64-bit prefix, a 32-bit program's HKLM\\Software is redirected to
+    Software\\Wow6432Node, and its class registrations (CLSID, ...) to Classes\\Wow6432Node."""
     parts = key.replace("/", "\\").split("\\", 1)
     hive, rest = parts[0].upper(), parts[1] if len(parts) > 1 else ""
-    if hive in ("HKCR", "HKEY_CLASSES_ROOT"):
-        return "system.reg", "Software\\Classes" + ("\\" + rest if rest else "")
-    if hive in ("HKLM", "HKEY_LOCAL_MACHINE"):
-        return "system.reg", rest
     if hive in ("HKCU", "HKEY_CURRENT_USER"):
         return "user.reg", rest
+    if hive in ("HKLM", "HKEY_LOCAL_MACHINE"):
+        m = re.match(r"software(?:\\(.*))?$", rest, re.I | re.S)
+        if not m or view == 64:
+            return "system.reg", rest
+        rest = m.group(1) or ""
+        m = re.match(r"classes(?:\\(.*))?$", rest, re.I | re.S)
+        if not m:
+            return "system.reg", "Software\\Wow6432Node" + ("\\" + rest if rest else "")
+        hive, rest = "HKCR", m.group(1) or ""
+    if hive in ("HKCR", "HKEY_CLASSES_ROOT"):
+        if view == 32 and rest.split("\\")[0].lower() in _CLASSES_OF_32BIT:
+            rest = "Wow6432Node\\" + rest
+        return "system.reg", "Software\\Classes" + ("\\" + rest if rest else "")
     raise ValueError("unknown hive in %r" % key)
 
 
@@ -580,38 +650,39 @@ class Prefix:
                 wineserver(self.path, "-k")
             self._server_may_run = False
 
-    def reg_values(self, key, as_written=False):
+    # The registry calls see the 32-bit view by default, as the product does; view=64 the other.
+    def reg_values(self, key, as_written=False, view=32):
         """{lower-case value name: (type, value)} of one key ('' = default value), or None when
         the key is missing; as_written=True keeps the names' spelling. Type is 'REG_SZ',
         'REG_EXPAND_SZ', 'REG_DWORD', 'REG_BINARY', ... The order is the file's."""
         self.settle()
-        filename, rel = _split_hive(key)
+        filename, rel = _split_hive(key, view)
         keys, _spelled = read_reg_file(os.path.join(self.path, filename))
         values = keys.get(rel.lower())
         if values is None or as_written:
             return values
         return {name.lower(): v for name, v in values.items()}
 
-    def reg_value(self, key, name=""):
+    def reg_value(self, key, name="", view=32):
         """The value alone (None when the key or the value is missing)."""
-        values = self.reg_values(key) or {}
+        values = self.reg_values(key, view=view) or {}
         for have, (_kind, value) in values.items():
             if have.lower() == name.lower():
                 return value
         return None
 
-    def reg_subkeys(self, key):
+    def reg_subkeys(self, key, view=32):
         self.settle()
-        filename, rel = _split_hive(key)
+        filename, rel = _split_hive(key, view)
         keys, spelled = read_reg_file(os.path.join(self.path, filename))
         prefix = rel.lower() + "\\"
         return sorted({spelled[k][len(prefix):].split("\\")[0] for k in keys if k.startswith(prefix)})
 
-    def reg_set(self, key, name, value, kind="REG_SZ"):
+    def reg_set(self, key, name, value, kind="REG_SZ", view=32):
         """Sets one value before a run (written straight into the prefix's registry file while no
         Wine process runs). kind: REG_SZ, REG_EXPAND_SZ or REG_DWORD."""
         self.settle()
-        filename, rel = _split_hive(key)
+        filename, rel = _split_hive(key, view)
         if kind == "REG_DWORD":
             data = "dword:%08x" % value
         elif kind == "REG_EXPAND_SZ":
@@ -621,7 +692,8 @@ class Prefix:
         _append_reg(os.path.join(self.path, filename), rel, name, data)
 
     def register_flash(self, dll_winpath):
-        """Makes a DLL the registered player control (default value of its InprocServer32)."""
+        """Makes a DLL the registered player control (default value of its InprocServer32), where
+        a 32-bit program looks for it."""
         self.reg_set(FLASH_CLSID_KEY, "", dll_winpath)
 
     def install_flash(self, variant="9", winpath=r"C:\flash\player.dll"):
@@ -700,7 +772,7 @@ class Prefix:
     def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e"):
         """Runs a Windows program with the robot playing the user.
 
-        program: host path of a win64 .exe (copied into copy_to first; copy_to=None starts it
+        program: host path of a Windows .exe (copied into copy_to first; copy_to=None starts it
         from drive Z:), or None when the script starts what it needs. The robot script gets a
         leading `start` line (with ` -- ARGS` when args is given) and a closing `end` line unless
         it has its own. Returns a Result; afterwards every Wine process of the prefix has ended.
@@ -806,7 +878,7 @@ def clean_work():
 # ---- scenarios ----------------------------------------------------------------------------------
 
 def pack(output, title, entries, licence=None, stub=None, compress=None, extra=()):
-    """Builds an installer with `sspack build` from the win64 installer (or the given stub).
+    """Builds an installer with `sspack build` from the PE32 installer (or the given stub).
 
     entries: host paths in payload order (screen saver, data file, uninstaller, further files);
     title: str (written as Windows-1252) or bytes; licence: host path of a licence text;

@@ -106,7 +106,7 @@ class PrefixHelpers(rig.Scenario):
         p = self.prefix()
         p.install_flash("10", r"C:\flash\player.dll")
         self.assertEqual(p.reg_value(rig.FLASH_CLSID_KEY), r"C:\flash\player.dll")
-        done = p.wine("reg", "query", rig.FLASH_CLSID_KEY, "/ve")
+        done = p.wine("reg", "query", rig.FLASH_CLSID_KEY, "/ve", "/reg:32")
         self.assertIn(r"C:\flash\player.dll", done.stdout.decode("cp1252", "replace"))
         self.assertTrue(p.exists(r"C:\FLASH\PLAYER.DLL"))
 

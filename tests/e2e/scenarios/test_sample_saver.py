@@ -5,19 +5,11 @@ import shutil
 import subprocess
 import threading
 import time
-import unittest
 
 import rig
 
 SAVER = r"C:\windows\Sample.scr"
 SAVER_CLASS = "SampleScreenSaverClass"
-
-
-def built(*parts):
-    path = os.path.join(rig.WIN64, *parts)
-    if not os.path.exists(path):
-        raise unittest.SkipTest("%s is not built" % path)
-    return path
 
 
 def distinct_colours(image, left, top, right, bottom, step=4):
@@ -27,7 +19,7 @@ def distinct_colours(image, left, top, right, bottom, step=4):
 class SampleSaver(rig.Scenario):
     def setUp(self):
         self.p = self.prefix()
-        self.p.copy_in(built("sample", "sample.scr"), SAVER)
+        self.p.copy_in(rig.product("sample", "sample.scr"), SAVER)
 
     def run_saver(self, args, script, timeout=40):
         return self.p.run(None, 'start "%s" -- %s\n%s\nend timeout=20\n' % (SAVER, args, script), timeout=timeout)
@@ -89,7 +81,7 @@ key SPACE
         self.assertEqual(r.exit_code, 0)
 
     def test_preview_draws_into_the_given_window(self):
-        host = built("sample", "sample_preview_host.exe")
+        host = rig.fixture("sample_preview_host.exe")
         r = self.p.run(host, """
 wait class=SamplePreviewHostClass timeout=20
 sleep 1500

@@ -3,7 +3,6 @@ interactive one), run from its data folder with and without "/s", and what it le
 import os
 import random
 import shutil
-import unittest
 
 import rig
 
@@ -18,23 +17,17 @@ SEVEN = {"displayname", "uninstallstring", "installlocation", "displayicon", "pu
 QUESTION = 'wait class=#32770 caption="Bildschirmschoner entfernen" text^="Möchten Sie" timeout=20'
 
 
-def built(*parts):
-    path = os.path.join(rig.WIN64, *parts)
-    if not os.path.exists(path):
-        raise unittest.SkipTest("%s is not built" % path)
-    return path
-
-
 def payload(folder, scr_size=None):
     """The sample screen saver, its data file, the real uninstaller and the movie; the screen saver
     padded to scr_size when given (its overlay is never run)."""
     os.makedirs(folder, exist_ok=True)
     scr = os.path.join(folder, "sample.scr")
-    shutil.copyfile(built("sample", "sample.scr"), scr)
+    shutil.copyfile(rig.product("sample", "sample.scr"), scr)
     if scr_size:
         with open(scr, "ab") as f:
             f.write(random.Random(7).randbytes(scr_size - os.path.getsize(scr)))
-    return [scr, built("sample", "sample.dat"), built("uninstall", "UNINSTAL.EXE"), built("sample", "movie.swf")]
+    return [scr, rig.product("sample", "sample.dat"), rig.product("uninstall", "UNINSTAL.EXE"),
+            rig.product("sample", "movie.swf")]
 
 
 class Uninstall(rig.Scenario):
