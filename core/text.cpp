@@ -9,10 +9,20 @@ int FormatText(char *buffer, size_t size, const char *format, ...)
     if (size == 0) return 0;
     va_list args;
     va_start(args, format);
+#if defined(_WIN32)
+    // The system's _vsnprintf (no formatting code of our own in the stub): it writes at most
+    // size - 1 characters, terminates only when there is room left and returns -1 for a cut, so
+    // the last byte is ours to set and a result of exactly size - 1 characters still fits.
+    int n = _vsnprintf(buffer, size - 1, format, args);
+    va_end(args);
+    buffer[size - 1] = 0;
+    return n >= 0;
+#else
     int n = vsnprintf(buffer, size, format, args);
     va_end(args);
-    buffer[size - 1] = 0;  // some runtimes leave a cut result unterminated
+    buffer[size - 1] = 0;
     return n >= 0 && (size_t)n < size;
+#endif
 }
 
 int CopyText(char *buffer, size_t size, const char *text)

@@ -9,7 +9,15 @@ const char HandoffVariable[] = "VISTAWORKS_UNINSTALL_HANDOFF";
 
 int FormatHandoff(char *text, size_t size, uint64_t processHandle, const char *uninstallerPath)
 {
-    return FormatText(text, size, "%llx %s", (unsigned long long)processHandle, uninstallerPath);
+    // The hex digits by hand: the system's formatting functions do not all know "%llx".
+    char digits[17];
+    char *start = digits + sizeof digits - 1;
+    *start = 0;
+    do {
+        *--start = "0123456789abcdef"[processHandle & 15];
+        processHandle >>= 4;
+    } while (processHandle);
+    return FormatText(text, size, "%s %s", start, uninstallerPath);
 }
 
 static int HexValue(char c)
