@@ -99,7 +99,7 @@ void ExpectArguments(const std::vector<std::string> &args, size_t count)
 
 }  // namespace
 
-int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
+int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool errTerminal)
 {
     try {
         if (args.empty()) throw UsageError("no command");
@@ -109,7 +109,7 @@ int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostr
         } else if (command == "--version") {
             out << "sspack " << SspackVersion << "\n";
         } else if (command == "build") {
-            RunBuild(ParseBuild(args), out, err);
+            RunBuild(ParseBuild(args), out, err, errTerminal);
         } else if (command == "list") {
             ExpectArguments(args, 1);
             RunList(args[1], out);

@@ -7,4 +7,5 @@
 
 extern const char SspackVersion[];
 
-int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
+// errTerminal: err is a terminal, where build may redraw its progress line in place.
+int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool errTerminal = false);

@@ -1,13 +1,17 @@
 // build, list, extract and verify. Reports go to the given streams so the tests read them whole.
 #include "tools/commands.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "tools/build_installer.h"
 #include "tools/build_to_file.h"
+#include "tools/entry_data.h"
 #include "tools/installer_reader.h"
 #include "tools/layout_rule.h"
 #include "tools/names.h"
@@ -45,13 +49,18 @@ void CheckInputPath(const std::string &path)
     if (size > MaxInstallerBytes) throw ToolError(path + ": the file is larger than 2 GiB, the installer cannot carry it");
 }
 
-// "reading <path>: N%" on one line for large files, ended when the file has been read.
+// "reading <path>: N%" for large files: on a terminal one line redrawn as the percentage grows;
+// elsewhere (a log file, a pipe) only the finished line, so the log is not filled with pieces.
 class ReadingProgress {
 public:
-    explicit ReadingProgress(std::ostream &err) : err_(err) {}
+    ReadingProgress(std::ostream &err, bool terminal) : err_(err), terminal_(terminal) {}
     void operator()(const InputFile &file, uint64_t done, uint64_t size)
     {
         if (size < ProgressThreshold) return;
+        if (!terminal_) {
+            if (done == size) err_ << "reading " << file.path << ": 100%\n";
+            return;
+        }
         if (&file != current_) {
             current_ = &file;
             shown_ = -1;
@@ -66,6 +75,7 @@ public:
 
 private:
     std::ostream &err_;
+    bool terminal_;
     const InputFile *current_ = nullptr;
     int shown_ = -1;
 };
@@ -91,7 +101,7 @@ std::string Ratio(uint64_t stored, uint64_t size)
 
 }  // namespace
 
-void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
+void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal)
 {
     BuildRequest request;
     request.stub = ReadWholeFile(options.stub);
@@ -114,7 +124,7 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err)
     size_t fileCount = request.files.size();
     bool integrity = request.integrityRecord;
     std::string title = TrimTrailingBlanks(request.title);
-    ReadingProgress progress(err);
+    ReadingProgress progress(err, errTerminal);
     BuildResult result = BuildInstallerFile(std::move(request), options.out,
                                             [&](const InputFile &file, uint64_t done, uint64_t size) {
                                                 progress(file, done, size);
@@ -167,9 +177,35 @@ void RunList(const std::string &installer, std::ostream &out)
     }
 }
 
+// Writes one entry's restored bytes to path as they come; a file that could not be completed is
+// removed, so what extract leaves behind is always whole.
+static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, const std::string &path)
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
+    uint64_t written = 0;
+    bool complete = false;
+    try {
+        complete = RestoreEntryFrom(file, entry, [&](const uint8_t *bytes, size_t count) {
+            written += count;
+            return std::fwrite(bytes, 1, count, f) == count;
+        });
+    } catch (...) {
+        std::fclose(f);
+        std::remove(path.c_str());
+        throw;
+    }
+    if (std::fclose(f) != 0 || !complete) {
+        std::remove(path.c_str());
+        throw ToolError("cannot write " + path + " (disk full?)");
+    }
+    return written;
+}
+
 void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out)
 {
-    InstallerView view = ReadInstaller(installer);
+    InstallerFile file(installer);
+    InstallerView view = ReadInstaller(file);
     std::string title = TrimTrailingBlanks(view.title);
     std::string problem = TitleProblem(view.title);
     if (!problem.empty()) throw ToolError(installer + ": damaged installer: " + problem);
@@ -178,7 +214,7 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
-        if (!RangeInside(e.DataOffset, e.StoredSize, view.file.size()))
+        if (!RangeInside(e.DataOffset, e.StoredSize, view.fileSize))
             throw ToolError(installer + Format(": damaged installer: the data of entry %zu lie beyond the end of the file", i));
         std::string name = Cp1252ToUtf8(DestinationFileName(i, title, e.Extension));
         for (char c : name)
@@ -186,11 +222,9 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
                 throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
         if (!ExpansionPossible(e))
             throw ToolError(installer + Format(": damaged installer: entry %zu cannot expand to %u bytes", i, e.ExpandedSize));
-        Bytes stored(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize);
-        Bytes bytes = RestoreEntryData(stored, e.ExpandedSize);
         std::string path = (fs::path(directory) / name).string();
-        WriteWholeFile(path, bytes);
-        out << path << " (" << bytes.size() << " bytes)\n";
+        uint64_t written = ExtractEntryTo(file, e, path);
+        out << path << " (" << written << " bytes)\n";
     }
 }
 
@@ -209,8 +243,10 @@ bool RunVerify(const std::string &installer, std::ostream &out)
     };
     auto note = [&](const std::string &what) { out << "note  " << what << "\n"; };
 
+    std::unique_ptr<InstallerFile> file;
     try {
-        std::vector<std::string> violations = LayoutRuleViolations(ParsePeImage(ReadWholeFile(installer)));
+        file = std::make_unique<InstallerFile>(installer);
+        std::vector<std::string> violations = LayoutRuleViolations(ReadInstallerImage(*file));
         for (const std::string &v : violations) check(false, "layout: " + v);
         if (violations.empty()) check(true, "LASTRES is the first resource at every directory level");
     } catch (const ToolError &e) {
@@ -219,7 +255,8 @@ bool RunVerify(const std::string &installer, std::ostream &out)
 
     InstallerView view;
     try {
-        view = ReadInstaller(installer);
+        if (!file) file = std::make_unique<InstallerFile>(installer);
+        view = ReadInstaller(*file);
     } catch (const ToolError &e) {
         check(false, e.what());
         out << Verdict(problems);
@@ -242,7 +279,7 @@ bool RunVerify(const std::string &installer, std::ostream &out)
         if (typical.size() > MaxTitleLength)
             note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
                  ", over the installer's 259");
-        bool inside = RangeInside(e.DataOffset, e.StoredSize, view.file.size());
+        bool inside = RangeInside(e.DataOffset, e.StoredSize, view.fileSize);
         check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
                                     inside ? "inside the file" : "run past the end of the file"));
         bool overlaps = (uint64_t)e.DataOffset < view.blockEnd && (uint64_t)e.DataOffset + e.StoredSize > view.blockOffset;
@@ -255,8 +292,7 @@ bool RunVerify(const std::string &installer, std::ostream &out)
                 note(name + ": compressed, expansion not checked in this build");
             } else {
                 try {
-                    Bytes stored(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize);
-                    RestoreEntryData(stored, e.ExpandedSize);
+                    RestoreEntryFrom(*file, e, [](const uint8_t *, size_t) { return true; });
                     check(true, name + Format(": expands to exactly %u bytes", e.ExpandedSize));
                 } catch (const ToolError &error) {
                     check(false, name + ": " + error.what());

@@ -14,7 +14,8 @@ struct BuildOptions {
     bool integrityRecord = true;
 };
 
-void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err);
+// errTerminal: the progress of large files is redrawn in place on err; otherwise one line each.
+void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal = false);
 void RunList(const std::string &installer, std::ostream &out);
 void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out);
 // Prints each check and a verdict; returns false (after printing) when the installer is unsound.

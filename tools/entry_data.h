@@ -2,9 +2,12 @@
 // stream that expands to exactly ExpandedSize bytes.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "payload/block.h"
 #include "tools/byte_io.h"
+#include "tools/installer_file.h"
 
 enum class Compression { Stored, Fast, Best };
 
@@ -23,3 +26,13 @@ EntryData MakeEntryData(const Bytes &file, Compression compression);
 // The file's bytes back from an entry's data. Throws ToolError when a compressed stream does not
 // expand to exactly expandedSize bytes, or cannot be expanded in this build.
 Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize);
+
+// Takes restored bytes piece by piece (a file being written, or nothing when only checking);
+// false when they could not be taken.
+using EntryWriter = std::function<bool(const uint8_t *bytes, size_t count)>;
+
+// The same as RestoreEntryData for an entry inside an installer file, its data lying inside it:
+// the stored bytes are read and expanded in chunks and handed to write as they come, so neither
+// the stored nor the restored bytes are ever held whole. Throws ToolError as RestoreEntryData does,
+// or when the file cannot be read; returns false when write refused bytes.
+bool RestoreEntryFrom(InstallerFile &file, const PayloadEntry &entry, const EntryWriter &write);

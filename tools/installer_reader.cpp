@@ -1,60 +1,125 @@
 // The block is located by the installer's own reader over the file layer, so list, extract and
-// verify see exactly the block the installer would; the rest is parsed from memory.
+// verify see exactly the block the installer would; the rest is read field by field where it lies,
+// never the whole file at once.
 #include "tools/installer_reader.h"
+
+#include <algorithm>
+#include <cstring>
 
 #include "payload/crc32.h"
 #include "tools/block_format.h"
 #include "tools/names.h"
 #include "tools/tool_error.h"
 
-InstallerView ReadInstaller(const std::string &path)
-{
-    InstallerView view;
-    view.file = ReadWholeFile(path);
-    const Bytes &file = view.file;
+namespace {
 
-    FileHandle f = FileOpenRead(path.c_str());
-    if (f == FileError) throw ToolError("cannot open " + path);
+// The integrity record's CRC: the whole file in chunks, the record's own four bytes taken as zero.
+uint32_t IntegrityCrcOfFile(InstallerFile &file, uint64_t recordOffset)
+{
+    uint64_t crcAt = recordOffset + IntegrityTagSize;
+    Bytes chunk(InstallerFile::ChunkSize);
+    uint32_t crc = 0;
+    for (uint64_t at = 0; at < file.size();) {
+        uint32_t n = (uint32_t)std::min<uint64_t>(chunk.size(), file.size() - at);
+        if (!file.ReadAt(at, chunk.data(), n)) throw ToolError("cannot read " + file.path());
+        for (uint64_t i = std::max(at, crcAt); i < std::min(at + n, crcAt + 4); i++) chunk[i - at] = 0;
+        crc = Crc32Update(crc, chunk.data(), n);
+        at += n;
+    }
+    return crc;
+}
+
+uint16_t U16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
+uint32_t U32(const uint8_t *p) { return (uint32_t)U16(p) | (uint32_t)U16(p + 2) << 16; }
+
+// How much of the file's start the PE model reads: the headers with the section table and the
+// first ".rsrc" section's raw data, as far as the file holds them. A fixed bound keeps a damaged
+// header from making the tool read a whole installer into memory.
+const uint64_t MaxImageHeadBytes = 16u << 20;
+
+uint64_t ImageHeadLength(InstallerFile &file)
+{
+    uint8_t field[40];
+    uint64_t need = std::min<uint64_t>(file.size(), 4096);
+    if (!file.ReadAt(0x3C, field, 4)) return need;
+    uint64_t pe = U32(field);
+    if (!file.ReadAt(pe + 4, field, 20)) return need;
+    uint16_t sectionCount = U16(field + 2);
+    uint64_t table = pe + 24 + U16(field + 16);
+    need = std::max(need, std::min<uint64_t>(file.size(), std::max(pe + 26, table + (uint64_t)sectionCount * 40)));
+    for (uint32_t i = 0; i < sectionCount && file.ReadAt(table + 40 * i, field, 40); i++) {
+        if (std::string(reinterpret_cast<const char *>(field), strnlen(reinterpret_cast<const char *>(field), 8)) != ".rsrc")
+            continue;
+        uint64_t rawPointer = U32(field + 20), rawSize = U32(field + 16);
+        if (rawPointer <= file.size()) need = std::max(need, std::min(file.size(), rawPointer + rawSize));
+        break;
+    }
+    return need;
+}
+
+}  // namespace
+
+PeImage ReadInstallerImage(InstallerFile &file)
+{
+    uint64_t head = ImageHeadLength(file);
+    if (head > MaxImageHeadBytes)
+        throw ToolError("headers and resource section take " + std::to_string(head) + " bytes, too many to check");
+    return ParsePeImage(file.Read(0, (uint32_t)head), file.size());
+}
+
+InstallerView ReadInstaller(InstallerFile &file)
+{
+    const std::string &path = file.path();
+    InstallerView view;
+    view.fileSize = file.size();
+
     uint32_t block = 0;
-    int found = LocatePayloadBlock(f, 0, &block);
-    FileClose(f);
-    if (!found) throw ToolError(path + ": damaged installer: the payload block cannot be reached");
+    if (!LocatePayloadBlock(file.handle(), 0, &block))
+        throw ToolError(path + ": damaged installer: the payload block cannot be reached");
     view.blockOffset = block;
 
     uint64_t at = block;
-    if (!RangeInside(at, LicenceLengthSize, file.size())) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
-    uint32_t licenceLength = GetU16(file, at);
+    uint8_t field[PayloadEntrySize];
+    if (!file.ReadAt(at, field, LicenceLengthSize)) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
+    uint32_t licenceLength = U16(field);
     at += LicenceLengthSize;
     if (!RangeInside(at, licenceLength + TitleFieldSize + EntryCountSize, file.size()))
         throw ToolError(path + ": truncated installer: the file ends inside the licence or the title");
-    view.licence.assign(file.begin() + at, file.begin() + at + licenceLength);
-    at += licenceLength;
-    view.titleField.assign(file.begin() + at, file.begin() + at + TitleFieldSize);
+    Bytes text = file.Read(at, licenceLength + TitleFieldSize + EntryCountSize);
+    view.licence.assign(text.begin(), text.begin() + licenceLength);
+    view.titleField.assign(text.begin() + licenceLength, text.begin() + licenceLength + TitleFieldSize);
     size_t nul = view.titleField.find('\0');
     view.titleTerminated = nul != std::string::npos;
     view.title = view.titleField.substr(0, view.titleTerminated ? nul : TitleFieldSize - 1);
-    at += TitleFieldSize;
-    view.entryCount = GetU16(file, at);
-    at += EntryCountSize;
+    view.entryCount = GetU16(text, licenceLength + TitleFieldSize);
+    at += licenceLength + TitleFieldSize + EntryCountSize;
     view.tableOffset = at;
 
     for (;;) {
         if (!RangeInside(at, PayloadEntrySize, file.size()))
             throw ToolError(path + ": damaged installer: the file ends after " + std::to_string(view.entries.size()) +
                             " entries, before the table's terminator");
+        if (!file.ReadAt(at, field, PayloadEntrySize)) throw ToolError("cannot read " + path);
         PayloadEntry entry;
-        DecodePayloadEntry(file.data() + at, &entry);
+        DecodePayloadEntry(field, &entry);
         at += PayloadEntrySize;
         if (entry.StoredSize == 0) break;
         view.entries.push_back(entry);
     }
     view.blockEnd = at;
-    if (HasIntegrityTag(file, at)) {
+    uint8_t record[IntegrityRecordSize];
+    if (file.ReadAt(at, record, IntegrityRecordSize) && std::equal(record, record + IntegrityTagSize, IntegrityTag)) {
         view.hasIntegrityRecord = true;
-        view.recordedCrc = GetU32(file, at + IntegrityTagSize);
-        view.computedCrc = IntegrityCrc(file, at);
+        view.recordedCrc = U32(record + IntegrityTagSize);
+        view.computedCrc = IntegrityCrcOfFile(file, at);
     }
     return view;
+}
+
+InstallerView ReadInstaller(const std::string &path)
+{
+    InstallerFile file(path);
+    return ReadInstaller(file);
 }
 
 std::string ExtensionText(const PayloadEntry &entry)

@@ -7,9 +7,11 @@
 
 #include "payload/block.h"
 #include "tools/byte_io.h"
+#include "tools/installer_file.h"
+#include "tools/pe_image.h"
 
 struct InstallerView {
-    Bytes file;
+    uint64_t fileSize = 0;
     uint32_t blockOffset = 0;
     std::string licence;        // LicenceLength bytes as stored
     std::string titleField;     // the whole 260-byte field
@@ -24,7 +26,11 @@ struct InstallerView {
 };
 
 // Throws ToolError when the block cannot be reached or the file ends before the terminator.
+InstallerView ReadInstaller(InstallerFile &file);
 InstallerView ReadInstaller(const std::string &path);
+
+// The PE model of the installer from its headers and resource section alone (ParsePeImage).
+PeImage ReadInstallerImage(InstallerFile &file);
 
 std::string ExtensionText(const PayloadEntry &entry);
 

@@ -108,10 +108,10 @@ uint64_t PeImage::SectionDataEnd() const
     return end;
 }
 
-PeImage ParsePeImage(const Bytes &file)
+PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
 {
     PeImage image;
-    image.fileSize = file.size();
+    image.fileSize = fileSize;
     if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') throw ToolError("not an executable (no MZ header)");
     image.peHeaderOffset = GetU32(file, 0x3C);
     uint32_t pe = image.peHeaderOffset;

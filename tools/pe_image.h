@@ -87,7 +87,10 @@ struct PeImage {
 
 // Parses headers, sections and (when there is a ".rsrc" section) the resource tree of three levels.
 // Throws ToolError when the image is not a PE file or a structure lies outside the file.
-PeImage ParsePeImage(const Bytes &file);
+// file may be only the start of a longer file of fileSize bytes, as long as it holds the headers
+// and the resource section's raw data as far as the whole file does.
+PeImage ParsePeImage(const Bytes &file, uint64_t fileSize);
+inline PeImage ParsePeImage(const Bytes &file) { return ParsePeImage(file, file.size()); }
 
 // The data entry of type/name/language, or nullptr.
 const ResourceData *FindResource(const PeImage &image, const ResourceKey &type, const ResourceKey &name,

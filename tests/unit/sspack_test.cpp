@@ -20,10 +20,10 @@ struct ToolRun {
     std::string out, err;
 };
 
-ToolRun Sspack(const std::vector<std::string> &args)
+ToolRun Sspack(const std::vector<std::string> &args, bool errTerminal = false)
 {
     std::ostringstream out, err;
-    int code = RunSspack(args, out, err);
+    int code = RunSspack(args, out, err, errTerminal);
     return {code, out.str(), err.str()};
 }
 
@@ -86,7 +86,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadWholeFile(stub_).size(), view.blockEnd + 12));
     for (size_t i = 1; i < 4; i++)
         EXPECT_EQ(view.entries[i].DataOffset, view.entries[i - 1].DataOffset + view.entries[i - 1].StoredSize);
-    EXPECT_EQ(view.entries[3].DataOffset + view.entries[3].StoredSize, view.file.size());
+    EXPECT_EQ(view.entries[3].DataOffset + view.entries[3].StoredSize, view.fileSize);
     EXPECT_TRUE(view.hasIntegrityRecord);
     EXPECT_EQ(view.recordedCrc, view.computedCrc);
 
@@ -327,6 +327,15 @@ TEST_P(SspackCli, SummaryTableAndProgressForLargeFiles)
     ASSERT_EQ(build.code, 0) << build.err;
     EXPECT_NE(build.err.find("reading " + large + ": 100%"), std::string::npos) << build.err;
     EXPECT_EQ(build.err.find("reading " + files_[0]), std::string::npos) << "small files show no progress";
+    // Not a terminal: the finished line alone, no carriage returns; on a terminal, redrawn in place.
+    EXPECT_EQ(build.err.find('\r'), std::string::npos) << build.err;
+    EXPECT_EQ(build.err.find("reading " + large + ": 99%"), std::string::npos) << build.err;
+    ToolRun shown = Sspack(args, true);
+    ASSERT_EQ(shown.code, 0) << shown.err;
+    size_t first = shown.err.find("\rreading " + large + ": ");
+    ASSERT_NE(first, std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find("\rreading " + large + ": ", first + 1), std::string::npos) << "redrawn: " << shown.err;
+    EXPECT_NE(shown.err.find("\rreading " + large + ": 100%\n"), std::string::npos);
     // One line per entry: index, role, size, stored size, ratio, destination; then the total.
     EXPECT_NE(build.out.find("3     further file      17825792     17825792  100.0%  DataFolder\\FILE0000.BIN"),
               std::string::npos)
@@ -382,7 +391,7 @@ TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
         EXPECT_EQ(Sspack({"verify", dir_.Path("out.exe")}).code, 0);
 
         // A stream cut to half its length cannot expand to the recorded size.
-        Bytes cut = view.file;
+        Bytes cut = ReadWholeFile(dir_.Path("out.exe"));
         PutU32(cut, view.tableOffset + 4, view.entries[0].StoredSize / 2);
         WriteWholeFile(dir_.Path("cut.exe"), cut);
         ToolRun verify = Sspack({"verify", dir_.Path("cut.exe")});
@@ -391,7 +400,7 @@ TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
         EXPECT_EQ(Sspack({"extract", dir_.Path("cut.exe"), dir_.Path("y")}).code, 1);
 
         // A few stored bytes claiming far more than any stream of theirs can give.
-        Bytes claim = view.file;
+        Bytes claim = ReadWholeFile(dir_.Path("out.exe"));
         PutU32(claim, view.tableOffset + 4, 100);
         PutU32(claim, view.tableOffset + 8, 100 * 24 + 31);
         WriteWholeFile(dir_.Path("claim.exe"), claim);
