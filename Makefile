@@ -66,8 +66,9 @@ test-e2e:
 demo: deps build
 	tests/e2e/demo
 
-bench: deps host
+bench: deps host win32
 	$(BUILD)/host/bench/lzbench
+	$(BUILD)/host/bench/toolbench
 
 fuzz: deps fuzz-build
 	tests/fuzz/run $(BUILD)/fuzz long
