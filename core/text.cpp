@@ -4,25 +4,24 @@
 #include <string.h>
 #include "core/text.h"
 
+// Windows: the system's own formatter from msvcrt.dll, so the stub carries no formatting code. It
+// returns -1 for a cut, or size for a result of exactly size characters, then unterminated; the
+// one check below serves it and the C99 formatter alike.
+#if defined(_WIN32)
+#define FormatInto _vsnprintf
+#else
+#define FormatInto vsnprintf
+#endif
+
 int FormatText(char *buffer, size_t size, const char *format, ...)
 {
     if (size == 0) return 0;
     va_list args;
     va_start(args, format);
-#if defined(_WIN32)
-    // The system's _vsnprintf (no formatting code of our own in the stub): it writes at most
-    // size - 1 characters, terminates only when there is room left and returns -1 for a cut, so
-    // the last byte is ours to set and a result of exactly size - 1 characters still fits.
-    int n = _vsnprintf(buffer, size - 1, format, args);
+    int n = FormatInto(buffer, size, format, args);
     va_end(args);
-    buffer[size - 1] = 0;
-    return n >= 0;
-#else
-    int n = vsnprintf(buffer, size, format, args);
-    va_end(args);
-    buffer[size - 1] = 0;
+    buffer[size - 1] = 0;  // the system's formatter leaves a result of exactly size characters unterminated
     return n >= 0 && (size_t)n < size;
-#endif
 }
 
 int CopyText(char *buffer, size_t size, const char *text)

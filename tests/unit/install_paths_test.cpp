@@ -60,6 +60,9 @@ TEST(EntryDestination, PathThatDoesNotFitIsRefusedAndTerminated)
     memset(destination, 'x', sizeof destination);
     EXPECT_EQ(EntryDestination(1, &entry, destination, PathSize), 1);
     EXPECT_EQ(strlen(destination), 258u);
+    CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, "abcdefghijk");  // 259 characters and the NUL: fits
+    EXPECT_EQ(EntryDestination(1, &entry, destination, PathSize), 1);
+    EXPECT_EQ(strlen(destination), 259u);
     CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, "abcdefghijkl");  // 260 characters: does not fit
     EXPECT_EQ(EntryDestination(1, &entry, destination, PathSize), 0);
     EXPECT_EQ(strlen(destination), 259u);
