@@ -373,21 +373,27 @@ TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
 TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
 {
     if (!CompressionAvailable()) GTEST_SKIP() << "this build has no compressor";
-    // Text-like data that shrinks, so the entries stay compressed.
+    // Text-like data that shrinks, so the entries stay compressed; its stream and the stored movie
+    // span several of the chunks extract and verify read the installer in.
     Bytes text;
-    for (int i = 0; text.size() < 60000; i++) {
-        std::string line = "line " + std::to_string(i % 97) + " of the screen saver's data\r\n";
+    for (int i = 0; text.size() < 500000; i++) {
+        std::string line = "line " + std::to_string(i * 7919 % 100003) + " of the screen saver's data, " +
+                           std::to_string(i * 104729 % 99991) + "\r\n";
         text.insert(text.end(), line.begin(), line.end());
     }
     files_[0] = dir_.Write("text.scr", text);
+    Bytes movie = Pattern(3 * InstallerFile::ChunkSize + 5, 4);
+    files_[3] = dir_.Write("movie.swf", movie);
     for (const char *mode : {"--compress", "--compress=fast", "--compress=best"}) {
         SCOPED_TRACE(mode);
         ASSERT_EQ(Sspack(WithFiles(BuildArgs("Packed", {mode, "--no-integrity"}))).code, 0);
         InstallerView view = ReadInstaller(dir_.Path("out.exe"));
         ASSERT_EQ(view.entries[0].ExpandedSize, text.size());
         EXPECT_LT(view.entries[0].StoredSize, text.size() / 2);
+        EXPECT_GT(view.entries[0].StoredSize, (uint32_t)InstallerFile::ChunkSize);
         ASSERT_EQ(Sspack({"extract", dir_.Path("out.exe"), dir_.Path("x")}).code, 0);
         EXPECT_EQ(ReadWholeFile(dir_.Path("x/Packed.scr")), text);
+        EXPECT_EQ(ReadWholeFile(dir_.Path("x/FILE0000.SWF")), movie);
         EXPECT_EQ(Sspack({"verify", dir_.Path("out.exe")}).code, 0);
 
         // A stream cut to half its length cannot expand to the recorded size.
