@@ -93,7 +93,7 @@ void PassOnWindow(ExpandSink *sink, int32_t)
     size_t n = (size_t)(sink->next - p->window);
     uint64_t room = p->produced < p->expandedSize ? p->expandedSize - p->produced : 0;
     size_t take = (size_t)std::min<uint64_t>(n, room);
-    // No exception may leave here: the decoder's frames are not built to be unwound.
+    // No exception may leave here (see EntryWriter): a refusal is remembered instead.
     if (take && !p->refused && !(*p->write)(p->window, take)) p->refused = true;
     p->produced += n;
     sink->next = p->window;

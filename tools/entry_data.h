@@ -28,7 +28,8 @@ EntryData MakeEntryData(const Bytes &file, Compression compression);
 Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize);
 
 // Takes restored bytes piece by piece (a file being written, or nothing when only checking);
-// false when they could not be taken.
+// false when they could not be taken. Called from inside the decoder, so it must not throw: the
+// Windows builds' decoder has no unwind tables.
 using EntryWriter = std::function<bool(const uint8_t *bytes, size_t count)>;
 
 // The same as RestoreEntryData for an entry inside an installer file, its data lying inside it:
