@@ -7,6 +7,7 @@
 // 4066..4095, so no match reaches before virtual position 0 and none reaches past the input's end.
 // Only the last window and a lookahead block are held, so memory does not grow with the input.
 #include "lzh/encoder.h"
+#include <math.h>
 #include <string.h>
 #include <algorithm>
 #include "lzh/decoder.h"
@@ -348,6 +349,99 @@ std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size
             return true;
         });
     return stream;
+}
+
+// ---- Telling an incompressible input early ---------------------------------------------------------
+namespace {
+
+// Compressed or random data has nearly eight bits of information per byte and almost no recurring
+// 4-byte sequences; anything measurably below either is left to the coder to judge.
+constexpr double SkewedEntropy = 7.98;        // bits per byte, order 0, of a probe-sized block
+constexpr uint32_t RecurringPerMille = 5;     // positions starting a 4-byte repeat within the history
+constexpr uint32_t RepeatHashBits = 16;
+
+class CompressibilityScan {
+public:
+    CompressibilityScan() : seen_(1u << RepeatHashBits, None) {}
+
+    // The next block of the input, at most IncompressibleProbe bytes.
+    bool LooksCompressible(const uint8_t *p, size_t n)
+    {
+        uint32_t count[256] = {0};
+        for (size_t i = 0; i < n; ++i) count[p[i]]++;
+        double sum = 0;
+        for (uint32_t c : count)
+            if (c) sum += c * log2((double)c);
+        double entropy = log2((double)n) - sum / (double)n;
+
+        // The history's tail of the earlier blocks, then this one; its last three positions wait
+        // for the next block.
+        size_t keep = bytes_.size();
+        bytes_.insert(bytes_.end(), p, p + n);
+        uint64_t start = offset_ - keep;  // input position of bytes_[0]
+        uint32_t repeats = 0;
+        for (size_t i = keep >= 3 ? keep - 3 : 0; i + 4 <= bytes_.size(); ++i) {
+            uint32_t word;
+            memcpy(&word, &bytes_[i], 4);
+            uint32_t h = (word * 2654435761u) >> (32 - RepeatHashBits);
+            uint64_t here = start + i, there = seen_[h];
+            seen_[h] = here;
+            if (there != None && there >= start && here - there <= HistorySize &&
+                memcmp(&bytes_[there - start], &word, 4) == 0)
+                ++repeats;
+        }
+        offset_ += n;
+        if (bytes_.size() > HistorySize) bytes_.erase(bytes_.begin(), bytes_.end() - HistorySize);
+        return entropy < SkewedEntropy || repeats * 1000 >= RecurringPerMille * n;
+    }
+
+private:
+    static constexpr uint64_t None = ~(uint64_t)0;
+    std::vector<uint64_t> seen_;   // the last position of each 4-byte hash
+    std::vector<uint8_t> bytes_;
+    uint64_t offset_ = 0;          // input position after the last block
+};
+
+}  // namespace
+
+bool WillNotShrink(CompressMode mode, const CompressReader &read, uint64_t size)
+{
+    if (size <= 2 * IncompressibleProbe) return false;
+    std::vector<uint8_t> block(IncompressibleProbe);
+    bool failed = false;
+    uint64_t total = 0;
+    auto fill = [&]() {
+        size_t n = 0;
+        while (n < block.size() && !failed) {
+            size_t got = read(block.data() + n, block.size() - n, &failed);
+            if (got == 0) break;
+            n += got;
+        }
+        total += n;
+        return n;
+    };
+    size_t n = fill();
+    if (n < block.size() || CompressBuffer(mode, block.data(), n).size() < n) return false;
+    CompressibilityScan scan;
+    scan.LooksCompressible(block.data(), n);  // the history of the next block
+    while ((n = fill()) > 0)
+        if (scan.LooksCompressible(block.data(), n)) return false;
+    // A failed read or an input of another size is for the coder's own pass to report.
+    return !failed && total == size;
+}
+
+bool WillNotShrink(CompressMode mode, const uint8_t *data, size_t size)
+{
+    size_t offset = 0;
+    return WillNotShrink(
+        mode,
+        [&](uint8_t *buffer, size_t room, bool *) {
+            size_t n = std::min(room, size - offset);
+            if (n) memcpy(buffer, data + offset, n);
+            offset += n;
+            return n;
+        },
+        size);
 }
 
 bool ParseCompressMode(const char *text, CompressMode *mode)

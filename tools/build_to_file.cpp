@@ -181,11 +181,15 @@ bool ExpandsToInput(Output &out, uint64_t offset, uint32_t storedSize, Input &in
 }
 
 // Codes the input into the output at its current position. Returns the stream's size, or 0 when
-// the stream would not be smaller than the file (coding stops as soon as that is certain).
+// the stream would not be smaller than the file (told early from a probe where the input is plainly
+// incompressible, otherwise coding stops as soon as that is certain).
 uint64_t CompressEntry(Compression compression, Input &input, uint64_t size, Output &out)
 {
     if (size > MaxCompressInput) throw ToolError("file too large for a compressed entry");
     CompressMode mode = compression == Compression::Fast ? CompressMode::Fast : CompressMode::Best;
+    if (WillNotShrink(mode, [&](uint8_t *buffer, size_t room, bool *) { return input.Read(buffer, room); }, size))
+        return 0;
+    input.Rewind();
     uint64_t written = 0;
     bool tooLarge = false;
     CompressResult result = CompressStream(

@@ -62,8 +62,9 @@ EntryData MakeEntryData(const Bytes &file, Compression compression)
     }
     if (file.size() > MaxCompressInput) throw ToolError("file too large for a compressed entry");
     CompressMode mode = compression == Compression::Fast ? CompressMode::Fast : CompressMode::Best;
-    Bytes stream = CompressBuffer(mode, file.data(), file.size());
-    if (stream.size() >= file.size()) {
+    Bytes stream;
+    if (!WillNotShrink(mode, file.data(), file.size())) stream = CompressBuffer(mode, file.data(), file.size());
+    if (stream.empty() || stream.size() >= file.size()) {
         data.stored = file;  // compression would not make it smaller
         return data;
     }

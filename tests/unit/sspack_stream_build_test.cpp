@@ -28,7 +28,7 @@ TEST(SspackStreamBuild, WritesTheSameBytesAsTheInMemoryBuild)
 {
     PACKTEST_NEED_STUB("win32", "good");
     TempDir dir;
-    std::vector<InputFile> files = {File("saver.scr", Text(300000)), File("saver.dat", Pattern(70000, 5)),
+    std::vector<InputFile> files = {File("saver.scr", Text(300000)), File("saver.dat", Pattern(140000, 5)),
                                     File("uninst.exe", Text(40)), File("extra.bin", Pattern(1, 6))};
     for (InputFile &f : files) f.path = dir.Write(f.name, f.bytes);
     struct Case {
