@@ -91,28 +91,32 @@ static void RebuildTreeAt(HuffTree &t)
     }
 }
 
+// The index of the lowest lane whose top bit is set, the counts taken as they lie in memory.
+static inline unsigned LowestLane(uint64_t tops)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    return (unsigned)__builtin_ctzll(tops) >> 4;
+#else
+    return (unsigned)__builtin_clzll(tops) >> 4;
+#endif
+}
+
 // The highest position whose frequency is below k, searched upward from from (itself below k).
-// Positions are sorted, so the run of equal counts is found by doubling steps and halving back:
-// a long run of equal counts, common while the code is young or the data is noisy, costs a few
-// probes instead of a walk. The sentinel at 567 ends every search.
+// Four counts at a time, in the lanes of one word: a lane's top bit, set beforehand, survives
+// subtracting k exactly when the count is at least k, and a count of 0x8000 or more (only the
+// sentinel's; k stays below it) is at least any k. Runs of equal counts, long while the code is
+// young or the data is noisy, then cost a quarter of the probes and a single unforeseen branch.
+// The sentinel at 567 ends every search; the lanes past it read the child links that follow the
+// counts and lie behind the answer.
 static inline int LastBelow(const HuffTree &t, int from, unsigned k)
 {
-    int below = from, step = 1;
-    for (;;) {
-        int probe = below + step;
-        if (probe > NodeCount) probe = NodeCount;
-        if (t.frequency[probe] >= k) {
-            while (probe - below > 1) {
-                int mid = (below + probe) / 2;
-                if (t.frequency[mid] < k)
-                    below = mid;
-                else
-                    probe = mid;
-            }
-            return below;
-        }
-        below = probe;
-        step <<= 1;
+    const uint64_t Tops = 0x8000800080008000ull;
+    const uint64_t ks = k * 0x0001000100010001ull;
+    for (;; from += 4) {
+        uint64_t counts;
+        memcpy(&counts, &t.frequency[from + 1], sizeof counts);
+        uint64_t atLeast = (((counts | Tops) - ks) | counts) & Tops;
+        if (atLeast) return from + (int)LowestLane(atLeast);
     }
 }
 
@@ -151,19 +155,23 @@ static inline int SwapPast(HuffTree &t, int c, unsigned k)
     t.frequency[c] = t.frequency[l];
     t.frequency[l] = (uint16_t)k;
     int i = t.child[c];
+    // A subtree's parent entries: both children of an internal node, the one entry of a leaf
+    // (written twice, which needs no branch).
     t.parent[i] = (int16_t)l;
-    if (i < LeafMark) t.parent[i + 1] = (int16_t)l;
+    t.parent[i < LeafMark ? i + 1 : i] = (int16_t)l;
     int j = t.child[l];
     t.child[l] = (int16_t)i;
     t.parent[j] = (int16_t)c;
-    if (j < LeafMark) t.parent[j + 1] = (int16_t)c;
+    t.parent[j < LeafMark ? j + 1 : j] = (int16_t)c;
     t.child[c] = (int16_t)j;
     if (WithSteps) {
-        // The two positions got new links; their parents see them as grandchildren.
-        RenewStep(t, c);
-        RenewStep(t, l);
-        RenewStep(t, t.parent[c]);
-        RenewStep(t, t.parent[l]);
+        // Neither node lies in the other's subtree (l holds the count of c, so it cannot be above
+        // it), so each step moves along with its subtree; the parents see new grandchildren.
+        WalkStep step = Steps[c];
+        Steps[c] = Steps[l];
+        Steps[l] = step;
+        Steps[t.parent[c]].grandchild[c & 1] = (int16_t)j;
+        Steps[t.parent[l]].grandchild[l & 1] = (int16_t)i;
     }
     return l;
 }
@@ -341,13 +349,22 @@ void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress
 }
 
 // ---- The fast loop --------------------------------------------------------------------------------
-// The same steps with the bit buffer, the windows and the write position in locals. The bit word is
-// as wide as the machine's; it holds whole bytes taken from the source ahead of their use, which is
-// invisible to the stream since the bits come out in the same order.
-void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,
-                  int32_t expandedSize, uint32_t storedSize)
+// The same steps with the bit buffer, the windows and the write position in locals. The bit word
+// holds whole bytes taken from the source ahead of their use, which is invisible to the stream
+// since the bits come out in the same order. ExpandStream's word is as wide as the machine's;
+// ExpandStream32 always takes 32 bits, as the PE32 installer does.
+template <typename BitWord>
+static inline BitWord LoadBigEndian(const uint8_t *p)
 {
-    typedef size_t BitWord;
+    BitWord w = 0;
+    for (unsigned i = 0; i < sizeof(BitWord); ++i) w = w << 8 | p[i];  // one load and a swap
+    return w;
+}
+
+template <typename BitWord>
+static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress progress, int32_t expandedSize,
+                       uint32_t storedSize)
+{
     enum { WordBits = (int)(sizeof(BitWord) * 8) };
 
     StartBitReader(source, storedSize);
@@ -391,13 +408,16 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
             count += 8;
         }
     };
+    // A whole word at once: the bytes that fit are taken, and the bits of the next one that land
+    // below the valid bits are the very bits it brings when it is taken, so they may stay.
     auto topUp = [&]() {
+        if (count > WordBits - 8) return;
         if ((size_t)(inEnd - in) >= sizeof(BitWord)) {
-            while (count <= WordBits - 8) {
-                buffer |= (BitWord)*in++ << (WordBits - 8 - count);
-                count += 8;
-                --left;
-            }
+            buffer |= LoadBigEndian<BitWord>(in) >> count;
+            int bytes = (WordBits - count) >> 3;
+            in += bytes;
+            left -= (uint32_t)bytes;
+            count += bytes * 8;
         } else {
             topUpCarefully();
         }
@@ -461,7 +481,16 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
             count -= (int)bitsTaken;
             uint32_t p = (r - (upper * 64 + low) - 1) & HistoryMask;
             int length = s - MatchSymbolBase;
-            if (outEnd - out >= MaxMatch) {
+            uint32_t distance = (r - p) & HistoryMask;  // D + 1
+            if (outEnd - out >= MaxMatch && distance >= (uint32_t)length && p + MaxMatch <= HistorySize &&
+                r + MaxMatch <= HistorySize) {
+                // Neither wraps nor overlaps itself: two plain copies, no loop over the bytes.
+                memcpy(out, window + p, (size_t)length);
+                memcpy(window + r, window + p, (size_t)length);
+                r = (r + (uint32_t)length) & HistoryMask;
+                out += length;
+                drainIfFull();
+            } else if (outEnd - out >= MaxMatch) {
                 for (int i = 0; i < length; ++i) {
                     uint8_t x = window[p];
                     out[i] = x;
@@ -493,6 +522,18 @@ void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progres
     Bits.remaining = left;
     Bits.count = (uint32_t)count;
     Bits.padding = padding;
+}
+
+void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progress, int32_t expandedSize,
+                  uint32_t storedSize)
+{
+    ExpandFast<size_t>(source, sink, progress, expandedSize, storedSize);
+}
+
+void ExpandStream32(ExpandSource *source, ExpandSink *sink, ExpandProgress progress, int32_t expandedSize,
+                    uint32_t storedSize)
+{
+    ExpandFast<uint32_t>(source, sink, progress, expandedSize, storedSize);
 }
 
 int StreamOverran(void)

@@ -70,6 +70,11 @@ typedef int (*ExpandProgress)(int32_t produced);
 void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,
                   int32_t expandedSize, uint32_t storedSize);
 
+// ExpandStream with a 32-bit bit word whatever the machine's word, as the PE32 installer decodes:
+// the hosts' tests and fuzzer hold it against the stepwise decoding as well.
+void ExpandStream32(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,
+                    int32_t expandedSize, uint32_t storedSize);
+
 // The same stream decoded one symbol at a time through the named operations below, without the fast
 // path: the yardstick that the fuzzer and the tests hold ExpandStream against.
 void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress progress,

@@ -1,5 +1,6 @@
-// The decoder on arbitrary streams: the fast loop and the stepwise decoding must hand out the same
-// bytes whatever the windows of source and sink, and never read or write outside them.
+// The decoder on arbitrary streams: the fast loop (with the machine's bit word and with 32 bits) and
+// the stepwise decoding must hand out the same bytes whatever the windows of source and sink, and
+// never read or write outside them.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -44,8 +45,10 @@ void DrainRoom(ExpandSink *s, int32_t)
 int tokensLeft;
 int StopAfterSomeTokens(int32_t) { return --tokensLeft > 0; }
 
+typedef void (*Expander)(ExpandSource *, ExpandSink *, ExpandProgress, int32_t, uint32_t);
+
 std::vector<uint8_t> Run(bool fast, const uint8_t *data, size_t size, size_t chunk, size_t room, int32_t expanded,
-                         int stopAfter)
+                         int stopAfter, Expander fastOne = ExpandStream)
 {
     ChunkedSource c = {{nullptr, nullptr, RefillChunk, nullptr}, data, size, 0, chunk};
     CollectingSink k;
@@ -54,7 +57,7 @@ std::vector<uint8_t> Run(bool fast, const uint8_t *data, size_t size, size_t chu
     tokensLeft = stopAfter;
     ExpandProgress progress = stopAfter ? StopAfterSomeTokens : nullptr;
     if (fast)
-        ExpandStream(&c.source, &k.sink, progress, expanded, (uint32_t)size);
+        fastOne(&c.source, &k.sink, progress, expanded, (uint32_t)size);
     else
         ExpandStreamStepwise(&c.source, &k.sink, progress, expanded, (uint32_t)size);
     k.bytes.insert(k.bytes.end(), k.room.data(), k.sink.next);
@@ -80,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::vector<uint8_t> stepwise = Run(false, data, size, chunk, room, expanded, stopAfter);
     std::vector<uint8_t> fast = Run(true, data, size, 16384, 16384, expanded, stopAfter);
     std::vector<uint8_t> fastSmall = Run(true, data, size, chunk, room, expanded, stopAfter);
-    if (stepwise != fast || fast != fastSmall) abort();
+    std::vector<uint8_t> narrow = Run(true, data, size, chunk, room, expanded, stopAfter, ExpandStream32);
+    if (stepwise != fast || fast != fastSmall || fast != narrow) abort();
     // Every token gives at least one byte and at most a longest match: the output ends within one
     // match past the size, and nothing at all comes of a size of 0 or below.
     size_t want = expanded > 0 ? (size_t)expanded : 0;

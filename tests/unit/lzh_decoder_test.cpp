@@ -133,6 +133,7 @@ TEST(LzhDecoder, WorkedStreamsGiveTheirBytes)
     for (auto &c : cases) {
         EXPECT_EQ(Expand(ExpandStreamStepwise, c.stored, c.size), c.expected) << c.what;
         EXPECT_EQ(Expand(ExpandStream, c.stored, c.size), c.expected) << c.what;
+        EXPECT_EQ(Expand(ExpandStream32, c.stored, c.size), c.expected) << c.what;
     }
 }
 
@@ -152,7 +153,7 @@ TEST(LzhDecoder, ZeroBitsRenumberTheAllZeroPathAfterTheFirstLiteral)
 TEST(LzhDecoder, AMatchPastTheSizeIsHandedOutWholeAndEndsTheStream)
 {
     // Size 8 from zero bits: 0x38 and the match of 30 give 31 bytes.
-    for (Expander e : {ExpandStreamStepwise, ExpandStream}) {
+    for (Expander e : {ExpandStreamStepwise, ExpandStream, ExpandStream32}) {
         EXPECT_EQ(Expand(e, {}, 8), std::vector<uint8_t>(31, 0x38));
     }
 }
@@ -163,7 +164,7 @@ TEST(LzhDecoder, SizeZeroTouchesNothingAndNegativeSizesOnlyReset)
     Expand(ExpandStream, stored, 100);
     HuffTree before = DecoderTree;
     refills = 0;
-    for (Expander e : {ExpandStreamStepwise, ExpandStream}) {
+    for (Expander e : {ExpandStreamStepwise, ExpandStream, ExpandStream32}) {
         ExpandSource source = {stored.data(), stored.data(), CountRefill, 0};
         RecordingSink r;
         r.sink = ExpandSink{r.room, r.room, RecordAndRenew, 0};
@@ -245,6 +246,7 @@ TEST(LzhDecoder, LongRandomStreamsKeepTheTreeSoundThroughRebuilds)
     ExpectTreeSound(t);
 }
 
+// The fast loop with the machine's bit word and with the PE32 installer's 32-bit one.
 TEST(LzhDecoder, FastLoopAgreesWithTheStepwiseDecoding)
 {
     std::mt19937 rng(5);
@@ -254,7 +256,9 @@ TEST(LzhDecoder, FastLoopAgreesWithTheStepwiseDecoding)
         for (auto &b : stored) b = (uint8_t)(bias == 0 ? rng() : bias == 1 ? (rng() & rng() & rng()) : (rng() | rng()));
         // Every tenth stream long enough for rebuilds of the tree.
         int32_t size = (int32_t)(round % 10 == 9 ? 1200000 + rng() % 1000 : rng() % 60000);
-        ASSERT_EQ(Expand(ExpandStream, stored, size), Expand(ExpandStreamStepwise, stored, size)) << "round " << round;
+        std::vector<uint8_t> stepwise = Expand(ExpandStreamStepwise, stored, size);
+        ASSERT_EQ(Expand(ExpandStream, stored, size), stepwise) << "round " << round;
+        ASSERT_EQ(Expand(ExpandStream32, stored, size), stepwise) << "round " << round << ", 32-bit word";
     }
 }
 
