@@ -420,10 +420,12 @@ bool WillNotShrink(CompressMode mode, const CompressReader &read, uint64_t size)
         total += n;
         return n;
     };
+    // The first block is coded only when the scan finds nothing in it, so text and programs cost
+    // a scan, not a second coding of their start.
     size_t n = fill();
-    if (n < block.size() || CompressBuffer(mode, block.data(), n).size() < n) return false;
     CompressibilityScan scan;
-    scan.LooksCompressible(block.data(), n);  // the history of the next block
+    if (n < block.size() || scan.LooksCompressible(block.data(), n)) return false;
+    if (CompressBuffer(mode, block.data(), n).size() < n) return false;
     while ((n = fill()) > 0)
         if (scan.LooksCompressible(block.data(), n)) return false;
     // A failed read or an input of another size is for the coder's own pass to report.

@@ -32,10 +32,10 @@ CompressResult CompressFile(CompressMode mode, FILE *in, FILE *out);
 std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size_t size);
 
 // Whether coding an input of this size is not worth the time because the stream would not be
-// smaller: its first IncompressibleProbe bytes, coded in this mode, gain nothing, and no later block
-// shows bytes skewed enough or sequences recurring often enough for the coder to use. Reads the
-// input once at most, and stops at the first block that looks compressible; a "no" costs the coding
-// of one probe. Inputs of up to two probes are never judged: coding them costs little.
+// smaller: no block of IncompressibleProbe bytes shows bytes skewed enough or sequences recurring
+// often enough for the coder to use, and the first block, coded in this mode, gains nothing. Reads
+// the input once at most, and stops at the first block that looks compressible. Inputs of up to two
+// probes are never judged: coding them costs little.
 constexpr uint64_t IncompressibleProbe = 1u << 16;
 bool WillNotShrink(CompressMode mode, const CompressReader &read, uint64_t size);
 bool WillNotShrink(CompressMode mode, const uint8_t *data, size_t size);
