@@ -75,12 +75,13 @@ static void RebuildTreeAt(HuffTree &t)
     }
     for (int i = 0; j < NodeCount; i += 2, ++j) {
         unsigned f = (unsigned)t.frequency[i] + t.frequency[i + 1];
-        int k = j - 1;
-        while (f < t.frequency[k]) --k;
-        ++k;
-        // The nodes from k on make room by one position; the pair at i, i + 1 lies below k.
-        memmove(&t.frequency[k + 1], &t.frequency[k], (size_t)(j - k) * sizeof t.frequency[0]);
-        memmove(&t.child[k + 1], &t.child[k], (size_t)(j - k) * sizeof t.child[0]);
+        // The nodes of higher count make room by one position, found and moved in one pass (few
+        // nodes move, and a call per move would cost more); the pair at i, i + 1 lies below them.
+        int k = j;
+        for (; f < t.frequency[k - 1]; --k) {
+            t.frequency[k] = t.frequency[k - 1];
+            t.child[k] = t.child[k - 1];
+        }
         t.frequency[k] = (uint16_t)f;
         t.child[k] = (int16_t)i;
     }
