@@ -107,13 +107,16 @@ static inline unsigned LowestLane(uint64_t tops)
 // subtracting k exactly when the count is at least k, and a count of 0x8000 or more (only the
 // sentinel's; k stays below it) is at least any k. Runs of equal counts, long while the code is
 // young or the data is noisy, then cost a quarter of the probes and a single unforeseen branch.
-// The sentinel at 567 ends every search; the lanes past it read the child links that follow the
-// counts and lie behind the answer.
+// The sentinel at 567 ends every search; the last few positions before it are probed one by one.
 static inline int LastBelow(const HuffTree &t, int from, unsigned k)
 {
     const uint64_t Tops = 0x8000800080008000ull;
     const uint64_t ks = k * 0x0001000100010001ull;
     for (;; from += 4) {
+        if (from + 4 > NodeCount) {
+            while (t.frequency[from + 1] < k) ++from;
+            return from;
+        }
         uint64_t counts;
         memcpy(&counts, &t.frequency[from + 1], sizeof counts);
         uint64_t atLeast = (((counts | Tops) - ks) | counts) & Tops;
@@ -483,9 +486,10 @@ static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress pr
             uint32_t p = (r - (upper * 64 + low) - 1) & HistoryMask;
             int length = s - MatchSymbolBase;
             uint32_t distance = (r - p) & HistoryMask;  // D + 1
-            if (outEnd - out >= MaxMatch && distance >= (uint32_t)length && p + MaxMatch <= HistorySize &&
-                r + MaxMatch <= HistorySize) {
-                // Neither wraps nor overlaps itself: two plain copies, no loop over the bytes.
+            // Neither wrapping nor overlapping itself, behind r or far enough ahead of it: two plain
+            // copies, no loop over the bytes.
+            if (outEnd - out >= MaxMatch && distance >= (uint32_t)length && distance <= HistorySize - MaxMatch &&
+                p + MaxMatch <= HistorySize && r + MaxMatch <= HistorySize) {
                 memcpy(out, window + p, (size_t)length);
                 memcpy(window + r, window + p, (size_t)length);
                 r = (r + (uint32_t)length) & HistoryMask;
