@@ -4,6 +4,10 @@ JOBS ?= 2
 BUILD ?= build
 export SSP_BUILD := $(abspath $(BUILD))
 CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
+# make install: sspack and its manual page, and the PE32 stubs and uninstaller it packs by itself.
+PREFIX ?= /usr/local
+DESTDIR ?=
+VERSION := $(shell sed -n 's/^const char SspackVersion\[\] = "\(.*\)";/\1/p' tools/cli.cpp)
 
 # Debian packages the builds and the test suites use. wine32:i386 is Wine's 32-bit loader with its
 # i386 libraries: the end-to-end tests run the shipped PE32 programs with it (it needs the i386
@@ -12,7 +16,8 @@ DEPS := cmake make g++ python3 googletest libgtest-dev zlib1g-dev \
         g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
         wine wine64 wine32:i386 xvfb x11-utils imagemagick locales xdotool clang libclang-rt-14-dev
 
-.PHONY: all deps build win32 win64 host asan fuzz-build test test-probe test-unit test-fuzz test-e2e demo bench fuzz reliability clean
+.PHONY: all deps build win32 win64 host asan fuzz-build test test-probe test-unit test-fuzz test-e2e demo bench fuzz \
+        reliability clean install dist
 
 all: build
 
@@ -75,6 +80,18 @@ fuzz: deps fuzz-build
 
 reliability: deps build
 	tests/e2e/reliability
+
+# install/ is also a folder of the tree: the target is phony, so it always runs.
+install: host win32
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/host --prefix "$(PREFIX)"
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/win32 --prefix "$(PREFIX)" --component stubs
+
+# The Windows zip: sspack.exe with the three programs it packs beside it, and a README.
+dist: win32
+	rm -rf $(BUILD)/dist
+	cmake --install $(BUILD)/win32 --prefix $(abspath $(BUILD))/dist/sspack-$(VERSION)-win32 --component windows
+	cd $(BUILD)/dist && python3 -m zipfile -c sspack-$(VERSION)-win32.zip sspack-$(VERSION)-win32/
+	@echo "$(BUILD)/dist/sspack-$(VERSION)-win32.zip"
 
 clean:
 	rm -rf $(BUILD)

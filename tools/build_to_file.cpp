@@ -3,10 +3,6 @@
 // integrity CRC is taken in a final pass over the finished file with the record's CRC still zero.
 #include "tools/build_to_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,30 +15,12 @@
 #include "lzh/encoder.h"
 #include "payload/crc32.h"
 #include "tools/block_format.h"
+#include "tools/files.h"
 #include "tools/tool_error.h"
 
 namespace {
 
 const size_t ChunkSize = 1u << 20;  // one read or write of file data
-
-// A FILE that closes itself; Close reports whether everything written reached the file.
-class OpenFile {
-public:
-    explicit OpenFile(FILE *f = nullptr) : f_(f) {}
-    ~OpenFile() { if (f_) std::fclose(f_); }
-    OpenFile(const OpenFile &) = delete;
-    OpenFile &operator=(const OpenFile &) = delete;
-    FILE *get() const { return f_; }
-    bool Close()
-    {
-        bool ok = std::fclose(f_) == 0;
-        f_ = nullptr;
-        return ok;
-    }
-
-private:
-    FILE *f_;
-};
 
 // The installer being written: positions are absolute, every failure names the output.
 class Output {
@@ -51,7 +29,7 @@ public:
     FILE *file() const { return f_; }
     void Seek(uint64_t offset)
     {
-        if (fseeko(f_, (off_t)offset, SEEK_SET) != 0) Fail();
+        if (!SeekFile(f_, offset)) Fail();
     }
     void Write(const void *bytes, size_t count)
     {
@@ -75,7 +53,7 @@ private:
 class Input {
 public:
     Input(const InputFile &file, uint64_t size, const ReadProgress &progress)
-        : file_(file), size_(size), progress_(progress), f_(std::fopen(file.path.c_str(), "rb"))
+        : file_(file), size_(size), progress_(progress), f_(OpenStream(file.path, "rb"))
     {
         if (!f_) throw ToolError("cannot open " + file.path);
     }
@@ -245,26 +223,13 @@ class TemporaryOutput {
 public:
     explicit TemporaryOutput(const std::string &outPath)
     {
-        std::vector<char> name(outPath.begin(), outPath.end());
-        const char suffix[] = ".sspack-XXXXXX";
-        name.insert(name.end(), suffix, suffix + sizeof suffix);
-        int fd = mkstemp(name.data());
-        if (fd < 0) throw ToolError("cannot create " + outPath + ": " + std::strerror(errno));
-        path_ = name.data();
-        mode_t mask = umask(0);
-        umask(mask);
-        fchmod(fd, 0666 & ~mask);  // as a plainly created file would be
-        file_ = fdopen(fd, "w+b");
-        if (!file_) {
-            close(fd);
-            std::remove(path_.c_str());
-            throw ToolError("cannot create " + outPath + ": " + std::strerror(errno));
-        }
+        file_ = CreateFileBeside(outPath, &path_);
+        if (!file_) throw ToolError("cannot create " + outPath + ": " + std::strerror(errno));
     }
     ~TemporaryOutput()
     {
         if (file_) std::fclose(file_);
-        if (!path_.empty()) std::remove(path_.c_str());
+        if (!path_.empty()) RemoveFile(path_);
     }
     FILE *file() const { return file_; }
     // Closes the file and puts it in the output's place.
@@ -273,7 +238,7 @@ public:
         bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
         if (!closed) throw ToolError("cannot write " + outPath + " (disk full?)");
-        if (std::rename(path_.c_str(), outPath.c_str()) != 0)
+        if (!RenameOver(path_, outPath))
             throw ToolError("cannot create " + outPath + ": " + std::strerror(errno));
         path_.clear();
     }
@@ -286,7 +251,7 @@ private:
 uint64_t FileSizeOf(const InputFile &file)
 {
     std::error_code ec;
-    uint64_t size = std::filesystem::file_size(file.path, ec);
+    uint64_t size = std::filesystem::file_size(FsPath(file.path), ec);
     if (ec) throw ToolError("cannot open " + file.path + ": " + ec.message());
     return size;
 }
@@ -355,8 +320,7 @@ BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath,
         out.Write(field.data(), field.size());
     }
     // Nothing follows the last entry, whatever an earlier, longer attempt left in the file.
-    out.Flush();
-    if (ftruncate(fileno(out.file()), (off_t)end) != 0) out.Fail();
+    if (!TruncateFile(out.file(), end)) out.Fail();
     temporary.Commit(outPath);
     result.installerSize = end;
     return result;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/files.h"
 #include "tools/tool_error.h"
 
 uint16_t GetU16(const Bytes &bytes, size_t offset)
@@ -48,7 +49,7 @@ bool RangeInside(uint64_t offset, uint64_t size, uint64_t length)
 
 Bytes ReadWholeFile(const std::string &path)
 {
-    FILE *f = std::fopen(path.c_str(), "rb");
+    FILE *f = OpenStream(path, "rb");
     if (!f) throw ToolError("cannot open " + path + ": " + std::strerror(errno));
     Bytes bytes;
     uint8_t chunk[65536];
@@ -62,12 +63,12 @@ Bytes ReadWholeFile(const std::string &path)
 
 void WriteWholeFile(const std::string &path, const Bytes &bytes)
 {
-    FILE *f = std::fopen(path.c_str(), "wb");
+    FILE *f = OpenStream(path, "wb");
     if (!f) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
     size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
     bool failed = std::fclose(f) != 0 || written != bytes.size();
     if (failed) {
-        std::remove(path.c_str());
+        RemoveFile(path);
         throw ToolError("cannot write " + path + " (disk full?)");
     }
 }

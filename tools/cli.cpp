@@ -3,6 +3,7 @@
 #include "tools/cli.h"
 
 #include "tools/commands.h"
+#include "tools/shipped.h"
 #include "tools/tool_error.h"
 
 const char SspackVersion[] = "1.0";
@@ -10,8 +11,9 @@ const char SspackVersion[] = "1.0";
 namespace {
 
 const char Usage[] =
-    "usage: sspack build --stub STUB --title TITLE [--licence FILE] [--compress[=fast|best]]\n"
-    "                    [--no-integrity] --out OUT FILE...\n"
+    "usage: sspack build --title TITLE --out OUT [--stub STUB | --quiet] [--uninstaller FILE]\n"
+    "                    [--licence FILE] [--compress[=fast|best]] [--no-integrity]\n"
+    "                    SAVER DATA [UNINSTAL.EXE] [FILE...]\n"
     "       sspack list INSTALLER\n"
     "       sspack extract INSTALLER DIR\n"
     "       sspack verify INSTALLER\n"
@@ -21,10 +23,18 @@ const char Help[] =
     "\n"
     "build    writes an installer: the stub with the payload block at its LASTRES resource and the\n"
     "         files behind it, in the order screen saver, data file, uninstaller, further files.\n"
+    "         The uninstaller is the third file when that file is named UNINSTAL.EXE (in any\n"
+    "         case); otherwise the UNINSTAL.EXE shipped with sspack goes in as entry 2 and the\n"
+    "         third and later files are further files. The summary names every entry's role.\n"
     "         TITLE is UTF-8, or Windows-1252 bytes when it is not UTF-8.\n"
+    "         --stub STUB       the installer program to pack (default: the installer.exe\n"
+    "                           shipped with sspack)\n"
+    "         --quiet           pack the shipped installer-quiet.exe instead\n"
+    "         --uninstaller FILE  the uninstaller to pack instead of the shipped one\n"
     "         --licence FILE    licence text to accept before installing (LF become CR LF)\n"
     "         --compress[=fast|best]  compress the entries that shrink (default best)\n"
     "         --no-integrity    leave out the CRC-32 integrity record\n"
+    "         The shipped files are looked for beside sspack, then in ../share/sspack.\n"
     "list     prints the title, the licence length and every entry with its destination\n"
     "extract  writes every entry into DIR under the name the installer gives it\n"
     "verify   checks an installer the way the installer's pre-check does, and more\n"
@@ -36,9 +46,10 @@ ToolError UsageError(const std::string &message)
     return ToolError(message + "\n" + Usage, ExitUsage);
 }
 
-BuildOptions ParseBuild(const std::vector<std::string> &args)
+BuildOptions ParseBuild(const std::vector<std::string> &args, const std::string &programPath)
 {
     BuildOptions options;
+    options.shippedFolders = ShippedFolders(programPath);
     bool stubSeen = false, titleSeen = false, outSeen = false, optionsEnded = false;
     for (size_t i = 1; i < args.size(); i++) {
         const std::string &arg = args[i];
@@ -65,7 +76,13 @@ BuildOptions ParseBuild(const std::vector<std::string> &args)
         };
         if (name == "--stub") {
             options.stub = take();
+            if (options.stub.empty()) throw UsageError("--stub needs a file name");
             stubSeen = true;
+        } else if (name == "--quiet" && !hasValue) {
+            options.quiet = true;
+        } else if (name == "--uninstaller") {
+            options.uninstaller = take();
+            if (options.uninstaller.empty()) throw UsageError("--uninstaller needs a file name");
         } else if (name == "--title") {
             options.title = take();
             titleSeen = true;
@@ -85,10 +102,15 @@ BuildOptions ParseBuild(const std::vector<std::string> &args)
             throw UsageError("unknown option " + arg);
         }
     }
-    if (!stubSeen) throw UsageError("build needs --stub");
+    if (stubSeen && options.quiet) throw UsageError("--quiet picks a shipped stub; it does not go with --stub");
     if (!titleSeen) throw UsageError("build needs --title");
     if (!outSeen || options.out.empty()) throw UsageError("build needs --out");
     if (options.files.empty()) throw UsageError("build needs at least one file");
+    bool thirdIsUninstaller = options.files.size() >= 3 && NamedAsUninstaller(options.files[2]);
+    if (!options.uninstaller.empty() && thirdIsUninstaller)
+        throw UsageError("--uninstaller and a third file named UNINSTAL.EXE: give the uninstaller once");
+    if (!options.uninstaller.empty() && options.files.size() < 2)
+        throw UsageError("--uninstaller needs the screen saver and its data file before it");
     return options;
 }
 
@@ -99,7 +121,8 @@ void ExpectArguments(const std::vector<std::string> &args, size_t count)
 
 }  // namespace
 
-int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool errTerminal)
+int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool errTerminal,
+              const std::string &programPath)
 {
     try {
         if (args.empty()) throw UsageError("no command");
@@ -109,7 +132,7 @@ int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostr
         } else if (command == "--version") {
             out << "sspack " << SspackVersion << "\n";
         } else if (command == "build") {
-            RunBuild(ParseBuild(args), out, err, errTerminal);
+            RunBuild(ParseBuild(args, programPath), out, err, errTerminal);
         } else if (command == "list") {
             ExpectArguments(args, 1);
             RunList(args[1], out);

@@ -8,4 +8,7 @@
 extern const char SspackVersion[];
 
 // errTerminal: err is a terminal, where build may redraw its progress line in place.
-int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool errTerminal = false);
+// programPath is the running program's file: the shipped stubs and uninstaller are found from it
+// ("" finds none, so --stub and the uninstaller must be given).
+int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, bool errTerminal = false,
+              const std::string &programPath = "");

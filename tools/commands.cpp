@@ -12,10 +12,13 @@
 #include "tools/build_installer.h"
 #include "tools/build_to_file.h"
 #include "tools/entry_data.h"
+#include "tools/files.h"
 #include "tools/installer_reader.h"
 #include "tools/layout_rule.h"
 #include "tools/names.h"
 #include "tools/pe_image.h"
+#include "tools/printf_dialect.h"
+#include "tools/shipped.h"
 #include "tools/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -24,7 +27,7 @@ namespace {
 
 const uint64_t ProgressThreshold = 16u << 20;  // files from this size on show a progress line
 
-std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *format, ...) __attribute__((format(TOOL_PRINTF, 1, 2)));
 std::string Format(const char *format, ...)
 {
     char text[512];
@@ -40,10 +43,10 @@ std::string Format(const char *format, ...)
 void CheckInputPath(const std::string &path)
 {
     std::error_code ec;
-    fs::file_status status = fs::status(path, ec);
+    fs::file_status status = fs::status(FsPath(path), ec);
     if (ec || !fs::exists(status)) throw ToolError(path + ": no such file");
     if (!fs::is_regular_file(status)) throw ToolError(path + ": not a regular file");
-    uint64_t size = fs::file_size(path, ec);
+    uint64_t size = fs::file_size(FsPath(path), ec);
     if (ec) throw ToolError(path + ": cannot read its size");
     if (size == 0) throw ToolError(path + ": the file is empty");
     if (size > MaxInstallerBytes) throw ToolError(path + ": the file is larger than 2 GiB, the installer cannot carry it");
@@ -80,18 +83,48 @@ private:
     int shown_ = -1;
 };
 
+// UTF-8 from a terminal or from the Windows entry, or Windows-1252 bytes as scripts and old tools
+// pass them: a text that is not UTF-8 is taken as Windows-1252 already.
 std::string TitleFromCommandLine(const std::string &given)
 {
-#if defined(_WIN32)
-    return given;  // the ANSI command line is Windows-1252 already
-#else
-    // UTF-8 from a terminal, or Windows-1252 bytes as scripts and old tools pass them: a text that
-    // is not UTF-8 is taken as Windows-1252 already.
     std::string ansi;
     if (Utf8ToCp1252(given, &ansi)) return ansi;
     if (LooksLikeUtf8(given)) throw ToolError("the title holds characters that Windows-1252 cannot write");
     return given;
-#endif
+}
+
+std::string Shipped(const BuildOptions &options, const char *name, const char *option)
+{
+    std::string path = FindShipped(options.shippedFolders, name);
+    if (path.empty())
+        throw ToolError(std::string("no ") + name + " beside sspack: looked in " + ShippedPlaces(options.shippedFolders) +
+                        "; name one with " + option);
+    return path;
+}
+
+// The files in entry order and where the uninstaller came from. The third file is the uninstaller
+// only when it is named UNINSTAL.EXE; otherwise --uninstaller or the shipped one goes in as entry 2.
+std::vector<std::string> EntryFiles(const BuildOptions &options, std::string *uninstallerOrigin)
+{
+    std::vector<std::string> files = options.files;
+    if (files.size() >= 3 && NamedAsUninstaller(files[2])) {
+        *uninstallerOrigin = "the third file, named UNINSTAL.EXE";
+    } else if (files.size() >= 2) {
+        std::string uninstaller = options.uninstaller;
+        *uninstallerOrigin = "given with --uninstaller";
+        if (uninstaller.empty()) {
+            uninstaller = Shipped(options, ShippedUninstallerName, "--uninstaller FILE, or pass it as the third file named UNINSTAL.EXE");
+            *uninstallerOrigin = "shipped with sspack";
+        }
+        files.insert(files.begin() + 2, uninstaller);
+    }
+    return files;
+}
+
+bool IsProgram(const std::string &path)
+{
+    std::string field = ExtensionField(path);
+    return field.compare(0, 5, ".EXE ") == 0 || field.compare(0, 5, ".COM ") == 0;
 }
 
 std::string Ratio(uint64_t stored, uint64_t size)
@@ -104,7 +137,9 @@ std::string Ratio(uint64_t stored, uint64_t size)
 void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal)
 {
     BuildRequest request;
-    request.stub = ReadWholeFile(options.stub);
+    std::string stub = options.stub;
+    if (stub.empty()) stub = Shipped(options, options.quiet ? ShippedQuietStubName : ShippedStubName, "--stub STUB");
+    request.stub = ReadWholeFile(stub);
     request.title = TitleFromCommandLine(options.title);
     std::string problem = TitleProblem(request.title);
     if (!problem.empty()) throw ToolError(problem);
@@ -113,7 +148,14 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
     request.integrityRecord = options.integrityRecord;
     if (options.compression != Compression::Stored && !CompressionAvailable())
         throw ToolError("compression not available in this build");
+    // The files named are judged before a shipped one is looked for.
     for (const std::string &path : options.files) {
+        ExtensionField(path);
+        CheckInputPath(path);
+    }
+    std::string uninstallerOrigin;
+    std::vector<std::string> paths = EntryFiles(options, &uninstallerOrigin);
+    for (const std::string &path : paths) {
         InputFile file;
         file.name = path;
         file.extensionField = ExtensionField(path);
@@ -138,6 +180,11 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
     if (fileCount < 3)
         err << "sspack: warning: only " << fileCount
             << " file(s); an installer carries a screen saver, its data file and an uninstaller\n";
+    for (size_t i = 3; i < paths.size(); i++)
+        if (IsProgram(paths[i]))
+            err << "sspack: warning: entry " << i << " (" << EntryRole(i) << ") is the program " << paths[i]
+                << "; it is installed, not run as the uninstaller (the third file is the uninstaller only when "
+                   "named UNINSTAL.EXE; or use --uninstaller)\n";
 
     out << "built " << options.out << ": " << result.installerSize << " bytes, block at "
         << Format("0x%X", result.blockOffset) << " (" << result.blockSize << " bytes"
@@ -152,10 +199,11 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
         totalStored += e.StoredSize;
         out << Format("%-5zu %-13s %12llu %12llu %7s  ", i, EntryRole(i).c_str(), (unsigned long long)size,
                       (unsigned long long)e.StoredSize, Ratio(e.StoredSize, size).c_str())
-            << PrintableText(DestinationName(i, title, e.Extension)) << "\n";
+            << PrintableText(DestinationName(i, title, e.Extension)) << "  <- " << paths[i] << "\n";
     }
     out << Format("%-5s %-13s %12llu %12llu %7s\n", "total", "", (unsigned long long)totalSize,
                   (unsigned long long)totalStored, Ratio(totalStored, totalSize).c_str());
+    if (!uninstallerOrigin.empty()) out << "uninstaller: " << paths[2] << " (" << uninstallerOrigin << ")\n";
 }
 
 void RunList(const std::string &installer, std::ostream &out)
@@ -181,7 +229,7 @@ void RunList(const std::string &installer, std::ostream &out)
 // removed, so what extract leaves behind is always whole.
 static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, const std::string &path)
 {
-    FILE *f = std::fopen(path.c_str(), "wb");
+    FILE *f = OpenStream(path, "wb");
     if (!f) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
     uint64_t written = 0;
     bool complete = false;
@@ -192,11 +240,11 @@ static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, c
         });
     } catch (...) {
         std::fclose(f);
-        std::remove(path.c_str());
+        RemoveFile(path);
         throw;
     }
     if (std::fclose(f) != 0 || !complete) {
-        std::remove(path.c_str());
+        RemoveFile(path);
         throw ToolError("cannot write " + path + " (disk full?)");
     }
     return written;
@@ -210,7 +258,7 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     std::string problem = TitleProblem(view.title);
     if (!problem.empty()) throw ToolError(installer + ": damaged installer: " + problem);
     std::error_code ec;
-    fs::create_directories(directory, ec);
+    fs::create_directories(FsPath(directory), ec);
     if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
@@ -222,7 +270,7 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
                 throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
         if (!ExpansionPossible(e))
             throw ToolError(installer + Format(": damaged installer: entry %zu cannot expand to %u bytes", i, e.ExpandedSize));
-        std::string path = (fs::path(directory) / name).string();
+        std::string path = PathText(FsPath(directory) / FsPath(name));
         uint64_t written = ExtractEntryTo(file, e, path);
         out << path << " (" << written << " bytes)\n";
     }

@@ -8,7 +8,10 @@
 #include "tools/entry_data.h"
 
 struct BuildOptions {
-    std::string stub, title, licence, out;  // title as given on the command line (UTF-8 on the host)
+    std::string stub, title, licence, out;  // title as given on the command line (UTF-8)
+    std::string uninstaller;                // --uninstaller; "" = the third file or the shipped one
+    bool quiet = false;                     // the shipped quiet stub when no stub is named
+    std::vector<std::string> shippedFolders;
     std::vector<std::string> files;
     Compression compression = Compression::Stored;
     bool integrityRecord = true;

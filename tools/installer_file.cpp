@@ -1,11 +1,12 @@
 // Every read seeks first: the installer's own reader shares the handle and leaves it anywhere.
 #include "tools/installer_file.h"
 
+#include "tools/files.h"
 #include "tools/tool_error.h"
 
 InstallerFile::InstallerFile(const std::string &path) : path_(path)
 {
-    file_ = FileOpenRead(path.c_str());
+    file_ = OpenHandleForReading(path);
     if (file_ == FileError) throw ToolError("cannot open " + path);
     int32_t end = FileSeek(file_, 0, SeekEnd);
     if (end < 0) {

@@ -8,6 +8,7 @@
 
 #include "payload/crc32.h"
 #include "tools/block_format.h"
+#include "tools/files.h"
 #include "tools/names.h"
 #include "tools/tool_error.h"
 
