@@ -1,11 +1,18 @@
 // Installers made by the authoring tool's own build code from the stubs the Windows builds
-// compile (tests/unit/stub); tests skip, saying so, when those builds are not there.
+// compile (tests/unit/stub), and the tool's programs run from their command lines: this build's
+// sspack, and the PE32 sspack.exe under Wine. Tests skip, saying so, when a build is not there.
 #pragma once
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,5 +101,146 @@ public:
 private:
     std::string path_;
 };
+
+// ---- the programs -------------------------------------------------------------------------------
+
+struct ToolRun {
+    int code;
+    std::string out, err;
+};
+
+// The same cases run against both programs: this build's sspack and the PE32 sspack.exe (with the
+// stubs and uninstaller it ships beside it) under 32-bit Wine, in a prefix under the build root.
+enum class Program { Host, Wine };
+
+inline std::string ProgramPath(Program program)
+{
+    return program == Program::Host ? std::string(SSP_BUILD_DIR) + "/tools/sspack"
+                                    : std::string(SSP_BUILD_DIR) + "/../win32/tools/sspack.exe";
+}
+
+inline const char *ProgramName(Program program)
+{
+    return program == Program::Host ? "sspack" : "sspack_exe_under_Wine";
+}
+
+#define PACKTEST_NEED_PROGRAM(program)                                                                \
+    do {                                                                                              \
+        if (!std::filesystem::exists(packtest::ProgramPath(program)))                                 \
+            GTEST_SKIP() << packtest::ProgramPath(program) << " not built: run make "                 \
+                         << ((program) == packtest::Program::Host ? "host asan" : "win32") << " first"; \
+    } while (0)
+
+// A Windows command line carries text: a program under Wine gets host paths as Z:\ paths, and
+// its reports name them as the host does.
+inline std::string WinePath(const std::string &arg)
+{
+    if (arg.empty() || arg[0] != '/') return arg;
+    std::string path = "Z:" + arg;
+    for (char &c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+inline std::string HostPaths(std::string text)
+{
+    for (size_t at = text.find("Z:\\"); at != std::string::npos; at = text.find("Z:\\", at)) {
+        text.erase(at, 2);
+        for (size_t i = at; i < text.size() && text[i] != ' ' && text[i] != '\n' && text[i] != ':'; i++)
+            if (text[i] == '\\') text[i] = '/';
+    }
+    return text;
+}
+
+inline std::vector<std::string> WineEnvironment()
+{
+    std::vector<std::string> env;
+    for (char **e = environ; *e; e++) {
+        std::string entry = *e;
+        if (entry.rfind("WINE", 0) != 0 && entry.rfind("LANG=", 0) != 0 && entry.rfind("LC_", 0) != 0)
+            env.push_back(entry);
+    }
+    env.push_back("WINEPREFIX=" + std::string(SSP_BUILD_DIR) + "/../wineprefix-sspack");
+    env.push_back("WINEDEBUG=-all");
+    env.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    env.push_back("LANG=C.UTF-8");  // host arguments are UTF-8 text
+    return env;
+}
+
+// Runs argv with stdout and stderr into files (never pipes: a lingering wineserver would hold them).
+inline int Spawn(const std::vector<std::string> &argv, const std::vector<std::string> *env, const std::string &outFile,
+                 const std::string &errFile)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char *> args, vars;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    if (env) {
+        for (const std::string &v : *env) vars.push_back(const_cast<char *>(v.c_str()));
+        vars.push_back(nullptr);
+    }
+    pid_t pid;
+    int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), env ? vars.data() : environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+inline std::string Slurp(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The prefix is booted once, by whichever test comes first.
+inline void BootWinePrefix()
+{
+    std::string prefix = std::string(SSP_BUILD_DIR) + "/../wineprefix-sspack";
+    if (std::filesystem::exists(prefix + "/system.reg")) return;
+    int lock = open((prefix + ".lock").c_str(), O_CREAT | O_RDWR, 0644);
+    flock(lock, LOCK_EX);
+    if (!std::filesystem::exists(prefix + "/system.reg")) {
+        std::vector<std::string> env = WineEnvironment();
+        Spawn({"wine", "wineboot", "-i"}, &env, "/dev/null", "/dev/null");
+        Spawn({"wineserver", "-w"}, &env, "/dev/null", "/dev/null");
+    }
+    close(lock);
+}
+
+// path: a copy of the program elsewhere (default: the built one).
+inline ToolRun RunProgram(Program program, const std::vector<std::string> &args, std::string path = "")
+{
+    if (path.empty()) path = ProgramPath(program);
+    char pattern[] = "/tmp/sspack_run_XXXXXX";
+    std::string dir = mkdtemp(pattern) ? pattern : "/tmp";
+    std::vector<std::string> argv;
+    std::vector<std::string> env;
+    if (program == Program::Wine) {
+        BootWinePrefix();
+        env = WineEnvironment();
+        argv = {"wine", path};
+        for (const std::string &a : args) argv.push_back(WinePath(a));
+    } else {
+        argv = {path};
+        argv.insert(argv.end(), args.begin(), args.end());
+    }
+    int code = Spawn(argv, program == Program::Wine ? &env : nullptr, dir + "/out", dir + "/err");
+    ToolRun run{code, Slurp(dir + "/out"), Slurp(dir + "/err")};
+    std::filesystem::remove_all(dir);
+    if (program == Program::Wine) {
+        run.out = HostPaths(run.out);
+        run.err = HostPaths(run.err);
+    }
+    return run;
+}
 
 }  // namespace packtest

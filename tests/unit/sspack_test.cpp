@@ -1,7 +1,12 @@
 // sspack from its command line: build, list, extract and verify round trips from PE32 and PE32+
-// stubs, every refusal with its exit code, and damaged installers reported without a crash.
+// stubs, every refusal with its exit code, and damaged installers reported without a crash. Every
+// case runs against the host's sspack and against sspack.exe under Wine, which must build the same
+// installers byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <set>
 #include <sstream>
 
 #include "payload/block.h"
@@ -15,26 +20,39 @@ using namespace packtest;
 
 namespace {
 
-struct ToolRun {
-    int code;
-    std::string out, err;
-};
-
-ToolRun Sspack(const std::vector<std::string> &args, bool errTerminal = false)
+// The tool's own code in this process; errTerminal as the program's entry would pass it.
+ToolRun RunInProcess(const std::vector<std::string> &args, bool errTerminal = false)
 {
     std::ostringstream out, err;
     int code = RunSspack(args, out, err, errTerminal);
     return {code, out.str(), err.str()};
 }
 
-class SspackCli : public ::testing::TestWithParam<const char *> {
+// The installer the tool's own code builds in this process from the same arguments: both programs
+// must write exactly these bytes.
+Bytes ReferenceBuild(std::vector<std::string> args, const std::string &out)
+{
+    for (size_t i = 0; i + 1 < args.size(); i++)
+        if (args[i] == "--out") args[i + 1] = out;
+    ToolRun run = RunInProcess(args);
+    EXPECT_EQ(run.code, 0) << run.err;
+    return ReadWholeFile(out);
+}
+
+struct Runs {
+    const char *stub;  // "win32" or "win64"
+    Program program;
+};
+
+class SspackCli : public ::testing::TestWithParam<Runs> {
 protected:
     void SetUp() override
     {
-        PACKTEST_NEED_STUB(GetParam(), "good");
-        stub_ = StubPath(GetParam(), "good");
+        PACKTEST_NEED_STUB(Kind(), "good");
+        PACKTEST_NEED_PROGRAM(GetParam().program);
+        stub_ = StubPath(Kind(), "good");
         files_ = {dir_.Write("saver.scr", Pattern(5000, 1)), dir_.Write("saver.dat", Pattern(300, 2)),
-                  dir_.Write("uninst.exe", Pattern(2048, 3)), dir_.Write("movie.swf", Pattern(20000, 4))};
+                  dir_.Write("uninstal.exe", Pattern(2048, 3)), dir_.Write("movie.swf", Pattern(20000, 4))};
     }
     std::vector<std::string> BuildArgs(const std::string &title, std::vector<std::string> extra = {})
     {
@@ -47,6 +65,15 @@ protected:
         args.insert(args.end(), files_.begin(), files_.end());
         return args;
     }
+    std::string Kind() const { return GetParam().stub; }
+    ToolRun Sspack(const std::vector<std::string> &args) { return RunProgram(GetParam().program, args); }
+    // A Windows command line carries text, not bytes: raw Windows-1252 arguments are the host's.
+    bool CarriesBytes() const { return GetParam().program == Program::Host; }
+    // The installer the program wrote is the one the tool's code writes from the same arguments.
+    void ExpectReferenceBytes(const std::vector<std::string> &args)
+    {
+        EXPECT_EQ(ReadWholeFile(dir_.Path("out.exe")), ReferenceBuild(args, dir_.Path("reference.exe")));
+    }
     TempDir dir_;
     std::string stub_;
     std::vector<std::string> files_;
@@ -58,9 +85,14 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
 {
     // Literals here are Windows-1252, the command line and the reports UTF-8.
     const std::string title = "Schöne Aussicht ";
-    ToolRun build = Sspack(WithFiles(BuildArgs(Cp1252ToUtf8(title), {"--licence", dir_.Write("l.txt", Bytes{'a', '\n', 'b'})})));
+    std::vector<std::string> args =
+        WithFiles(BuildArgs(Cp1252ToUtf8(title), {"--licence", dir_.Write("l.txt", Bytes{'a', '\n', 'b'})}));
+    ToolRun build = Sspack(args);
     ASSERT_EQ(build.code, 0) << build.err;
     EXPECT_NE(build.out.find("screen saver"), std::string::npos);
+    EXPECT_NE(build.out.find("uninstaller: " + files_[2] + " (the third file, named UNINSTAL.EXE)"), std::string::npos)
+        << build.out;
+    ExpectReferenceBytes(args);
 
     ToolRun list = Sspack({"list", dir_.Path("out.exe")});
     ASSERT_EQ(list.code, 0) << list.err;
@@ -98,6 +130,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
 TEST_P(SspackCli, TitleMayComeAsUtf8OrAsWindows1252Bytes)
 {
     for (const std::string &given : {std::string("Gr\xC3\xBC\xC3\x9F" "e"), std::string("Gr\xFC\xDF" "e")}) {
+        if (!CarriesBytes() && !LooksLikeUtf8(given)) continue;
         ASSERT_EQ(Sspack(WithFiles(BuildArgs(given))).code, 0);
         EXPECT_EQ(ReadInstaller(dir_.Path("out.exe")).title, "Gr\xFC\xDF" "e");
     }
@@ -164,7 +197,7 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
         {"Windows-1252 bytes with a bar", WithFiles(BuildArgs("Gr\xFC\xDF|e")), "not allowed"},
         {"licence too long", WithFiles(BuildArgs("T", {"--licence", dir_.Write("long.txt", Bytes(65536, 'x'))})), "65535"},
         {"licence too long with CR LF", WithFiles(BuildArgs("T", {"--licence", dir_.Write("lf.txt", Bytes(40000, '\n'))})), "65535"},
-        {"licence with NUL", WithFiles(BuildArgs("T", {"--licence", dir_.Write("nul.txt", Bytes{'a', 0, 'b'})})), "NUL"},
+        {"licence with NUL", WithFiles(BuildArgs("T", {"--licence", dir_.Write("zero-byte.txt", Bytes{'a', 0, 'b'})})), "NUL"},
         {"licence empty", WithFiles(BuildArgs("T", {"--licence", dir_.Write("empty.txt", Bytes{})})), "empty"},
         {"licence missing", WithFiles(BuildArgs("T", {"--licence", dir_.Path("none.txt")})), "none.txt"},
         {"missing file", BuildArgs("T", {files_[0], dir_.Path("gone.dat")}), "no such file"},
@@ -177,6 +210,7 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
+        if (!CarriesBytes() && !LooksLikeUtf8(c.args[4])) continue;
         ToolRun run = Sspack(c.args);
         EXPECT_EQ(run.code, 1);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -213,9 +247,9 @@ TEST_P(SspackCli, RefusesStubsThatBreakTheLayoutRule)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variant);
-        if (!HaveStub(GetParam(), c.variant)) GTEST_SKIP() << StubPath(GetParam(), c.variant) << " not built";
+        if (!HaveStub(Kind(), c.variant)) GTEST_SKIP() << StubPath(Kind(), c.variant) << " not built";
         std::vector<std::string> args = WithFiles(BuildArgs("T"));
-        args[2] = StubPath(GetParam(), c.variant);
+        args[2] = StubPath(Kind(), c.variant);
         ToolRun run = Sspack(args);
         EXPECT_EQ(run.code, 1);
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
@@ -281,15 +315,28 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     EXPECT_EQ(Sspack({"extract", bad, dir_.Path("z")}).code, 1) << "a title with a slash must not become a path";
 }
 
-INSTANTIATE_TEST_SUITE_P(Stubs, SspackCli, ::testing::Values("win32", "win64"));
+INSTANTIATE_TEST_SUITE_P(Stubs, SspackCli,
+                         ::testing::Values(Runs{"win32", Program::Host}, Runs{"win64", Program::Host},
+                                           Runs{"win32", Program::Wine}),
+                         [](const ::testing::TestParamInfo<Runs> &info) {
+                             return std::string(info.param.stub) + "_" + ProgramName(info.param.program);
+                         });
 
-TEST(SspackUsage, UsageErrorsExitTwo)
+class SspackUsage : public ::testing::TestWithParam<Program> {
+protected:
+    void SetUp() override { PACKTEST_NEED_PROGRAM(GetParam()); }
+    ToolRun Sspack(const std::vector<std::string> &args) { return RunProgram(GetParam(), args); }
+};
+
+TEST_P(SspackUsage, UsageErrorsExitTwo)
 {
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"frobnicate"},
         {"build"},
-        {"build", "--title", "T", "--out", "o", "f"},
+        {"build", "--stub", "s", "--quiet", "--title", "T", "--out", "o", "f"},
+        {"build", "--title", "T", "--out", "o", "--uninstaller", "u", "a", "b", "x/Uninstal.exe"},
+        {"build", "--title", "T", "--out", "o", "--uninstaller", "u", "a"},
         {"build", "--stub", "s", "--out", "o", "f"},
         {"build", "--stub", "s", "--title", "T", "f"},
         {"build", "--stub", "s", "--title", "T", "--out", "o"},
@@ -309,7 +356,7 @@ TEST(SspackUsage, UsageErrorsExitTwo)
     }
 }
 
-TEST(SspackUsage, HelpAndVersion)
+TEST_P(SspackUsage, HelpAndVersion)
 {
     ToolRun help = Sspack({"--help"});
     EXPECT_EQ(help.code, 0);
@@ -318,6 +365,93 @@ TEST(SspackUsage, HelpAndVersion)
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out, std::string("sspack ") + SspackVersion + "\n");
 }
+
+TEST_P(SspackUsage, ManualPageNamesTheOptionsOfHelp)
+{
+    auto options = [](std::string text) {
+        for (size_t at; (at = text.find("\\-")) != std::string::npos;) text.replace(at, 2, "-");
+        std::set<std::string> found;
+        for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
+            size_t end = at + 2;
+            while (end < text.size() && (std::isalnum((unsigned char)text[end]) || text[end] == '-')) end++;
+            if (end > at + 2) found.insert(text.substr(at, end - at));
+        }
+        return found;
+    };
+    ToolRun help = Sspack({"--help"});
+    std::set<std::string> helpOptions = options(help.out);
+    EXPECT_EQ(options(Slurp(std::string(SSP_SOURCE_DIR) + "/tools/sspack.1")), helpOptions);
+    EXPECT_TRUE(helpOptions.count("--uninstaller") && helpOptions.count("--quiet")) << help.out;
+}
+
+// Without --stub and without an uninstaller among the files, build takes what ships with the tool:
+// from ../share/sspack beside its bin folder, where make install puts them (the zip keeps them
+// beside sspack.exe, as the win32 build does). The summary names where entry 2 came from.
+TEST_P(SspackUsage, ShippedStubAndUninstallerGoInByThemselves)
+{
+    PACKTEST_NEED_STUB("win32", "good");
+    TempDir dir;
+    std::string program = GetParam() == Program::Host ? "sspack" : "sspack.exe";
+    for (const char *kit : {"kit/bin", "kit/share/sspack", "bare/bin", "own"})
+        std::filesystem::create_directories(dir.Path(kit));
+    std::filesystem::copy_file(ProgramPath(GetParam()), dir.Path("kit/bin/" + program));
+    std::filesystem::copy_file(ProgramPath(GetParam()), dir.Path("bare/bin/" + program));
+    std::filesystem::permissions(dir.Path("kit/bin/" + program), std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    std::filesystem::permissions(dir.Path("bare/bin/" + program), std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    Bytes stub = ReadWholeFile(StubPath("win32", "good"));
+    Bytes quiet = stub;
+    quiet[0x4E] ^= 0x20;  // a letter of the DOS stub's message: the same stub, told apart
+    dir.Write("kit/share/sspack/installer.exe", stub);
+    dir.Write("kit/share/sspack/installer-quiet.exe", quiet);
+    std::string shipped = dir.Write("kit/share/sspack/UNINSTAL.EXE", Pattern(3000, 7));
+    std::string scr = dir.Write("saver.scr", Pattern(500, 1)), dat = dir.Write("saver.dat", Pattern(300, 2));
+    std::string movie = dir.Write("movie.swf", Pattern(200, 4)), other = dir.Write("other.exe", Pattern(100, 5));
+    std::string own = dir.Write("own/Uninstal.EXE", Pattern(400, 6));
+    struct Case {
+        const char *what;
+        const char *kit;
+        std::vector<std::string> args;
+        int code;
+        const Bytes *stub;
+        std::vector<std::string> entries;
+        std::string says;  // in the report or the warnings
+    };
+    const std::vector<Case> cases = {
+        {"saver and data", "kit", {scr, dat}, 0, &stub, {scr, dat, shipped}, "(shipped with sspack)"},
+        {"quiet, a further file", "kit", {"--quiet", scr, dat, movie}, 0, &quiet, {scr, dat, shipped, movie},
+         "2     uninstaller"},
+        {"explicit third file", "kit", {scr, dat, own, movie}, 0, &stub, {scr, dat, own, movie},
+         "(the third file, named UNINSTAL.EXE)"},
+        {"--uninstaller", "kit", {"--uninstaller", own, scr, dat, movie}, 0, &stub, {scr, dat, own, movie},
+         "(given with --uninstaller)"},
+        {"a program as a further file", "kit", {scr, dat, movie, other}, 0, &stub, {scr, dat, shipped, movie, other},
+         "warning: entry 4 (further file) is the program"},
+        {"no stub shipped", "bare", {scr, dat}, 1, nullptr, {}, "no installer.exe beside sspack"},
+        {"no uninstaller shipped", "bare", {"--stub", StubPath("win32", "good"), scr, dat}, 1, nullptr, {},
+         "no UNINSTAL.EXE beside sspack"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = {"build", "--title", "T", "--out", dir.Path("out.exe")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ToolRun run = RunProgram(GetParam(), args, dir.Path(std::string(c.kit) + "/bin/" + program));
+        ASSERT_EQ(run.code, c.code) << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        if (c.code) continue;
+        InstallerView view = ReadInstaller(dir.Path("out.exe"));
+        EXPECT_TRUE(std::equal(c.stub->begin(), c.stub->begin() + 0x100, view.file.begin()));
+        ASSERT_EQ(view.entries.size(), c.entries.size());
+        for (size_t i = 0; i < c.entries.size(); i++) {
+            const PayloadEntry &e = view.entries[i];
+            EXPECT_EQ(Bytes(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize),
+                      ReadWholeFile(c.entries[i])) << "entry " << i;
+            EXPECT_NE(run.out.find(EntryRole(i)), std::string::npos);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, SspackUsage, ::testing::Values(Program::Host, Program::Wine),
+                         [](const ::testing::TestParamInfo<Program> &info) { return ProgramName(info.param); });
 
 TEST_P(SspackCli, SummaryTableAndProgressForLargeFiles)
 {
@@ -330,7 +464,7 @@ TEST_P(SspackCli, SummaryTableAndProgressForLargeFiles)
     // Not a terminal: the finished line alone, no carriage returns; on a terminal, redrawn in place.
     EXPECT_EQ(build.err.find('\r'), std::string::npos) << build.err;
     EXPECT_EQ(build.err.find("reading " + large + ": 99%"), std::string::npos) << build.err;
-    ToolRun shown = Sspack(args, true);
+    ToolRun shown = RunInProcess(args, true);  // a file is never a terminal to the programs
     ASSERT_EQ(shown.code, 0) << shown.err;
     size_t first = shown.err.find("\rreading " + large + ": ");
     ASSERT_NE(first, std::string::npos) << shown.err;
@@ -386,7 +520,9 @@ TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
     files_[3] = dir_.Write("movie.swf", movie);
     for (const char *mode : {"--compress", "--compress=fast", "--compress=best"}) {
         SCOPED_TRACE(mode);
-        ASSERT_EQ(Sspack(WithFiles(BuildArgs("Packed", {mode, "--no-integrity"}))).code, 0);
+        std::vector<std::string> args = WithFiles(BuildArgs("Packed", {mode, "--no-integrity"}));
+        ASSERT_EQ(Sspack(args).code, 0);
+        ExpectReferenceBytes(args);
         InstallerView view = ReadInstaller(dir_.Path("out.exe"));
         ASSERT_EQ(view.entries[0].ExpandedSize, text.size());
         EXPECT_LT(view.entries[0].StoredSize, text.size() / 2);
