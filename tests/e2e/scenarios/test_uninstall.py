@@ -3,6 +3,7 @@ interactive one), run from its data folder with and without "/s", and what it le
 import os
 import random
 import shutil
+import subprocess
 
 import rig
 
@@ -62,6 +63,38 @@ class Uninstall(rig.Scenario):
         r = self.uninstall()
         self.assertEqual(r.exit_code, 0)
         self.assertEqual([l for l in r.lines if l.startswith(("found", "window"))], [])  # shows nothing
+        self.assertClean()
+
+    def test_installed_sspack_packs_its_own_stub_and_uninstaller(self):
+        """make install DESTDIR=...; the installed sspack builds from a .scr and a .dat alone, with the
+        PE32 quiet stub and the PE32 UNINSTAL.EXE it ships; that installer installs and its
+        uninstaller leaves nothing."""
+        dest = os.path.join(self.p.work, "dest")
+        done = subprocess.run(["make", "-C", rig.REPO, "--no-print-directory", "install", "DESTDIR=" + dest,
+                               "PREFIX=/usr", "BUILD=" + rig.BUILD], capture_output=True, text=True)
+        self.assertEqual(done.returncode, 0, done.stdout[-2000:] + done.stderr[-2000:])
+        sspack = os.path.join(dest, "usr", "bin", "sspack")
+        shipped = os.path.join(dest, "usr", "share", "sspack")
+        self.assertTrue(os.path.exists(os.path.join(dest, "usr", "share", "man", "man1", "sspack.1")))
+        scr, dat = payload(self.p.work + "/in")[:2]
+        exe = self.p.work + "/setup.exe"
+        built = subprocess.run([sspack, "build", "--quiet", "--title", TITLE, "--out", exe, scr, dat],
+                               capture_output=True, text=True)
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertIn("uninstaller: %s/UNINSTAL.EXE (shipped with sspack)" % shipped, built.stdout)
+        subprocess.run([sspack, "extract", exe, self.p.work + "/x"], check=True, capture_output=True)
+        with open(os.path.join(shipped, "UNINSTAL.EXE"), "rb") as a, open(self.p.work + "/x/UNINSTAL.EXE", "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        with open(os.path.join(shipped, "installer-quiet.exe"), "rb") as a, open(exe, "rb") as b:
+            self.assertEqual(a.read(64), b.read(64))
+        self.p.install_flash("10")
+        r = self.p.run(exe, timeout=60)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        for path in INSTALLED[:3] + [DATA + r"\INSTALL.LOG"]:
+            self.assertTrue(self.p.exists(path), path)
+        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        self.assertEqual(self.uninstall().exit_code, 0)
         self.assertClean()
 
     def test_another_active_screen_saver_stays_named(self):
