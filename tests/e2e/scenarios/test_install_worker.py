@@ -58,7 +58,9 @@ def pack(output, title, payload, compress=False, stub=None):
         cmd.append("--compress")
     if not os.path.exists(rig.SSPACK):
         raise unittest.SkipTest("sspack is not built")
-    done = subprocess.run(cmd + payload.paths, capture_output=True)
+    # remove.exe is the uninstaller: a third file of another name than UNINSTAL.EXE would be a further file.
+    paths = payload.paths
+    done = subprocess.run(cmd + ["--uninstaller", paths[2], "--"] + paths[:2] + paths[3:], capture_output=True)
     text = (done.stdout + done.stderr).decode(errors="replace")
     if done.returncode != 0 and "compression not available" in text:
         raise unittest.SkipTest("this build's sspack cannot compress yet")
