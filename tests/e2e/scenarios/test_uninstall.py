@@ -87,15 +87,19 @@ class Uninstall(rig.Scenario):
             self.assertEqual(a.read(), b.read())
         with open(os.path.join(shipped, "installer-quiet.exe"), "rb") as a, open(exe, "rb") as b:
             self.assertEqual(a.read(64), b.read(64))
-        self.p.install_flash("10")
+        # The PE32 installer reads the 32-bit view of the registry.
+        player = self.p.install_flash("10")
+        self.p.reg_set(rig.FLASH_CLSID_KEY.replace(r"HKCR\CLSID", r"HKCR\Wow6432Node\CLSID"), "", player)
         r = self.p.run(exe, timeout=60)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
         for path in INSTALLED[:3] + [DATA + r"\INSTALL.LOG"]:
             self.assertTrue(self.p.exists(path), path)
-        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        key32 = KEY.replace(r"HKLM\Software", r"HKLM\Software\Wow6432Node")  # a 32-bit program's view
+        self.assertEqual(set(self.p.reg_values(key32)), SEVEN)
         self.assertEqual(self.uninstall().exit_code, 0)
         self.assertClean()
+        self.assertIsNone(self.p.reg_values(key32))
 
     def test_another_active_screen_saver_stays_named(self):
         self.install_quietly()
