@@ -33,7 +33,7 @@ int wmain(int argc, wchar_t **argv)
     // A console shows the UTF-8 reports only in its UTF-8 code page; the user's is given back.
     UINT consolePage = GetConsoleOutputCP();
     if (consolePage) SetConsoleOutputCP(CP_UTF8);
-    int code = RunSspack(args, std::cout, std::cerr, ProgramPath());
+    int code = RunSspack(args, std::cout, std::cerr, _isatty(_fileno(stderr)) != 0, ProgramPath());
     std::cout.flush();
     std::cerr.flush();
     if (consolePage) SetConsoleOutputCP(consolePage);

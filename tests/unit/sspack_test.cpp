@@ -439,11 +439,12 @@ TEST_P(SspackUsage, ShippedStubAndUninstallerGoInByThemselves)
         EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
         if (c.code) continue;
         InstallerView view = ReadInstaller(dir.Path("out.exe"));
-        EXPECT_TRUE(std::equal(c.stub->begin(), c.stub->begin() + 0x100, view.file.begin()));
+        Bytes file = ReadWholeFile(dir.Path("out.exe"));
+        EXPECT_TRUE(std::equal(c.stub->begin(), c.stub->begin() + 0x100, file.begin()));
         ASSERT_EQ(view.entries.size(), c.entries.size());
         for (size_t i = 0; i < c.entries.size(); i++) {
             const PayloadEntry &e = view.entries[i];
-            EXPECT_EQ(Bytes(view.file.begin() + e.DataOffset, view.file.begin() + e.DataOffset + e.StoredSize),
+            EXPECT_EQ(Bytes(file.begin() + e.DataOffset, file.begin() + e.DataOffset + e.StoredSize),
                       ReadWholeFile(c.entries[i])) << "entry " << i;
             EXPECT_NE(run.out.find(EntryRole(i)), std::string::npos);
         }
