@@ -24,6 +24,15 @@ enum {
     PeOptionalHeader64Size = 240,  // PE32+ with 16 data directories
     PeMagic32 = 0x10B,
     PeMagic64 = 0x20B,
+    // Inside the optional header (offsets from its first byte, the magic).
+    PeCheckSumOffset = 64,             // CheckSum, at the same place in both formats
+    PeDirectoryCount32Offset = 92,     // NumberOfRvaAndSizes
+    PeDirectoryCount64Offset = 108,
+    PeDirectories32Offset = 96,        // the data directories, 8 bytes each: RVA (or offset) and size
+    PeDirectories64Offset = 112,
+    PeDirectoryEntrySize = 8,
+    PeResourceDirectoryIndex = 2,
+    PeCertificateDirectoryIndex = 4,   // the certificate table: a file offset, not an RVA
     SectionHeaderSize = 40,
     ResourceDirectoryHeaderSize = 16,
     ResourceDirectoryEntrySize = 8,

@@ -1,7 +1,7 @@
 // The installer refuses a damaged, truncated or unusable file before it shows or writes anything:
 // the table must be complete, every entry's data inside the file, the title usable as a file and
 // key name, every destination within the path limit, and the integrity record (when the file has
-// one) must match the file's CRC-32.
+// one) must match the file's CRC-32, leaving out only what signing the file changes.
 #pragma once
 #include <stdint.h>
 
@@ -14,6 +14,7 @@ enum PayloadFault {
     PayloadBadTitle,       // empty once trimmed, or a character no file or key name may hold
     PayloadPathTooLong,    // ScreenSaverPath, DataFolder or a destination over 259 characters
     PayloadChecksumWrong,  // the integrity record does not match the file
+    PayloadCertificateMisplaced,  // a certificate table that is not the file's last part behind the payload
 };
 
 // Inspects an installer file. windowsDirectory and applicationData are the places the installation
@@ -23,10 +24,6 @@ enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, 
 
 // A trimmed title of length characters that can name a file and a registry key.
 int TitleUsable(const char *title, uint32_t length);
-
-// The CRC-32 of the open file from its start to its end, with the four bytes at crcOffset counted
-// as zero. 1 when every byte could be read.
-int FileCrcWithHole(int file, uint32_t fileSize, uint32_t crcOffset, uint32_t *crc);
 
 // The running installer: 1 when sound; otherwise the refusal is shown (no owner window, either
 // mode) and 0 returned, for the sequence to end with exit code 1. Windows only.

@@ -8,6 +8,7 @@
 #include "payload/block.h"
 #include "payload/check_payload.h"
 #include "payload/crc32.h"
+#include "payload/integrity.h"
 #include "payload/messages.h"
 
 enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
@@ -24,23 +25,25 @@ int TitleUsable(const char *title, uint32_t length)
 
 static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
 
-int FileCrcWithHole(int file, uint32_t fileSize, uint32_t crcOffset, uint32_t *crc)
+static int ReadAt(void *context, uint32_t offset, void *buffer, uint32_t size)
 {
-    if (FileSeek(file, 0, SeekSet) != 0) return 0;
-    uint32_t value = 0;
-    for (uint32_t at = 0; at < fileSize;) {
-        uint32_t want = fileSize - at < (uint32_t)CrcBlockSize ? fileSize - at : (uint32_t)CrcBlockSize;
-        if (!FileReadAll(file, CrcBlock, want)) return 0;
-        // The record's own CRC bytes count as zero wherever they fall in this block.
-        for (uint32_t i = 0; i < 4; i++) {
-            uint64_t hole = (uint64_t)crcOffset + i;
-            if (hole >= at && hole < (uint64_t)at + want) CrcBlock[hole - at] = 0;
-        }
-        value = Crc32Update(value, CrcBlock, want);
-        at += want;
-    }
-    *crc = value;
-    return 1;
+    int file = *(int *)context;
+    return offset <= (uint32_t)LargestSize && FileSeek(file, (int32_t)offset, SeekSet) == (int32_t)offset &&
+           FileReadAll(file, buffer, size);
+}
+
+// The record's CRC against the file, the certificate table, where signing appended one, left out.
+static enum PayloadFault CheckIntegrity(int file, uint32_t fileSize, uint32_t payloadEnd, uint32_t crcOffset,
+                                        uint32_t recorded)
+{
+    SigningFields fields;
+    if (!ReadSigningFields(ReadAt, &file, &fields)) return PayloadChecksumWrong;
+    IntegrityCoverage coverage;
+    enum CertificatePlacement placement = CoverIntegrity(&fields, fileSize, payloadEnd, crcOffset, &coverage);
+    if (placement != CertificateNone && placement != CertificateLast) return PayloadCertificateMisplaced;
+    uint32_t computed;
+    if (!IntegrityCrc(&coverage, ReadAt, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
+    return computed == recorded ? PayloadSound : PayloadChecksumWrong;
 }
 
 // Every destination the installation will write, composed as the installation composes them.
@@ -105,10 +108,13 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
     PayloadEntry entry;
     int read;
     enum PayloadFault entryFault = PayloadSound;
+    uint64_t dataEnd = 0;
     while ((read = ReadPayloadEntry(file, &entry)) == PayloadNext) {
         if (entryFault != PayloadSound) continue;
-        if ((uint64_t)entry.DataOffset + entry.StoredSize > fileSize) entryFault = PayloadDataOutside;
+        uint64_t end = (uint64_t)entry.DataOffset + entry.StoredSize;
+        if (end > fileSize) entryFault = PayloadDataOutside;
         else if (entry.ExpandedSize > LargestSize) entryFault = PayloadSizeTooLarge;
+        if (end > dataEnd) dataEnd = end;
     }
     if (read != PayloadEnd) return PayloadTableCut;
     if (entryFault != PayloadSound) return entryFault;
@@ -127,10 +133,9 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
         return PayloadSound;
     uint32_t recorded = (uint32_t)record[8] | (uint32_t)record[9] << 8 | (uint32_t)record[10] << 16 |
                         (uint32_t)record[11] << 24;
-    uint32_t computed;
-    if (!FileCrcWithHole(file, fileSize, (uint32_t)recordOffset + IntegrityTagSize, &computed))
-        return PayloadChecksumWrong;
-    return computed == recorded ? PayloadSound : PayloadChecksumWrong;
+    uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
+    if (dataEnd > payloadEnd) payloadEnd = dataEnd;
+    return CheckIntegrity(file, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize, recorded);
 }
 
 enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,

@@ -44,20 +44,6 @@ Bytes ComposeBlock(const std::string &licence, const std::string &title, const s
     return block;
 }
 
-uint32_t IntegrityCrc(const Bytes &file, size_t recordOffset)
-{
-    static const uint8_t Zero[4] = {0, 0, 0, 0};
-    size_t crcAt = recordOffset + IntegrityTagSize;
-    uint32_t crc = Crc32Update(0, file.data(), crcAt);
-    crc = Crc32Update(crc, Zero, 4);
-    return Crc32Update(crc, file.data() + crcAt + 4, file.size() - crcAt - 4);
-}
-
-void SealIntegrityRecord(Bytes &file, size_t recordOffset)
-{
-    PutU32(file, recordOffset + IntegrityTagSize, IntegrityCrc(file, recordOffset));
-}
-
 bool HasIntegrityTag(const Bytes &file, uint64_t offset)
 {
     return RangeInside(offset, IntegrityRecordSize, file.size()) &&

@@ -17,8 +17,4 @@ Bytes ComposeBlock(const std::string &licence, const std::string &title, const s
 
 void EncodePayloadEntry(const PayloadEntry &entry, uint8_t *raw);
 
-// Writes the CRC of the whole file into the record at recordOffset (its tag already in place).
-void SealIntegrityRecord(Bytes &file, size_t recordOffset);
-// The CRC the record at recordOffset should hold.
-uint32_t IntegrityCrc(const Bytes &file, size_t recordOffset);
 bool HasIntegrityTag(const Bytes &file, uint64_t offset);

@@ -7,6 +7,7 @@
 
 #include "payload/crc32.h"
 #include "tools/block_format.h"
+#include "tools/integrity_file.h"
 #include "tools/layout_rule.h"
 #include "tools/names.h"
 #include "tools/pe_image.h"
@@ -35,6 +36,9 @@ BuildPlan PlanBuild(const BuildRequest &request)
 
     PeImage image = ParsePeImage(request.stub);
     PayloadSite site = CheckLayoutRule(image);
+    // Its signature would not survive the payload, and its table would lie inside the installer.
+    if (image.certificateTableOffset || image.certificateTableSize)
+        throw ToolError("the stub is signed; pack an unsigned stub and sign the installer sspack writes");
 
     BuildPlan plan;
     plan.blockOffset = site.blockOffset;
@@ -85,7 +89,13 @@ BuildResult BuildInstaller(BuildRequest request)
 
     Bytes block = ComposeBlock(request.licence, request.title, result.entries, request.integrityRecord);
     std::copy(block.begin(), block.end(), out.begin() + plan.blockOffset);
-    if (request.integrityRecord) SealIntegrityRecord(out, blockEnd - IntegrityRecordSize);
+    uint64_t padded = (out.size() + SignerAlignment - 1) / SignerAlignment * SignerAlignment;
+    if (padded > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
+    out.resize(padded, 0);
+    if (request.integrityRecord) {
+        uint64_t crcAt = blockEnd - IntegrityRecordSize + IntegrityTagSize;
+        PutU32(out, crcAt, SealedCrc(ReadAtBytes, &out, out.size(), crcAt, "the installer"));
+    }
     result.installerSize = out.size();
     return result;
 }

@@ -1,6 +1,6 @@
 // The installer file is made in one forward pass over the entries: stub, room for the block, then
 // each entry at its final offset. The block goes in last, when every offset is known, and the
-// integrity CRC is taken in a final pass over the finished file with the record's CRC still zero.
+// integrity CRC is taken in a final pass over the finished, padded file.
 #include "tools/build_to_file.h"
 
 #include <cerrno>
@@ -16,6 +16,7 @@
 #include "payload/crc32.h"
 #include "tools/block_format.h"
 #include "tools/files.h"
+#include "tools/integrity_file.h"
 #include "tools/tool_error.h"
 
 namespace {
@@ -201,23 +202,6 @@ void CopyEntry(Input &input, uint64_t size, Output &out)
     input.Finished();
 }
 
-// CRC of the whole output as it stands (the record's CRC bytes are still zero).
-uint32_t CrcOfOutput(Output &out, uint64_t size)
-{
-    out.Flush();
-    out.Seek(0);
-    std::vector<uint8_t> chunk(ChunkSize);
-    uint32_t crc = 0;
-    uint64_t done = 0;
-    while (done < size) {
-        size_t n = std::fread(chunk.data(), 1, chunk.size(), out.file());
-        if (n == 0) throw ToolError("cannot read back " + out.name());
-        crc = Crc32Update(crc, chunk.data(), n);
-        done += n;
-    }
-    return crc;
-}
-
 // A file beside the output that becomes it on success and goes away otherwise.
 class TemporaryOutput {
 public:
@@ -312,15 +296,19 @@ BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath,
     Bytes block = ComposeBlock(request.licence, request.title, result.entries, request.integrityRecord);
     out.Seek(plan.blockOffset);
     out.Write(block.data(), block.size());
-    if (request.integrityRecord) {
-        uint32_t crc = CrcOfOutput(out, end);
-        Bytes field(4);
-        PutU32(field, 0, crc);
-        out.Seek(plan.blockEnd - IntegrityRecordSize + IntegrityTagSize);
-        out.Write(field.data(), field.size());
-    }
-    // Nothing follows the last entry, whatever an earlier, longer attempt left in the file.
+    // Zeros up to the signer's alignment behind the last entry, and nothing else, whatever an
+    // earlier, longer attempt left in the file.
+    end = (end + SignerAlignment - 1) / SignerAlignment * SignerAlignment;
+    if (end > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
     if (!TruncateFile(out.file(), end)) out.Fail();
+    if (request.integrityRecord) {
+        uint64_t crcAt = plan.blockEnd - IntegrityRecordSize + IntegrityTagSize;
+        Bytes field(4);
+        PutU32(field, 0, SealedCrc(ReadAtFile, out.file(), end, crcAt, out.name()));
+        out.Seek(crcAt);
+        out.Write(field.data(), field.size());
+        out.Flush();
+    }
     temporary.Commit(outPath);
     result.installerSize = end;
     return result;

@@ -14,22 +14,6 @@
 
 namespace {
 
-// The integrity record's CRC: the whole file in chunks, the record's own four bytes taken as zero.
-uint32_t IntegrityCrcOfFile(InstallerFile &file, uint64_t recordOffset)
-{
-    uint64_t crcAt = recordOffset + IntegrityTagSize;
-    Bytes chunk(InstallerFile::ChunkSize);
-    uint32_t crc = 0;
-    for (uint64_t at = 0; at < file.size();) {
-        uint32_t n = (uint32_t)std::min<uint64_t>(chunk.size(), file.size() - at);
-        if (!file.ReadAt(at, chunk.data(), n)) throw ToolError("cannot read " + file.path());
-        for (uint64_t i = std::max(at, crcAt); i < std::min(at + n, crcAt + 4); i++) chunk[i - at] = 0;
-        crc = Crc32Update(crc, chunk.data(), n);
-        at += n;
-    }
-    return crc;
-}
-
 uint16_t U16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
 uint32_t U32(const uint8_t *p) { return (uint32_t)U16(p) | (uint32_t)U16(p + 2) << 16; }
 
@@ -109,10 +93,18 @@ InstallerView ReadInstaller(InstallerFile &file)
     }
     view.blockEnd = at;
     uint8_t record[IntegrityRecordSize];
-    if (file.ReadAt(at, record, IntegrityRecordSize) && std::equal(record, record + IntegrityTagSize, IntegrityTag)) {
-        view.hasIntegrityRecord = true;
+    view.hasIntegrityRecord =
+        file.ReadAt(at, record, IntegrityRecordSize) && std::equal(record, record + IntegrityTagSize, IntegrityTag);
+    view.payloadEnd = view.blockEnd + (view.hasIntegrityRecord ? IntegrityRecordSize : 0);
+    for (const PayloadEntry &e : view.entries)
+        view.payloadEnd = std::max(view.payloadEnd, std::min<uint64_t>((uint64_t)e.DataOffset + e.StoredSize, file.size()));
+    uint64_t crcAt = at + IntegrityTagSize;
+    view.integrity = MeasureIntegrity(ReadAtInstaller, &file, file.size(), view.payloadEnd, crcAt);
+    if (view.hasIntegrityRecord) {
         view.recordedCrc = U32(record + IntegrityTagSize);
-        view.computedCrc = IntegrityCrcOfFile(file, at);
+        CertificatePlacement placement = view.integrity.placement;
+        if (view.integrity.headersRead && (placement == CertificateNone || placement == CertificateLast))
+            view.computedCrc = CoveredCrc(view.integrity, ReadAtInstaller, &file, path);
     }
     return view;
 }

@@ -8,6 +8,7 @@
 #include "payload/block.h"
 #include "tools/byte_io.h"
 #include "tools/installer_file.h"
+#include "tools/integrity_file.h"
 #include "tools/pe_image.h"
 
 struct InstallerView {
@@ -22,7 +23,9 @@ struct InstallerView {
     std::vector<PayloadEntry> entries;
     uint64_t blockEnd = 0;      // behind the terminator
     bool hasIntegrityRecord = false;
-    uint32_t recordedCrc = 0, computedCrc = 0;
+    uint32_t recordedCrc = 0, computedCrc = 0;  // computed only when the placement is None or Last
+    uint64_t payloadEnd = 0;    // behind the block, its record and every entry's data inside the file
+    Integrity integrity;        // the certificate table and what the record covers
 };
 
 // Throws ToolError when the block cannot be reached or the file ends before the terminator.

@@ -113,35 +113,41 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     PeImage image;
     image.fileSize = fileSize;
     if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') throw ToolError("not an executable (no MZ header)");
-    image.peHeaderOffset = GetU32(file, 0x3C);
+    image.peHeaderOffset = GetU32(file, PeHeaderPointerOffset);
     uint32_t pe = image.peHeaderOffset;
-    if (!RangeInside(pe, 24 + 2, file.size()) || GetU32(file, pe) != 0x00004550)
+    if (!RangeInside(pe, PeSignatureSize + PeFileHeaderSize + 2, file.size()) || GetU32(file, pe) != 0x00004550)
         throw ToolError("not a PE executable (no PE signature)");
     image.machine = GetU16(file, pe + 4);
     image.sectionCount = GetU16(file, pe + 6);
     image.optionalHeaderSize = GetU16(file, pe + 20);
-    image.magic = GetU16(file, pe + 24);
-    if (image.magic != 0x10B && image.magic != 0x20B) throw ToolError("unknown optional header magic");
+    uint32_t optional = pe + PeSignatureSize + PeFileHeaderSize;
+    image.magic = GetU16(file, optional);
+    if (image.magic != PeMagic32 && image.magic != PeMagic64) throw ToolError("unknown optional header magic");
 
-    uint32_t optional = pe + 24;
-    uint32_t directories = optional + (image.Is64() ? 112 : 96);  // the data directories start here
-    if (image.optionalHeaderSize < (image.Is64() ? 112u : 96u) ||
-        !RangeInside(optional, image.optionalHeaderSize, file.size()))
+    uint32_t directoriesAt = image.Is64() ? PeDirectories64Offset : PeDirectories32Offset;
+    uint32_t directories = optional + directoriesAt;
+    if (image.optionalHeaderSize < directoriesAt || !RangeInside(optional, image.optionalHeaderSize, file.size()))
         throw ToolError("optional header is truncated");
     image.sectionAlignment = GetU32(file, optional + 32);
     image.fileAlignment = GetU32(file, optional + 36);
     image.sizeOfImage = GetU32(file, optional + 56);
-    uint32_t directoryCount = GetU32(file, directories - 4);
-    if (directoryCount > 2 && directories + 3 * 8 <= optional + image.optionalHeaderSize) {
-        image.resourceDirectoryRva = GetU32(file, directories + 2 * 8);
-        image.resourceDirectorySize = GetU32(file, directories + 2 * 8 + 4);
-    }
+    uint32_t directoryCount =
+        GetU32(file, optional + (image.Is64() ? PeDirectoryCount64Offset : PeDirectoryCount32Offset));
+    // Entry index, if the header holds it: (its first field, its second).
+    auto directory = [&](uint32_t index, uint32_t *first, uint32_t *second) {
+        uint32_t at = directories + index * PeDirectoryEntrySize;
+        if (directoryCount <= index || at + PeDirectoryEntrySize > optional + image.optionalHeaderSize) return;
+        *first = GetU32(file, at);
+        *second = GetU32(file, at + 4);
+    };
+    directory(PeResourceDirectoryIndex, &image.resourceDirectoryRva, &image.resourceDirectorySize);
+    directory(PeCertificateDirectoryIndex, &image.certificateTableOffset, &image.certificateTableSize);
 
     // The section table follows the optional header as declared (the loader's view).
     uint32_t table = optional + image.optionalHeaderSize;
-    if (!RangeInside(table, (uint64_t)image.sectionCount * 40, file.size())) throw ToolError("section table is truncated");
+    if (!RangeInside(table, (uint64_t)image.sectionCount * SectionHeaderSize, file.size())) throw ToolError("section table is truncated");
     for (uint32_t i = 0; i < image.sectionCount; i++) {
-        uint32_t at = table + 40 * i;
+        uint32_t at = table + SectionHeaderSize * i;
         PeSection s;
         for (int k = 0; k < 8 && file[at + k]; k++) s.name += (char)file[at + k];
         s.virtualSize = GetU32(file, at + 8);

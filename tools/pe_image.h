@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/block.h"
 #include "tools/byte_io.h"
 
 struct PeSection {
@@ -65,6 +66,7 @@ struct PeImage {
     uint16_t magic = 0;              // 0x10B PE32, 0x20B PE32+
     uint32_t fileAlignment = 0, sectionAlignment = 0, sizeOfImage = 0;
     uint32_t resourceDirectoryRva = 0, resourceDirectorySize = 0;  // data directory 2, 0 if absent
+    uint32_t certificateTableOffset = 0, certificateTableSize = 0;  // data directory 4 (a file offset), 0 if absent
     std::vector<PeSection> sections;
     uint64_t fileSize = 0;
 
@@ -76,9 +78,9 @@ struct PeImage {
     // entries): nothing of the tree lies at or behind this offset.
     uint32_t resourceTreeEnd = 0;
 
-    bool Is64() const { return magic == 0x20B; }
+    bool Is64() const { return magic == PeMagic64; }
     // The standard optional-header size for the magic: 224 (PE32) or 240 (PE32+).
-    uint32_t StandardOptionalHeaderSize() const { return Is64() ? 240 : 224; }
+    uint32_t StandardOptionalHeaderSize() const { return Is64() ? PeOptionalHeader64Size : PeOptionalHeader32Size; }
     // File offset of an RVA inside some section's raw data and inside the file, -1 otherwise.
     int64_t RvaToFileOffset(uint32_t rva) const;
     // End of the last section's raw data in the file.

@@ -1,6 +1,7 @@
 // The installer's pre-check: every file the authoring tool builds passes it unchanged; a file cut
 // short, a changed byte under the integrity record, an unusable title, an impossible size and
-// destinations over the path limit are refused, each for its own reason; the check writes nothing.
+// destinations over the path limit are refused, each for its own reason; a signed installer passes
+// and its certificate table must be the file's last part; the check writes nothing.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,7 +12,9 @@
 #include "install_fixture.h"
 #include "payload/check_payload.h"
 #include "payload/crc32.h"
+#include "payload/integrity.h"
 #include "sspack_fixture.h"
+#include "tools/integrity_file.h"
 
 using namespace packtest;
 
@@ -90,6 +93,44 @@ TEST_P(PayloadCheck, AChangedByteInsideAnyEntryIsCaughtByTheIntegrityRecordOnly)
     damaged = built.installer;
     damaged[2] ^= 1;
     EXPECT_EQ(Inspect(damaged), PayloadChecksumWrong);
+}
+
+TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
+{
+    PACKTEST_NEED_STUB(GetParam(), "good");
+    BuildResult built = Build(true);
+    EXPECT_EQ(built.installer.size() % 8, 0u) << "a signer must find nothing to pad";
+    Bytes sound = SignLikeASigner(built.installer);
+    ASSERT_EQ(sound.size(), built.installer.size() + 1024);
+    EXPECT_EQ(Inspect(sound), PayloadSound);
+
+    const PayloadEntry &last = built.entries.back();
+    uint32_t optional = GetU32(sound, 0x3C) + 24;
+    uint32_t directory = optional + (GetU16(sound, optional) == 0x20B ? 144 : 128);
+    struct Case {
+        const char *what;
+        Bytes file;
+        PayloadFault fault;
+    };
+    Bytes dataChanged = sound, headerChanged = sound, intoPayload = sound, pastEnd = sound, appended = sound;
+    dataChanged[last.DataOffset + last.StoredSize - 1] ^= 1;
+    headerChanged[optional + 60] ^= 1;  // SizeOfHeaders, beside CheckSum
+    PutU32(intoPayload, directory, last.DataOffset);
+    PutU32(intoPayload, directory + 4, (uint32_t)sound.size() - last.DataOffset);
+    PutU32(pastEnd, directory + 4, 1024 + 8);
+    appended.resize(appended.size() + 8, 0);
+    Bytes appendedUnsigned = built.installer;
+    appendedUnsigned.resize(appendedUnsigned.size() + 8, 0);
+    const Case cases[] = {
+        {"a byte of an entry's data", dataChanged, PayloadChecksumWrong},
+        {"a byte of the optional header", headerChanged, PayloadChecksumWrong},
+        {"the table cut short", Cut(sound, sound.size() - 10), PayloadCertificateMisplaced},
+        {"the directory entry naming more than there is", pastEnd, PayloadCertificateMisplaced},
+        {"bytes appended behind the table", appended, PayloadCertificateMisplaced},
+        {"the directory pointing into the payload", intoPayload, PayloadCertificateMisplaced},
+        {"bytes appended to an unsigned installer", appendedUnsigned, PayloadChecksumWrong},
+    };
+    for (const Case &c : cases) EXPECT_EQ(Inspect(c.file), c.fault) << c.what;
 }
 
 TEST_P(PayloadCheck, TheBareStubIsRefused)
@@ -216,18 +257,100 @@ TEST_F(HandMadePayload, TheInstallationsPathsAreLeftAsTheyWere)
     EXPECT_EQ(HostFiles.writes, 0u);
 }
 
-TEST(FileCrcWithHole, MatchesTheCrcOfTheFileWithFourZeroBytesWhereverTheHoleFalls)
+namespace {
+// Headers as far as the integrity record looks: the PE header at 0x80, its optional header at 0x98.
+Bytes SigningHeaders(uint16_t magic, uint32_t directories, uint32_t tableOffset, uint32_t tableSize)
 {
-    TempDir dir;
-    Bytes file = Pattern(3 * 65536 + 123, 9);
-    std::string path = dir.Write("f.bin", file);
-    for (uint32_t hole : {0u, 65534u, 65536u, 131070u, (uint32_t)file.size() - 4}) {
-        Bytes zeroed = file;
-        for (int i = 0; i < 4; i++) zeroed[hole + i] = 0;
-        FileHandle f = FileOpenRead(path.c_str());
-        uint32_t crc = 0;
-        EXPECT_EQ(FileCrcWithHole(f, (uint32_t)file.size(), hole, &crc), 1);
-        FileClose(f);
-        EXPECT_EQ(crc, Crc32Update(0, zeroed.data(), zeroed.size())) << hole;
+    Bytes file(0x200, 0xEE);
+    file[0] = 'M', file[1] = 'Z';
+    PutU32(file, 0x3C, 0x80);
+    PutU32(file, 0x80, 0x4550);
+    PutU16(file, 0x98, magic);
+    bool pe64 = magic == 0x20B;
+    PutU32(file, 0x98 + (pe64 ? 108 : 92), directories);
+    PutU32(file, 0x98 + (pe64 ? 144 : 128), tableOffset);
+    PutU32(file, 0x98 + (pe64 ? 148 : 132), tableSize);
+    return file;
+}
+}  // namespace
+
+TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
+{
+    struct Case {
+        const char *what;
+        uint16_t magic;
+        uint32_t directories, tableOffset, tableSize, fileSize, payloadEnd;
+        CertificatePlacement placement;
+        uint32_t end, directoryHole;  // the directory entry's hole, 0: none
+    };
+    const Case cases[] = {
+        {"unsigned PE32", 0x10B, 16, 0, 0, 0x3000, 0x3000, CertificateNone, 0x3000, 0x118},
+        {"signed PE32", 0x10B, 16, 0x3000, 0x500, 0x3500, 0x2FF9, CertificateLast, 0x3000, 0x118},
+        {"signed PE32+", 0x20B, 16, 0x3000, 0x500, 0x3500, 0x3000, CertificateLast, 0x3000, 0x128},
+        {"directory into the payload", 0x10B, 16, 0x2FF8, 0x508, 0x3500, 0x3000, CertificateInsidePayload, 0x3500, 0x118},
+        {"table not at the end", 0x20B, 16, 0x3000, 0x400, 0x3500, 0x3000, CertificateNotLast, 0x3500, 0x128},
+        {"bytes appended behind a table", 0x10B, 16, 0x3000, 0x500, 0x3508, 0x3000, CertificateNotLast, 0x3508, 0x118},
+        {"table cut short", 0x10B, 16, 0x3000, 0x500, 0x34F0, 0x3000, CertificatePastEnd, 0x34F0, 0x118},
+        {"empty table", 0x10B, 16, 0x3500, 0, 0x3500, 0x3000, CertificateEmpty, 0x3500, 0x118},
+        {"no entry 4 in the header", 0x10B, 4, 0x3000, 0x500, 0x3500, 0x3000, CertificateNone, 0x3500, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes headers = SigningHeaders(c.magic, c.directories, c.tableOffset, c.tableSize);
+        SigningFields fields;
+        ASSERT_EQ(ReadSigningFields(ReadAtBytes, &headers, &fields), 1);
+        IntegrityCoverage coverage;
+        EXPECT_EQ(CoverIntegrity(&fields, c.fileSize, c.payloadEnd, 0x2F00, &coverage), c.placement);
+        EXPECT_EQ(coverage.end, c.end);
+        // The record's CRC, CheckSum (optional header + 64), the directory entry.
+        EXPECT_EQ(coverage.holeOffset[0], 0x2F00u);
+        EXPECT_EQ(coverage.holeSize[0], 4u);
+        EXPECT_EQ(coverage.holeOffset[1], 0xD8u);
+        EXPECT_EQ(coverage.holeSize[1], 4u);
+        EXPECT_EQ(coverage.holeSize[2], c.directoryHole ? 8u : 0u);
+        if (c.directoryHole) {
+            EXPECT_EQ(coverage.holeOffset[2], c.directoryHole);
+        }
     }
+    Bytes cut = SigningHeaders(0x10B, 16, 0, 0);
+    cut.resize(0x98 + 100);  // the file ends before the directories
+    SigningFields fields;
+    EXPECT_EQ(ReadSigningFields(ReadAtBytes, &cut, &fields), 0);
+}
+
+TEST(IntegrityCoverage, TheCrcCountsEachHoleAsZeroWhereverItFallsAndStopsAtTheEnd)
+{
+    const uint32_t Piece = 65536;
+    Bytes file = Pattern(3 * Piece + 123, 9);
+    struct Case {
+        uint32_t end;
+        uint32_t holeOffset[IntegrityHoleCount], holeSize[IntegrityHoleCount];
+    };
+    const uint32_t size = (uint32_t)file.size();
+    const Case cases[] = {
+        {size, {0, 100, 200}, {4, 4, 8}},
+        {size, {Piece - 2, 2 * Piece - 4, 3 * Piece - 3}, {4, 4, 8}},  // across the pieces' edges
+        {size, {Piece, size - 4, 0}, {4, 4, 0}},
+        {2 * Piece + 5, {2 * Piece + 3, 2 * Piece + 4, 500}, {4, 4, 8}},  // a hole across the end
+        {Piece, {size - 4, 70, 80}, {4, 4, 8}},                           // a hole beyond it
+    };
+    for (const Case &c : cases) {
+        Bytes expected(file.begin(), file.begin() + c.end);
+        for (int h = 0; h < IntegrityHoleCount; h++)
+            for (uint32_t i = c.holeOffset[h]; i < c.holeOffset[h] + c.holeSize[h] && i < c.end; i++) expected[i] = 0;
+        IntegrityCoverage coverage;
+        coverage.end = c.end;
+        for (int h = 0; h < IntegrityHoleCount; h++) {
+            coverage.holeOffset[h] = c.holeOffset[h];
+            coverage.holeSize[h] = c.holeSize[h];
+        }
+        std::vector<uint8_t> buffer(Piece);
+        uint32_t crc = 0;
+        EXPECT_EQ(IntegrityCrc(&coverage, ReadAtBytes, &file, buffer.data(), Piece, &crc), 1);
+        EXPECT_EQ(crc, Crc32Update(0, expected.data(), expected.size())) << c.end << " " << c.holeOffset[1];
+    }
+    IntegrityCoverage beyond = {size + 1, {0, 0, 0}, {0, 0, 0}};
+    std::vector<uint8_t> buffer(Piece);
+    uint32_t crc;
+    EXPECT_EQ(IntegrityCrc(&beyond, ReadAtBytes, &file, buffer.data(), Piece, &crc), 0) << "a short read fails";
 }

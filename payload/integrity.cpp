@@ -1,0 +1,79 @@
+// The integrity record's coverage. The optional header's layout is taken from its magic, as a
+// signer takes it; the installer's reader assumes its own build's format, but a file whose magic
+// was changed fails the CRC anyway, since the magic itself is covered.
+#include <string.h>
+#include "payload/block.h"
+#include "payload/crc32.h"
+#include "payload/integrity.h"
+
+static uint32_t U16(const uint8_t *p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
+static uint32_t U32(const uint8_t *p) { return U16(p) | U16(p + 2) << 16; }
+
+int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields)
+{
+    memset(fields, 0, sizeof *fields);
+    uint8_t word[4];
+    if (!read(context, PeHeaderPointerOffset, word, sizeof word)) return 0;
+    uint32_t optional = U32(word) + PeSignatureSize + PeFileHeaderSize;
+    if (optional < U32(word) || optional > 0x7FFFFFFF) return 0;
+    uint8_t magic[2];
+    if (!read(context, optional, magic, sizeof magic)) return 0;
+    int is64 = U16(magic) == PeMagic64;
+    fields->checkSumOffset = optional + PeCheckSumOffset;
+
+    uint8_t count[4];
+    if (!read(context, optional + (is64 ? PeDirectoryCount64Offset : PeDirectoryCount32Offset), count, sizeof count))
+        return 0;
+    if (U32(count) <= PeCertificateDirectoryIndex) return 1;  // no entry for a certificate table
+    uint32_t entry = optional + (is64 ? PeDirectories64Offset : PeDirectories32Offset) +
+                     PeCertificateDirectoryIndex * PeDirectoryEntrySize;
+    uint8_t raw[PeDirectoryEntrySize];
+    if (!read(context, entry, raw, sizeof raw)) return 0;
+    fields->directoryOffset = entry;
+    fields->tableOffset = U32(raw);
+    fields->tableSize = U32(raw + 4);
+    return 1;
+}
+
+enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t fileSize, uint32_t payloadEnd,
+                                         uint32_t crcOffset, IntegrityCoverage *coverage)
+{
+    coverage->end = fileSize;
+    coverage->holeOffset[0] = crcOffset;
+    coverage->holeSize[0] = IntegrityCrcSize;
+    coverage->holeOffset[1] = fields->checkSumOffset;
+    coverage->holeSize[1] = 4;
+    coverage->holeOffset[2] = fields->directoryOffset;
+    coverage->holeSize[2] = fields->directoryOffset ? PeDirectoryEntrySize : 0;
+
+    if (fields->tableOffset == 0 && fields->tableSize == 0) return CertificateNone;
+    uint64_t tableEnd = (uint64_t)fields->tableOffset + fields->tableSize;
+    if (tableEnd > fileSize) return CertificatePastEnd;
+    if (tableEnd < fileSize) return CertificateNotLast;
+    if (fields->tableSize == 0) return CertificateEmpty;
+    if (fields->tableOffset < payloadEnd) return CertificateInsidePayload;
+    coverage->end = fields->tableOffset;
+    return CertificateLast;
+}
+
+int IntegrityCrc(const IntegrityCoverage *coverage, ReadAtCall read, void *context, uint8_t *buffer,
+                 uint32_t bufferSize, uint32_t *crc)
+{
+    if (bufferSize == 0) return 0;
+    uint32_t value = 0;
+    for (uint32_t at = 0; at < coverage->end;) {
+        uint32_t want = coverage->end - at < bufferSize ? coverage->end - at : bufferSize;
+        if (!read(context, at, buffer, want)) return 0;
+        // The holes count as zero wherever they fall in this piece.
+        for (int h = 0; h < IntegrityHoleCount; h++) {
+            uint64_t from = coverage->holeOffset[h], to = from + coverage->holeSize[h];
+            if (from < at) from = at;
+            if (to > (uint64_t)at + want) to = (uint64_t)at + want;
+            if (from < to) memset(buffer + (from - at), 0, (size_t)(to - from));
+        }
+        value = Crc32Update(value, buffer, want);
+        at += want;
+    }
+    *crc = value;
+    return 1;
+}

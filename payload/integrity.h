@@ -1,0 +1,53 @@
+// What the integrity record's CRC covers, and the CRC over it. Signing an installer changes three
+// things the record cannot know when it is written: the optional header's CheckSum, the
+// certificate-table entry of the data directories, and the certificate table appended at the end.
+// So the CRC counts those two fields and the record's own four CRC bytes as zero, and stops where
+// a certificate table begins, but only where that table is the file's last part and lies behind
+// everything the installer reads. Shared by the installer's pre-check and the authoring tool
+// (build and verify); reads go through a callback, so a file, a stream or memory can serve.
+#pragma once
+#include <stdint.h>
+
+// Reads size bytes at offset into buffer; 1 only when every byte arrived.
+typedef int (*ReadAtCall)(void *context, uint32_t offset, void *buffer, uint32_t size);
+
+// The header fields that signing changes, found from the optional header's magic.
+typedef struct SigningFields {
+    uint32_t checkSumOffset;   // file offset of the CheckSum field
+    uint32_t directoryOffset;  // file offset of the certificate-table directory entry; 0: the header has none
+    uint32_t tableOffset;      // the certificate table as that entry names it; 0 and 0: none
+    uint32_t tableSize;
+} SigningFields;
+
+// 1 when the headers could be read.
+int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields);
+
+enum CertificatePlacement {
+    CertificateNone = 0,        // the directory names no table
+    CertificateLast,            // the table is the file's last part and lies behind the payload
+    CertificatePastEnd,         // it runs past the end of the file (cut short, or a wrong entry)
+    CertificateNotLast,         // bytes follow it
+    CertificateInsidePayload,   // it starts before the end of the block or of some entry's data
+    CertificateEmpty,           // the entry names a table of no bytes
+};
+
+enum { IntegrityHoleCount = 3, IntegrityCrcSize = 4 };
+
+// The covered bytes are [0, end) with the holes counted as zero.
+typedef struct IntegrityCoverage {
+    uint32_t end;
+    uint32_t holeOffset[IntegrityHoleCount];  // the record's CRC, CheckSum, the directory entry
+    uint32_t holeSize[IntegrityHoleCount];
+} IntegrityCoverage;
+
+// Where the certificate table lies and what the CRC covers. payloadEnd is the end of the last
+// thing the installer reads (the block with its record, every entry's data); crcOffset is where
+// the record keeps its CRC. Any placement other than None or Last makes the file damaged; the
+// coverage is then the whole file.
+enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t fileSize, uint32_t payloadEnd,
+                                         uint32_t crcOffset, IntegrityCoverage *coverage);
+
+// The CRC-32 of the covered bytes, read through read in pieces of bufferSize bytes. 1 when every
+// byte could be read.
+int IntegrityCrc(const IntegrityCoverage *coverage, ReadAtCall read, void *context, uint8_t *buffer,
+                 uint32_t bufferSize, uint32_t *crc);
