@@ -349,11 +349,53 @@ bool RunVerify(const std::string &installer, std::ostream &out)
         }
     }
 
-    if (view.hasIntegrityRecord) {
-        check(view.recordedCrc == view.computedCrc,
-              Format("integrity record: CRC-32 recorded 0x%08X, file 0x%08X", view.recordedCrc, view.computedCrc));
+    const Integrity &integrity = view.integrity;
+    bool placed = integrity.placement == CertificateNone || integrity.placement == CertificateLast;
+    if (!integrity.headersRead) {
+        check(false, "signature: the file ends inside the optional header");
+    } else if (integrity.placement == CertificateNone) {
+        note("signature: none");
     } else {
+        uint32_t offset = integrity.fields.tableOffset, size = integrity.fields.tableSize;
+        std::string table = Format("signature: certificate table at 0x%X, %u bytes, ", offset, size);
+        uint64_t end = (uint64_t)offset + size, fileSize = view.fileSize;
+        switch (integrity.placement) {
+        case CertificateLast: {
+            int records = 0;
+            std::string problem = CertificateTableProblem(ReadAtInstaller, file.get(), offset, size, &records);
+            if (problem.empty())
+                check(true, table + Format("the file's last part, %d record%s (the certificate is osslsigncode "
+                                           "verify's to judge)", records, records == 1 ? "" : "s"));
+            else
+                check(false, table + "the file's last part, but damaged: " + problem);
+            break;
+        }
+        case CertificatePastEnd:
+            check(false, table + Format("runs %llu bytes past the end of the file: cut short or misplaced",
+                                        (unsigned long long)(end - fileSize)));
+            break;
+        case CertificateNotLast:
+            check(false, table + Format("not the file's last part: %llu bytes follow it",
+                                        (unsigned long long)(fileSize - end)));
+            break;
+        case CertificateInsidePayload:
+            check(false, table + Format("starts inside the payload, which ends at 0x%llX",
+                                        (unsigned long long)view.payloadEnd));
+            break;
+        default:
+            check(false, table + "an empty table");
+            break;
+        }
+    }
+    if (!view.hasIntegrityRecord) {
         note("no integrity record");
+    } else if (integrity.headersRead && placed) {
+        std::string covered = integrity.placement == CertificateLast ? "up to the certificate table" : "the whole file";
+        check(view.recordedCrc == view.computedCrc,
+              Format("integrity record: CRC-32 recorded 0x%08X, file 0x%08X (", view.recordedCrc, view.computedCrc) +
+                  covered + ")");
+    } else {
+        note("integrity record: not checked, for the reason above");
     }
     out << Verdict(problems);
     return problems == 0;

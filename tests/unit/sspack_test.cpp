@@ -118,13 +118,28 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadWholeFile(stub_).size(), view.blockEnd + 12));
     for (size_t i = 1; i < 4; i++)
         EXPECT_EQ(view.entries[i].DataOffset, view.entries[i - 1].DataOffset + view.entries[i - 1].StoredSize);
-    EXPECT_EQ(view.entries[3].DataOffset + view.entries[3].StoredSize, view.fileSize);
+    // The data end the file, but for the zeros that spare a signer its padding.
+    uint64_t dataEnd = view.entries[3].DataOffset + view.entries[3].StoredSize;
+    Bytes built = ReadWholeFile(dir_.Path("out.exe"));
+    EXPECT_EQ(view.fileSize, (dataEnd + 7) / 8 * 8);
+    EXPECT_EQ(built.size(), view.fileSize);
+    for (uint64_t at = dataEnd; at < built.size(); at++) EXPECT_EQ(built[at], 0) << at;
     EXPECT_TRUE(view.hasIntegrityRecord);
     EXPECT_EQ(view.recordedCrc, view.computedCrc);
 
     ToolRun verify = Sspack({"verify", dir_.Path("out.exe")});
     EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("note  signature: none\n"), std::string::npos) << verify.out;
     EXPECT_NE(verify.out.find("verdict: sound"), std::string::npos);
+
+    WriteWholeFile(dir_.Path("signed.exe"), SignLikeASigner(built, 1000));
+    verify = Sspack({"verify", dir_.Path("signed.exe")});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    char table[96];
+    std::snprintf(table, sizeof table, "ok    signature: certificate table at 0x%zX, 1000 bytes, the file's last part, 1 record",
+                  built.size());
+    EXPECT_NE(verify.out.find(table), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find("(up to the certificate table)"), std::string::npos) << verify.out;
 }
 
 TEST_P(SspackCli, TitleMayComeAsUtf8OrAsWindows1252Bytes)
@@ -207,6 +222,8 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
         {"extension over 15", BuildArgs("T", {files_[0], dir_.Write("a.abcdefghijklmnop", Bytes{1})}), "15"},
         {"missing stub", {"build", "--stub", dir_.Path("nostub.exe"), "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "nostub.exe"},
         {"stub not PE", {"build", "--stub", files_[1], "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "not"},
+        {"signed stub", {"build", "--stub", dir_.Write("signed.exe", SignLikeASigner(ReadWholeFile(stub_))), "--title", "T",
+                         "--out", dir_.Path("out.exe"), files_[0]}, "the stub is signed"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -284,7 +301,24 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     const PeSection &rsrc = image.sections[image.resourceSection];
     uint32_t nameField = GetU32(good, rsrc.rawPointer + 16) & 0x7FFFFFFF;
     otherNamedType[rsrc.rawPointer + nameField + 2 + 2 * 6] = 'Z';
+    Bytes appended = good;
+    appended.resize(appended.size() + 8, 0);
+    Bytes signedFile = SignLikeASigner(good, 1000);
+    uint32_t optional = GetU32(good, 0x3C) + 24;
+    uint32_t directory = optional + (GetU16(good, optional) == 0x20B ? 144 : 128);
+    Bytes intoPayload = signedFile;
+    PutU32(intoPayload, directory, view.entries[3].DataOffset);
+    PutU32(intoPayload, directory + 4, (uint32_t)(signedFile.size() - view.entries[3].DataOffset));
+    Bytes tableBehind = signedFile;
+    tableBehind.resize(tableBehind.size() + 16, 0);
+    Bytes recordTooLong = signedFile;
+    PutU32(recordTooLong, good.size(), 1008);
     const std::vector<Case> cases = {
+        {"bytes appended, unsigned", appended, "integrity record: CRC-32"},
+        {"signed, table cut short", Bytes(signedFile.begin(), signedFile.end() - 10), "runs 10 bytes past the end of the file"},
+        {"signed, directory into the payload", intoPayload, "starts inside the payload"},
+        {"signed, bytes behind the table", tableBehind, "not the file's last part: 16 bytes follow it"},
+        {"signed, a record longer than the table", recordTooLong, "claims 1008 bytes, 1000 are left"},
         {"empty file", Bytes{}, "cannot be reached"},
         {"table cut", truncatedTable, "before the table's terminator"},
         {"last entry cut", truncatedData, "run past the end of the file"},
