@@ -1,12 +1,15 @@
 """A damaged installer is refused before anything is shown or written: cut inside an entry's data
 or inside the table, a byte changed under the integrity record, a blank title, the bare stub.
 The refusal is an error box without owner and exit code 1, and the prefix has nothing new. A
-changed byte without the record passes the structural checks and installs."""
+changed byte without the record passes the structural checks and installs. An installer signed
+with osslsigncode verifies and installs; signed, a changed byte of an entry's data or a
+certificate table cut short is refused all the same."""
 import os
 import struct
 import subprocess
 
 import rig
+from reliability_lib import installed_problems
 from sequence_common import FLASH, INFO_OK, TITLE, installed, payload, snapshot
 
 REFUSAL = ("Die Installationsdatei ist beschädigt oder unvollständig. "
@@ -20,6 +23,35 @@ record rect=no style=no
 press "OK"
 end timeout=30
 """
+
+
+def signing_certificate():
+    """A throw-away self-signed code-signing certificate and its key, made once per run:
+    (certificate, key) as PEM host paths."""
+    folder = os.path.join(rig.WORK, "signer")
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    if not os.path.exists(cert):
+        os.makedirs(folder, exist_ok=True)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "2", "-subj", "/CN=Screen saver test signer",
+                        "-addext", "extendedKeyUsage=codeSigning"], check=True, capture_output=True)
+    return cert, key
+
+
+def sign(exe, output):
+    """osslsigncode's signature over exe, written to output (options 2.5 knows as well)."""
+    cert, key = signing_certificate()
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", exe, "-out", output],
+                   check=True, capture_output=True)
+    with open(output, "rb") as f:
+        return output, bytearray(f.read())
+
+
+def certificate_directory(data):
+    """(offset, size) of the certificate table as the data directories name it."""
+    optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
+    pe64 = struct.unpack_from("<H", data, optional)[0] == 0x20B
+    return struct.unpack_from("<II", data, optional + (144 if pe64 else 128))
 
 
 def table(data):
@@ -129,3 +161,39 @@ end timeout=30
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
         self.assertTrue(installed(p))
+
+    def test_a_signed_installer_verifies_and_installs(self):
+        p = self.prefix()
+        p.install_flash("10")
+        entries = payload(p)
+        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries)
+        unsigned = os.path.getsize(exe)
+        exe, data = sign(exe, os.path.join(p.work, "Signed.exe"))
+        offset, size = certificate_directory(data)
+        self.assertEqual((offset, offset + size), (unsigned, len(data)),
+                         "the table lies behind the unsigned file, unpadded, to the end")
+        cert, _ = signing_certificate()
+        v = subprocess.run(["osslsigncode", "verify", "-in", exe, "-CAfile", cert], capture_output=True, text=True)
+        self.assertEqual(v.returncode, 0, v.stdout + v.stderr)
+        code, out = self.verdict(exe)
+        self.assertEqual(code, 0, out)
+        self.assertIn("ok    signature: certificate table at 0x%X, %d bytes, the file's last part" % (offset, size), out)
+        r = p.run(exe, "answer timeout=60 shots=w", timeout=90)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(installed_problems(p, [open(e, "rb").read() for e in entries]), [])
+
+    def test_a_signed_installer_changed_or_with_its_table_cut_is_refused(self):
+        def changed(p):
+            exe, data = sign(self.packed(p)[0], os.path.join(p.work, "Signed.exe"))
+            _, offset, stored = table(bytes(data))[1][2]
+            data[offset + stored // 2] ^= 0x01
+            return self.write(p, data)
+
+        def cut(p):
+            exe, data = sign(self.packed(p)[0], os.path.join(p.work, "Signed.exe"))
+            return self.write(p, data[:-100])
+
+        for change, make in (("a byte of an entry's data", changed), ("the table cut short", cut)):
+            with self.subTest(change=change):
+                self.refused(make)
