@@ -14,7 +14,8 @@ VERSION := $(shell sed -n 's/^const char SspackVersion\[\] = "\(.*\)";/\1/p' too
 # architecture, which deps adds first).
 DEPS := cmake make g++ python3 googletest libgtest-dev zlib1g-dev \
         g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-        wine wine64 wine32:i386 xvfb x11-utils imagemagick locales xdotool clang libclang-rt-14-dev
+        wine wine64 wine32:i386 xvfb x11-utils imagemagick locales xdotool clang libclang-rt-14-dev \
+        osslsigncode openssl
 
 .PHONY: all deps build win32 win64 host asan fuzz-build test test-probe test-unit test-fuzz test-e2e demo bench fuzz \
         reliability clean install dist
