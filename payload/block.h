@@ -26,6 +26,7 @@ enum {
     PeMagic64 = 0x20B,
     // Inside the optional header (offsets from its first byte, the magic).
     PeCheckSumOffset = 64,             // CheckSum, at the same place in both formats
+    PeCheckSumSize = 4,
     PeDirectoryCount32Offset = 92,     // NumberOfRvaAndSizes
     PeDirectoryCount64Offset = 108,
     PeDirectories32Offset = 96,        // the data directories, 8 bytes each: RVA (or offset) and size

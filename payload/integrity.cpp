@@ -42,9 +42,9 @@ enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t f
     coverage->holeOffset[0] = crcOffset;
     coverage->holeSize[0] = IntegrityCrcSize;
     coverage->holeOffset[1] = fields->checkSumOffset;
-    coverage->holeSize[1] = 4;
+    coverage->holeSize[1] = 0;
     coverage->holeOffset[2] = fields->directoryOffset;
-    coverage->holeSize[2] = fields->directoryOffset ? PeDirectoryEntrySize : 0;
+    coverage->holeSize[2] = 0;
 
     if (fields->tableOffset == 0 && fields->tableSize == 0) return CertificateNone;
     uint64_t tableEnd = (uint64_t)fields->tableOffset + fields->tableSize;
@@ -52,7 +52,11 @@ enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t f
     if (tableEnd < fileSize) return CertificateNotLast;
     if (fields->tableSize == 0) return CertificateEmpty;
     if (fields->tableOffset < payloadEnd) return CertificateInsidePayload;
+    // Only a signed file leaves the signer's two fields out: an unsigned one is covered as
+    // installers were before signing was thought of, whatever CheckSum their stub carried.
     coverage->end = fields->tableOffset;
+    coverage->holeSize[1] = PeCheckSumSize;
+    coverage->holeSize[2] = PeDirectoryEntrySize;
     return CertificateLast;
 }
 

@@ -1,10 +1,12 @@
 // What the integrity record's CRC covers, and the CRC over it. Signing an installer changes three
 // things the record cannot know when it is written: the optional header's CheckSum, the
 // certificate-table entry of the data directories, and the certificate table appended at the end.
-// So the CRC counts those two fields and the record's own four CRC bytes as zero, and stops where
-// a certificate table begins, but only where that table is the file's last part and lies behind
-// everything the installer reads. Shared by the installer's pre-check and the authoring tool
-// (build and verify); reads go through a callback, so a file, a stream or memory can serve.
+// So in a signed file the CRC counts those two fields as zero and stops where the certificate
+// table begins, but only where that table is the file's last part and lies behind everything the
+// installer reads. In every file the record's own four CRC bytes count as zero. The build writes
+// CheckSum and the entry as zero, so the record holds in both states. Shared by the installer's
+// pre-check and the authoring tool (build and verify); reads go through a callback, so a file, a
+// stream or memory can serve.
 #pragma once
 #include <stdint.h>
 
@@ -37,7 +39,7 @@ enum { IntegrityHoleCount = 3, IntegrityCrcSize = 4 };
 typedef struct IntegrityCoverage {
     uint32_t end;
     uint32_t holeOffset[IntegrityHoleCount];  // the record's CRC, CheckSum, the directory entry
-    uint32_t holeSize[IntegrityHoleCount];
+    uint32_t holeSize[IntegrityHoleCount];    // the last two 0 unless the file is signed
 } IntegrityCoverage;
 
 // Where the certificate table lies and what the CRC covers. payloadEnd is the end of the last

@@ -27,6 +27,11 @@ std::string PrepareLicence(const Bytes &raw)
     return text;
 }
 
+void ClearCheckSum(Bytes &stub, const BuildPlan &plan)
+{
+    PutU32(stub, plan.checkSumOffset, 0);
+}
+
 BuildPlan PlanBuild(const BuildRequest &request)
 {
     std::string problem = TitleProblem(request.title);
@@ -41,6 +46,7 @@ BuildPlan PlanBuild(const BuildRequest &request)
         throw ToolError("the stub is signed; pack an unsigned stub and sign the installer sspack writes");
 
     BuildPlan plan;
+    plan.checkSumOffset = image.checkSumOffset;
     plan.blockOffset = site.blockOffset;
     plan.blockSize = BlockSize(request.licence.size(), request.files.size(), request.integrityRecord);
     plan.blockEnd = site.blockOffset + plan.blockSize;
@@ -72,6 +78,7 @@ BuildResult BuildInstaller(BuildRequest request)
     // no more than one entry exists twice; the block goes in last, when every offset is known.
     Bytes &out = result.installer;
     out = std::move(request.stub);
+    ClearCheckSum(out, plan);
     out.resize(std::max<uint64_t>(out.size(), blockEnd), 0);
     for (InputFile &file : request.files) {
         CheckInputFile(file, file.bytes.size());

@@ -43,11 +43,15 @@ std::string PrepareLicence(const Bytes &raw);
 // Where the block goes and how large it is; throws ToolError for a title, licence, file count or
 // stub no installer could take.
 struct BuildPlan {
+    uint32_t checkSumOffset = 0;  // the stub's CheckSum field, written as zero
     uint32_t blockOffset = 0;
     uint64_t blockSize = 0, blockEnd = 0;
     bool blockOutgrewSection = false;
 };
 BuildPlan PlanBuild(const BuildRequest &request);
+// The stub's CheckSum is stale once a payload follows, and a signer rewrites it: the installer
+// carries zero ("none"), so the integrity record holds whether or not a signer counts it out.
+void ClearCheckSum(Bytes &stub, const BuildPlan &plan);
 // Throws ToolError for an entry of this size the installer could not carry.
 void CheckInputFile(const InputFile &file, uint64_t size);
 

@@ -252,6 +252,7 @@ BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath,
 
     TemporaryOutput temporary(outPath);
     Output out(temporary.file(), outPath);
+    ClearCheckSum(request.stub, plan);
     out.Write(request.stub.data(), request.stub.size());
     uint64_t end = request.stub.size();
     Bytes().swap(request.stub);

@@ -131,6 +131,7 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     image.sectionAlignment = GetU32(file, optional + 32);
     image.fileAlignment = GetU32(file, optional + 36);
     image.sizeOfImage = GetU32(file, optional + 56);
+    image.checkSumOffset = optional + PeCheckSumOffset;
     uint32_t directoryCount =
         GetU32(file, optional + (image.Is64() ? PeDirectoryCount64Offset : PeDirectoryCount32Offset));
     // Entry index, if the header holds it: (its first field, its second).

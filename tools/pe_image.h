@@ -67,6 +67,7 @@ struct PeImage {
     uint32_t fileAlignment = 0, sectionAlignment = 0, sizeOfImage = 0;
     uint32_t resourceDirectoryRva = 0, resourceDirectorySize = 0;  // data directory 2, 0 if absent
     uint32_t certificateTableOffset = 0, certificateTableSize = 0;  // data directory 4 (a file offset), 0 if absent
+    uint32_t checkSumOffset = 0;     // file offset of the optional header's CheckSum
     std::vector<PeSection> sections;
     uint64_t fileSize = 0;
 

@@ -100,12 +100,13 @@ TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
     PACKTEST_NEED_STUB(GetParam(), "good");
     BuildResult built = Build(true);
     EXPECT_EQ(built.installer.size() % 8, 0u) << "a signer must find nothing to pad";
+    uint32_t optional = GetU32(built.installer, 0x3C) + 24;
+    EXPECT_EQ(GetU32(built.installer, optional + 64), 0u) << "CheckSum none, so the record holds once signed";
     Bytes sound = SignLikeASigner(built.installer);
     ASSERT_EQ(sound.size(), built.installer.size() + 1024);
     EXPECT_EQ(Inspect(sound), PayloadSound);
 
     const PayloadEntry &last = built.entries.back();
-    uint32_t optional = GetU32(sound, 0x3C) + 24;
     uint32_t directory = optional + (GetU16(sound, optional) == 0x20B ? 144 : 128);
     struct Case {
         const char *what;
@@ -131,6 +132,14 @@ TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
         {"bytes appended to an unsigned installer", appendedUnsigned, PayloadChecksumWrong},
     };
     for (const Case &c : cases) EXPECT_EQ(Inspect(c.file), c.fault) << c.what;
+
+    // An installer of an earlier build: the stub's CheckSum kept and counted, no padding.
+    Bytes earlier = Cut(built.installer, last.DataOffset + last.StoredSize);
+    PutU32(earlier, optional + 64, 0x0001659E);
+    size_t crcAt = built.blockOffset + built.blockSize - 4;
+    PutU32(earlier, crcAt, 0);
+    PutU32(earlier, crcAt, Crc32Update(0, earlier.data(), earlier.size()));
+    EXPECT_EQ(Inspect(earlier), PayloadSound);
 }
 
 TEST_P(PayloadCheck, TheBareStubIsRefused)
@@ -281,7 +290,7 @@ TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
         uint16_t magic;
         uint32_t directories, tableOffset, tableSize, fileSize, payloadEnd;
         CertificatePlacement placement;
-        uint32_t end, directoryHole;  // the directory entry's hole, 0: none
+        uint32_t end, directoryEntry;  // where the header keeps entry 4, 0: nowhere
     };
     const Case cases[] = {
         {"unsigned PE32", 0x10B, 16, 0, 0, 0x3000, 0x3000, CertificateNone, 0x3000, 0x118},
@@ -302,14 +311,16 @@ TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
         IntegrityCoverage coverage;
         EXPECT_EQ(CoverIntegrity(&fields, c.fileSize, c.payloadEnd, 0x2F00, &coverage), c.placement);
         EXPECT_EQ(coverage.end, c.end);
-        // The record's CRC, CheckSum (optional header + 64), the directory entry.
+        // The record's CRC always; CheckSum (optional header + 64) and the directory entry only
+        // when the file is signed.
+        bool signedFile = c.placement == CertificateLast;
         EXPECT_EQ(coverage.holeOffset[0], 0x2F00u);
         EXPECT_EQ(coverage.holeSize[0], 4u);
-        EXPECT_EQ(coverage.holeOffset[1], 0xD8u);
-        EXPECT_EQ(coverage.holeSize[1], 4u);
-        EXPECT_EQ(coverage.holeSize[2], c.directoryHole ? 8u : 0u);
-        if (c.directoryHole) {
-            EXPECT_EQ(coverage.holeOffset[2], c.directoryHole);
+        EXPECT_EQ(coverage.holeSize[1], signedFile ? 4u : 0u);
+        EXPECT_EQ(coverage.holeSize[2], signedFile ? 8u : 0u);
+        if (signedFile) {
+            EXPECT_EQ(coverage.holeOffset[1], 0xD8u);
+            EXPECT_EQ(coverage.holeOffset[2], c.directoryEntry);
         }
     }
     Bytes cut = SigningHeaders(0x10B, 16, 0, 0);
