@@ -129,12 +129,39 @@ TEST(LzhDecoder, WorkedStreamsGiveTheirBytes)
         {"literal and a match of 9 at distance 0", {0x29, 0xCE, 0x00, 0x00}, 10, std::vector<uint8_t>(10, 0x61)},
         {"first match copies the blanks", {0xCA, 0x00, 0x00}, 5, std::vector<uint8_t>(5, ' ')},
         {"zero bits alone: 0x38, then a match of 30", {}, 31, std::vector<uint8_t>(31, 0x38)},
+        // Written by vectors/make_vectors.py, a coder of its own.
+        {"first token, D = 4065: the oldest blank", {0xC8, 0xFF, 0x84}, 3, {0x20, 0x20, 0x20}},
+        {"distances with non-zero low bits", {0x29, 0x2A, 0x2B, 0x2C, 0xC9, 0x00, 0xE4, 0x01, 0xB2, 0x88, 0x10}, 16,
+         {0x61, 0x62, 0x63, 0x64, 0x63, 0x64, 0x63, 0x64, 0x62, 0x63, 0x64, 0x20, 0x20, 0x20, 0x20, 0x20}},
+        {"a match reaching back into the blanks, one from the oldest blank", {0x40, 0x41, 0xCB, 0x01, 0xE5, 0x7F, 0xC6},
+         13, {0x78, 0x79, 0x20, 0x20, 0x78, 0x79, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20, 0x20}},
     };
     for (auto &c : cases) {
         EXPECT_EQ(Expand(ExpandStreamStepwise, c.stored, c.size), c.expected) << c.what;
         EXPECT_EQ(Expand(ExpandStream, c.stored, c.size), c.expected) << c.what;
         EXPECT_EQ(Expand(ExpandStream32, c.stored, c.size), c.expected) << c.what;
     }
+}
+
+std::vector<uint8_t> VectorFile(const char *name)
+{
+    std::string path = std::string(SSP_SOURCE_DIR) + "/tests/unit/vectors/" + name;
+    std::vector<uint8_t> bytes;
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    for (int c; (c = fgetc(f)) != EOF;) bytes.push_back((uint8_t)c);
+    fclose(f);
+    return bytes;
+}
+
+TEST(LzhDecoder, AStreamPastTheFirstRebuildGivesItsBytes)
+{
+    // 32 600 skewed literals, every literal once more from the rebuilt tree, and two matches: the
+    // placement of rebuilt nodes among equal frequencies decides the codes after the rebuild.
+    std::vector<uint8_t> stored = VectorFile("rebuild.lz"), expected = VectorFile("rebuild.out");
+    ASSERT_EQ(expected.size(), 32898u);
+    for (Expander e : {ExpandStreamStepwise, ExpandStream})
+        EXPECT_TRUE(Expand(e, stored, (int32_t)expected.size()) == expected);
 }
 
 TEST(LzhDecoder, ZeroBitsRenumberTheAllZeroPathAfterTheFirstLiteral)
