@@ -135,7 +135,7 @@ int RunSspack(const std::vector<std::string> &args, std::ostream &out, std::ostr
             RunBuild(ParseBuild(args, programPath), out, err, errTerminal);
         } else if (command == "list") {
             ExpectArguments(args, 1);
-            RunList(args[1], out);
+            if (!RunList(args[1], out)) return ExitBadInput;
         } else if (command == "extract") {
             ExpectArguments(args, 2);
             RunExtract(args[1], args[2], out);

@@ -206,7 +206,7 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
     if (!uninstallerOrigin.empty()) out << "uninstaller: " << paths[2] << " (" << uninstallerOrigin << ")\n";
 }
 
-void RunList(const std::string &installer, std::ostream &out)
+bool RunList(const std::string &installer, std::ostream &out)
 {
     InstallerView view = ReadInstaller(installer);
     std::string title = TrimTrailingBlanks(view.title);
@@ -223,11 +223,22 @@ void RunList(const std::string &installer, std::ostream &out)
                       e.ExpandedSize, PrintableText(ExtensionText(e)).c_str())
             << PrintableText(DestinationName(i, title, e.Extension)) << "\n";
     }
+    // A download cut short still has its table; what lies beyond the end cannot be installed.
+    bool whole = true;
+    for (size_t i = 0; i < view.entries.size(); i++) {
+        const PayloadEntry &e = view.entries[i];
+        if (RangeInside(e.DataOffset, e.StoredSize, view.fileSize)) continue;
+        out << Format("entry %zu: its data (%u bytes at 0x%X) lie beyond the end of the file (%llu bytes)\n", i,
+                      e.StoredSize, e.DataOffset, (unsigned long long)view.fileSize);
+        whole = false;
+    }
+    return whole;
 }
 
 // Writes one entry's restored bytes to path as they come; a file that could not be completed is
 // removed, so what extract leaves behind is always whole.
-static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, const std::string &path)
+static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, const std::string &path,
+                               std::string *note)
 {
     FILE *f = OpenStream(path, "wb");
     if (!f) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
@@ -237,7 +248,7 @@ static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, c
         complete = RestoreEntryFrom(file, entry, [&](const uint8_t *bytes, size_t count) {
             written += count;
             return std::fwrite(bytes, 1, count, f) == count;
-        });
+        }, note);
     } catch (...) {
         std::fclose(f);
         RemoveFile(path);
@@ -271,8 +282,9 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
         if (!ExpansionPossible(e))
             throw ToolError(installer + Format(": damaged installer: entry %zu cannot expand to %u bytes", i, e.ExpandedSize));
         std::string path = PathText(FsPath(directory) / FsPath(name));
-        uint64_t written = ExtractEntryTo(file, e, path);
-        out << path << " (" << written << " bytes)\n";
+        std::string note;
+        uint64_t written = ExtractEntryTo(file, e, path, &note);
+        out << path << " (" << written << " bytes" << (note.empty() ? "" : "; " + note) << ")\n";
     }
 }
 
@@ -340,8 +352,10 @@ bool RunVerify(const std::string &installer, std::ostream &out)
                 note(name + ": compressed, expansion not checked in this build");
             } else {
                 try {
-                    RestoreEntryFrom(*file, e, [](const uint8_t *, size_t) { return true; });
-                    check(true, name + Format(": expands to exactly %u bytes", e.ExpandedSize));
+                    std::string cut;
+                    RestoreEntryFrom(*file, e, [](const uint8_t *, size_t) { return true; }, &cut);
+                    if (cut.empty()) check(true, name + Format(": expands to exactly %u bytes", e.ExpandedSize));
+                    else note(name + ": " + cut);
                 } catch (const ToolError &error) {
                     check(false, name + ": " + error.what());
                 }

@@ -19,7 +19,8 @@ struct BuildOptions {
 
 // errTerminal: the progress of large files is redrawn in place on err; otherwise one line each.
 void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal = false);
-void RunList(const std::string &installer, std::ostream &out);
+// Lists what the table holds; returns false (after listing) when entries' data lie beyond the end.
+bool RunList(const std::string &installer, std::ostream &out);
 void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out);
 // Prints each check and a verdict; returns false (after printing) when the installer is unsound.
 bool RunVerify(const std::string &installer, std::ostream &out);

@@ -146,12 +146,18 @@ StreamOutcome ExpandThrough(ExpandSource *source, uint32_t storedSize, uint32_t 
     return StreamOutcome{pass->refused, StreamOverran() != 0, pass->produced};
 }
 
-// A stream must give exactly its expanded size, from its own stored bytes.
-bool Judge(const StreamOutcome &outcome, uint32_t expandedSize)
+// A stream must give exactly its expanded size. One whose stored bytes run out first is expanded
+// on with zero bits, as the installer does, and noted.
+bool Judge(const StreamOutcome &outcome, uint32_t expandedSize, std::string *note)
 {
+    if (note) note->clear();
     if (outcome.refused) return false;
-    if (outcome.overran)
-        throw ToolError("compressed entry: the stream ends before its " + std::to_string(expandedSize) + " bytes");
+    if (outcome.overran) {
+        if (note)
+            *note = "the stream ends before its " + std::to_string(expandedSize) +
+                    " bytes; the installer goes on with zero bits and writes them all";
+        return true;
+    }
     if (outcome.produced != expandedSize)
         throw ToolError("compressed entry: the last match runs " + std::to_string(outcome.produced - expandedSize) +
                         " bytes past the expanded size");
@@ -160,8 +166,9 @@ bool Judge(const StreamOutcome &outcome, uint32_t expandedSize)
 
 }  // namespace
 
-Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize)
+Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize, std::string *note)
 {
+    if (note) note->clear();
     if (expandedSize == 0) return stored;
     CheckExpandedSize(stored.size(), expandedSize);
     Bytes file;
@@ -172,12 +179,13 @@ Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize)
                             file.insert(file.end(), bytes, bytes + count);
                             return true;
                         }),
-          expandedSize);
+          expandedSize, note);
     return file;
 }
 
-bool RestoreEntryFrom(InstallerFile &file, const PayloadEntry &entry, const EntryWriter &write)
+bool RestoreEntryFrom(InstallerFile &file, const PayloadEntry &entry, const EntryWriter &write, std::string *note)
 {
+    if (note) note->clear();
     if (entry.ExpandedSize == 0) {
         Bytes chunk(InstallerFile::ChunkSize);
         for (uint64_t done = 0; done < entry.StoredSize;) {
@@ -195,5 +203,5 @@ bool RestoreEntryFrom(InstallerFile &file, const PayloadEntry &entry, const Entr
     source->source = ExpandSource{source->chunk, source->chunk, RefillFromFile, nullptr};
     StreamOutcome outcome = ExpandThrough(&source->source, entry.StoredSize, entry.ExpandedSize, write);
     if (source->failed) throw ToolError("cannot read " + file.path());
-    return Judge(outcome, entry.ExpandedSize);
+    return Judge(outcome, entry.ExpandedSize, note);
 }

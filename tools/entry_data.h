@@ -23,9 +23,11 @@ bool CompressionAvailable();
 // Throws ToolError when compression is asked for but not available in this build.
 EntryData MakeEntryData(const Bytes &file, Compression compression);
 
-// The file's bytes back from an entry's data. Throws ToolError when a compressed stream does not
-// expand to exactly expandedSize bytes, or cannot be expanded in this build.
-Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize);
+// The bytes the installer writes for an entry's data. A stream whose stored bytes are used up
+// before its output is complete goes on with zero bits, as the installer's decoder does: the result
+// still has expandedSize bytes, and *note (when given) says so. Throws ToolError when the last match
+// of a complete stream runs past expandedSize, or the stream cannot be expanded in this build.
+Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize, std::string *note = nullptr);
 
 // Takes restored bytes piece by piece (a file being written, or nothing when only checking);
 // false when they could not be taken. Called from inside the decoder, so it must not throw: the
@@ -36,4 +38,5 @@ using EntryWriter = std::function<bool(const uint8_t *bytes, size_t count)>;
 // the stored bytes are read and expanded in chunks and handed to write as they come, so neither
 // the stored nor the restored bytes are ever held whole. Throws ToolError as RestoreEntryData does,
 // or when the file cannot be read; returns false when write refused bytes.
-bool RestoreEntryFrom(InstallerFile &file, const PayloadEntry &entry, const EntryWriter &write);
+bool RestoreEntryFrom(InstallerFile &file, const PayloadEntry &entry, const EntryWriter &write,
+                      std::string *note = nullptr);
