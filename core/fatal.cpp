@@ -19,6 +19,14 @@ int ComposeFatalText(enum FatalKind kind, const char *path, char *buffer, size_t
         return CopyText(buffer, size,
                         "Die Installationsdatei ist beschädigt oder unvollständig. "
                         "Bitte laden Sie das Programm erneut herunter.");
+    case FatalOwnPathTooLong:
+        return CopyText(buffer, size,
+                        "Der Pfad der Installationsdatei ist zu lang. "
+                        "Bitte verschieben Sie das Programm in einen Ordner mit kürzerem Pfad und starten Sie es erneut.");
+    case FatalOutOfMemory:
+        return CopyText(buffer, size,
+                        "Es steht nicht genügend Arbeitsspeicher zur Verfügung. "
+                        "Die Installation wurde abgebrochen.");
     }
     return CopyText(buffer, size, "");
 }

@@ -7,6 +7,8 @@ enum FatalKind {
     FatalShortWrite,        // a destination took fewer bytes than it was handed; names the file
     FatalReadFailure,       // the installer's own file delivered fewer bytes than asked for
     FatalDamagedInstaller,  // the payload is damaged or incomplete (refused before anything is written)
+    FatalOwnPathTooLong,    // the installer's own path is too long for it to open itself
+    FatalOutOfMemory,       // the copy buffer could not be had
 };
 
 enum { FatalExitCode = 1 };

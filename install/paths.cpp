@@ -4,10 +4,6 @@
 #include "core/text.h"
 #include "install/paths.h"
 
-const char UninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char UninstallerName[] = "UNINSTAL.EXE";
-const char LogName[] = "INSTALL.LOG";
-
 static int FurtherFileName(int index, const PayloadEntry *entry, char *destination, size_t size)
 {
     char extension[ExtensionCharacters + 1];
@@ -78,4 +74,34 @@ int ComposeInstallLocation(const char *uninstallerPath, char *location, size_t s
     char *slash = strrchr(location, '\\');
     if (slash) *slash = 0;
     return fit;
+}
+
+enum { VersionMajorValue = 7, VersionMinorValue = 0 };
+static const char Publisher[] = "Erstellt mit Quilmark's Vistaworks";
+
+static void SetValue(UninstallValue *value, int index, uint32_t type, const void *data, uint32_t size)
+{
+    value->name = UninstallValueNames[index];
+    value->type = type;
+    value->data = data;
+    value->size = size;
+}
+
+void ComposeUninstallValues(const char *title, const char *uninstallerPath, const char *screenSaverPath,
+                            UninstallValues *set)
+{
+    // Cut texts are still written (failures are silent); their size follows what is in the buffer.
+    FormatText(set->displayName, sizeof set->displayName, "%s Bildschirmschoner", title);
+    ComposeInstallLocation(uninstallerPath, set->installLocation, sizeof set->installLocation);
+    FormatText(set->displayIcon, sizeof set->displayIcon, "%s,-0", screenSaverPath);
+    set->versionMajor = VersionMajorValue;
+    set->versionMinor = VersionMinorValue;
+    UninstallValue *v = set->value;
+    SetValue(&v[0], 0, ValueText, set->displayName, (uint32_t)strlen(set->displayName) + 1);
+    SetValue(&v[1], 1, ValueExpandText, uninstallerPath, (uint32_t)strlen(uninstallerPath) + 1);
+    SetValue(&v[2], 2, ValueExpandText, set->installLocation, (uint32_t)strlen(set->installLocation) + 1);
+    SetValue(&v[3], 3, ValueText, set->displayIcon, (uint32_t)strlen(set->displayIcon) + 1);
+    SetValue(&v[4], 4, ValueText, Publisher, (uint32_t)sizeof Publisher);
+    SetValue(&v[5], 5, ValueNumber, &set->versionMajor, 4);
+    SetValue(&v[6], 6, ValueNumber, &set->versionMinor, 4);
 }

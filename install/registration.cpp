@@ -12,7 +12,9 @@ const char AccessDeniedText[] =
     "Sie haben keinen Zugriff auf die nötige Systemkonfiguration. "
     "Installieren Sie das Programm erneut mithilfe eines Administrator-Accounts.";
 
-enum { CommonAppDataFolder = 0x23, VersionMajorValue = 7, VersionMinorValue = 0 };
+enum { CommonAppDataFolder = 0x23 };
+static_assert(ValueText == REG_SZ && ValueExpandText == REG_EXPAND_SZ && ValueNumber == REG_DWORD,
+              "the composed values carry the registry's own type numbers");
 
 typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
 
@@ -78,32 +80,15 @@ int CreateDataFolder(void)
     return ComposeDataFolder(base, windows, ScreenSaverTitle, CreateOneDirectory, DataFolder, sizeof DataFolder);
 }
 
-static void SetText(HKEY key, const char *name, DWORD type, const char *text)
-{
-    RegSetValueExA(key, name, 0, type, (const BYTE *)text, (DWORD)strlen(text) + 1);
-}
-
-static void SetNumber(HKEY key, const char *name, DWORD value)
-{
-    RegSetValueExA(key, name, 0, REG_DWORD, (const BYTE *)&value, sizeof value);
-}
-
 void WriteUninstallValues(const char *uninstallerPath)
 {
     HKEY key;
     DWORD disposition;
     if (OpenUninstallKey(&key, &disposition) != ERROR_SUCCESS) return;
-    char text[UninstallKeySize];
-    FormatText(text, sizeof text, "%s Bildschirmschoner", ScreenSaverTitle);
-    SetText(key, "DisplayName", REG_SZ, text);
-    SetText(key, "UninstallString", REG_EXPAND_SZ, uninstallerPath);
-    ComposeInstallLocation(uninstallerPath, text, sizeof text);
-    SetText(key, "InstallLocation", REG_EXPAND_SZ, text);
-    FormatText(text, sizeof text, "%s,-0", ScreenSaverPath);
-    SetText(key, "DisplayIcon", REG_SZ, text);
-    SetText(key, "Publisher", REG_SZ, "Erstellt mit Quilmark's Vistaworks");
-    SetNumber(key, "VersionMajor", VersionMajorValue);
-    SetNumber(key, "VersionMinor", VersionMinorValue);
+    static UninstallValues values;
+    ComposeUninstallValues(ScreenSaverTitle, uninstallerPath, ScreenSaverPath, &values);
+    for (const UninstallValue &v : values.value)
+        RegSetValueExA(key, v.name, 0, v.type, (const BYTE *)v.data, v.size);
     RegCloseKey(key);
 }
 

@@ -10,7 +10,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 {
     if (entry->DataOffset > 0x7FFFFFFF ||
         FileSeek(payload, (int32_t)entry->DataOffset, SeekSet) != (int32_t)entry->DataOffset)
-        return EntryReadFailed;
+        return EntryUnreadable;
     FileHandle out = FileCreate(destination);
     if (out == FileError) return EntryWriteFailed;
 
@@ -46,7 +46,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 static void StopOnFailure(int result, const char *destination)
 {
     if (result == EntryWriteFailed || result == EntryCutShort) FatalStop(FatalShortWrite, destination);
-    if (result == EntryReadFailed) FatalStop(FatalReadFailure, destination);
+    if (result == EntryReadFailed || result == EntryUnreadable) FatalStop(FatalReadFailure, destination);
 }
 
 int InstallEntries(const InstallHooks *hooks, char *chunk)
@@ -82,8 +82,10 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
             payload = OpenPayloadBlock();
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);
-            // Even after a failure: the uninstaller finds the part by its line.
-            if (!hooks->logDestination(destination) && result == EntryCutShort) FileRemove(destination);
+            // Even after a failure: the uninstaller finds the part by its line. A part it cannot
+            // find (cut by the disk or by the source alike) goes before the fatal stop.
+            if (!hooks->logDestination(destination) && (result == EntryCutShort || result == EntryReadFailed))
+                FileRemove(destination);
         }
         if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);

@@ -15,6 +15,7 @@ enum EntryResult {
     EntryWriteFailed,  // the destination could not be created
     EntryCutShort,     // the destination was created but took fewer bytes than handed (a full disk)
     EntryReadFailed,   // the installer's own file ended or failed inside the entry's data
+    EntryUnreadable,   // the installer's own file could not be opened or positioned: nothing created
 };
 
 struct InstallHooks {
@@ -31,6 +32,6 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 // Walks the whole table. A destination that cannot be composed, created or fully written, or
 // entry data the file cannot deliver, is logged (when it was composed) and ends the process with
 // the fatal stop. A destination cut short whose line the log could not take (the same full disk)
-// is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when the
+// (or by a failed read) is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when the
 // payload cannot be opened or the table ends without its terminator (nothing is repeated).
 int InstallEntries(const InstallHooks *hooks, char *chunk);

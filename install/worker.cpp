@@ -54,11 +54,12 @@ static int LogDestination(const char *destination)
 static int ExtractCompressed(const PayloadEntry *entry, const char *destination)
 {
 #if defined(SSP_HAVE_LZH)
-    // A short write ends the process inside the extraction; 0 means nothing could be decoded
-    // because a file could not be opened, which leaves the destination missing or empty.
-    int processed = ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize,
-                                 entry->StoredSize, destination);
-    return processed ? EntryWritten : EntryWriteFailed;
+    // A short write or read ends the process inside the extraction; otherwise nothing could be
+    // decoded because a file could not be opened, and the message must name which one.
+    int result = ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize,
+                              entry->StoredSize, destination);
+    if (result == ExtractDone) return EntryWritten;
+    return result == ExtractSourceFailed ? EntryUnreadable : EntryWriteFailed;
 #else
     (void)entry;
     (void)destination;
@@ -80,7 +81,7 @@ static BOOL RunInstallation(HWND dialog)
     OpenInstallLog();
 
     char *chunk = (char *)LocalAlloc(LMEM_FIXED, ChunkSize);
-    if (!chunk) FatalStop(FatalReadFailure, NULL);  // no entry could be copied
+    if (!chunk) FatalStop(FatalOutOfMemory, NULL);  // no entry could be copied
     int complete = InstallEntries(&WorkerHooks, chunk);
     LocalFree(chunk);
     if (InstallLog != INVALID_HANDLE_VALUE) CloseHandle(InstallLog);

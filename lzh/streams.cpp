@@ -33,7 +33,12 @@ void ResetReadPtr(FileHandle file)
 void ReadPtr(ExpandSource *source, uint32_t remaining)
 {
     uint32_t request = remaining < (uint32_t)StreamBlockSize ? remaining : (uint32_t)StreamBlockSize;
-    if (!FileReadAll(Read.file, Read.buffer, request)) FatalStop(FatalReadFailure, 0);
+    if (!FileReadAll(Read.file, Read.buffer, request)) {
+        // As after a short write: a cut file without its log line would stay behind unnoticed.
+        if (Write.file != FileError) FileClose(Write.file);
+        if (DestinationUnlogged && Write.destination) FileRemove(Write.destination);
+        FatalStop(FatalReadFailure, 0);
+    }
     source->next = Read.buffer;
     source->end = Read.buffer + request;
 }
@@ -93,17 +98,17 @@ int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uin
     ResetWritePtr(FileError, destination);
 
     char ownPath[PathSize];
-    if (OwnFilePath(ownPath, sizeof ownPath) == 0) return 0;
+    if (OwnFilePath(ownPath, sizeof ownPath) == 0) return ExtractSourceFailed;
     FileHandle own = FileOpenRead(ownPath);
-    if (own == FileError) return 0;
+    if (own == FileError) return ExtractSourceFailed;
     if (dataOffset > (uint32_t)INT32_MAX || FileSeek(own, (int32_t)dataOffset, SeekSet) != (int32_t)dataOffset) {
         FileClose(own);
-        return 0;
+        return ExtractSourceFailed;
     }
     FileHandle out = FileCreate(destination);
     if (out == FileError) {
         FileClose(own);
-        return 0;
+        return ExtractDestinationFailed;
     }
     ResetReadPtr(own);
     ResetWritePtr(out, destination);
@@ -111,5 +116,5 @@ int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uin
     ExpandStream(&ReadStream, &WriteStream, CheckProgress, (int32_t)expandedSize, storedSize);
     FileClose(out);
     FileClose(own);
-    return 1;
+    return ExtractDone;
 }

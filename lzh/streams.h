@@ -11,10 +11,16 @@ enum {
     PumpInterval = 102400     // produced bytes between two message pumps
 };
 
+enum ExtractResult {
+    ExtractSourceFailed = 0,       // the own file could not be had, opened or positioned: nothing created
+    ExtractDone = 1,               // the entry has been processed (a cancel included)
+    ExtractDestinationFailed = 2,  // the destination could not be created
+};
+
 // Expands the compressed entry at dataOffset of the program's own file (OwnFilePath) into the file
-// destination, created or truncated. Returns 1 when the entry has been processed (a cancel
-// included), 0 when the own path cannot be had or a file cannot be opened (nothing decoded).
-// Never writes past expandedSize. A short write or a short read of the own file is a fatal stop.
+// destination, created or truncated; an ExtractResult. Never writes past expandedSize. A short
+// write or a short read of the own file is a fatal stop; either removes the cut destination first
+// when its log line is missing (DestinationUnlogged).
 // instance: the program's module (unused: the own path comes from the file layer).
 int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
                  const char *destination);

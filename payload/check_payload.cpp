@@ -28,6 +28,15 @@ static void ApplicationData(char *folder)
     FreeLibrary(library);
 }
 
+// 1 when the own path is longer than the reader can take (it has 255 characters and a terminator);
+// a longer buffer tells a long path from a missing one.
+static int OwnPathTooLong(void)
+{
+    static char own[OwnPathLimit + 1];
+    DWORD n = GetModuleFileNameA(NULL, own, sizeof own);
+    return n >= OwnPathSize;
+}
+
 int CheckPayload(void)
 {
     char own[OwnPathSize];
@@ -39,10 +48,12 @@ int CheckPayload(void)
         if (n == 0 || n >= sizeof windows) windows[0] = 0;
         ApplicationData(applicationData);
         fault = InspectPayload(own, OwnOptionalHeaderSize, windows, applicationData);
+    } else if (OwnPathTooLong()) {
+        fault = PayloadOwnPathTooLong;
     }
     if (fault == PayloadSound) return 1;
     char text[512];
-    ComposeFatalText(FatalDamagedInstaller, NULL, text, sizeof text);
+    ComposeFatalText(FatalKindOfFault(fault), NULL, text, sizeof text);
     ShowFatalMessage(text);
     return 0;
 }

@@ -4,6 +4,7 @@
 // one) must match the file's CRC-32, leaving out only what signing the file changes.
 #pragma once
 #include <stdint.h>
+#include "core/fatal.h"
 
 enum PayloadFault {
     PayloadSound = 0,
@@ -11,19 +12,22 @@ enum PayloadFault {
     PayloadTableCut,       // the file ends before the terminator
     PayloadDataOutside,    // DataOffset + StoredSize beyond the end of the file
     PayloadSizeTooLarge,   // ExpandedSize of 2^31 or more
-    PayloadBadTitle,       // empty once trimmed, or a character no file or key name may hold
-    PayloadPathTooLong,    // ScreenSaverPath, DataFolder or a destination over 259 characters
+    PayloadBadTitle,       // refused by the title rule (core/layout.h)
+    PayloadPathTooLong,    // ScreenSaverPath, DataFolder, INSTALL.LOG or a destination over 259 characters
     PayloadChecksumWrong,  // the integrity record does not match the file
     PayloadCertificateMisplaced,  // a certificate table that is not the file's last part behind the payload
+    PayloadOwnPathTooLong, // the installer's own path is too long for the reader to open it
 };
+
+enum { OwnPathLimit = 32767 };  // the longest path the system can hand out
+
+// The fatal message for a refusal: a path too long is told as such, everything else as damage.
+enum FatalKind FatalKindOfFault(enum PayloadFault fault);
 
 // Inspects an installer file. windowsDirectory and applicationData are the places the installation
 // would use (applicationData empty: the Windows directory's All Users folder). Reads only.
 enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
                                  const char *applicationData);
-
-// A trimmed title of length characters that can name a file and a registry key.
-int TitleUsable(const char *title, uint32_t length);
 
 // The running installer: 1 when sound; otherwise the refusal is shown (no owner window, either
 // mode) and 0 returned, for the sequence to end with exit code 1. Windows only.

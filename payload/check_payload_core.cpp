@@ -2,6 +2,7 @@
 // installer's own pre-check (and fuzzed and unit-tested on the host).
 #include <string.h>
 #include "core/fileio.h"
+#include "core/layout.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "install/paths.h"
@@ -12,16 +13,6 @@
 #include "payload/messages.h"
 
 enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
-
-int TitleUsable(const char *title, uint32_t length)
-{
-    if (length == 0) return 0;
-    for (uint32_t i = 0; i < length; i++) {
-        unsigned char c = (unsigned char)title[i];
-        if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return 0;
-    }
-    return 1;
-}
 
 static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
 
@@ -59,7 +50,9 @@ static int DestinationsFit(const char *title, const char *windowsDirectory, cons
     struct Ignore {
         static void Create(const char *) {}
     };
-    if (!ComposeDataFolder(applicationData, windowsDirectory, title, Ignore::Create, dataFolder, sizeof dataFolder))
+    char logPath[PathSize];
+    if (!ComposeDataFolder(applicationData, windowsDirectory, title, Ignore::Create, dataFolder, sizeof dataFolder) ||
+        !FormatText(logPath, sizeof logPath, "%s%s", dataFolder, LogName))  // a log not opened would lose every line
         return 0;
 
     // EntryDestination reads the installation's shared paths: lend it these for the walk.
@@ -121,7 +114,7 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
     int32_t recordOffset = FileSeek(file, 0, SeekCur);
 
     uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
-    if (!TitleUsable(title, titleLength)) return PayloadBadTitle;
+    if (TitleFaultOf(title, titleLength) != TitleSound) return PayloadBadTitle;
     title[titleLength] = 0;
     if (!DestinationsFit(title, windowsDirectory, applicationData, file, (uint32_t)tableOffset))
         return PayloadPathTooLong;
@@ -146,4 +139,9 @@ enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, 
     enum PayloadFault fault = InspectOpenPayload(file, windowsDirectory, applicationData);
     FileClose(file);
     return fault;
+}
+
+enum FatalKind FatalKindOfFault(enum PayloadFault fault)
+{
+    return fault == PayloadOwnPathTooLong ? FatalOwnPathTooLong : FatalDamagedInstaller;
 }

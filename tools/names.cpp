@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/layout.h"
 #include "tools/tool_error.h"
 
 namespace {
@@ -39,15 +40,6 @@ bool CodePointToCp1252(uint32_t cp, uint8_t *byte)
 bool ForbiddenNameByte(uint8_t c)
 {
     return c < 0x20 || (c < 0x80 && std::string("\\/:*?\"<>|").find((char)c) != std::string::npos);
-}
-
-bool ReservedDeviceName(std::string base)
-{
-    base = TrimTrailingBlanks(base.substr(0, base.find('.')));
-    for (char &c : base) c = (char)(c >= 'a' && c <= 'z' ? c - 32 : c);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-           base[3] >= '1' && base[3] <= '9';
 }
 
 }  // namespace
@@ -139,19 +131,32 @@ std::string TrimTrailingBlanks(const std::string &text)
 
 std::string TitleProblem(const std::string &ansiTitle)
 {
-    if (TrimTrailingBlanks(ansiTitle).empty()) return "the title is empty";
     if (ansiTitle.size() > MaxTitleLength)
         return "the title has " + std::to_string(ansiTitle.size()) + " characters, at most 259 fit";
-    for (char c : ansiTitle) {
-        if (ForbiddenNameByte((uint8_t)c)) {
-            char text[80];
-            std::snprintf(text, sizeof text, "the title holds the character 0x%02X, not allowed in file names",
-                          (unsigned)(uint8_t)c);
-            return text;
+    std::string title = TrimTrailingBlanks(ansiTitle);
+    switch (TitleFaultOf(title.data(), title.size())) {
+    case TitleSound:
+        return "";
+    case TitleEmpty:
+        return "the title is empty";
+    case TitleDotName:
+        return "the title \"" + title + "\" is no name of its own: the data folder would be the vendor's folder";
+    case TitleTrailingDot:
+        return "the title ends in a dot; Windows drops it from the folder but not from the uninstall key";
+    case TitleForbiddenByte:
+        for (char c : title) {
+            if (ForbiddenNameByte((uint8_t)c)) {
+                char text[80];
+                std::snprintf(text, sizeof text, "the title holds the character 0x%02X, not allowed in file names",
+                              (unsigned)(uint8_t)c);
+                return text;
+            }
         }
+        return "the title holds a character not allowed in file names";
+    case TitleDeviceName:
+        return "the title is a reserved device name of Windows";
     }
-    if (ReservedDeviceName(ansiTitle)) return "the title is a reserved device name of Windows";
-    return "";
+    return "the title is refused";
 }
 
 std::string ExtensionField(const std::string &path)

@@ -40,7 +40,7 @@ int ParseHandoff(const char *text, uint64_t *processHandle, char *uninstallerPat
     const char *path = text + 1;
     if (!IsPlainAbsolutePath(path)) return 0;
     const char *name = strrchr(path, '\\') + 1;
-    if (!SamePathText(name, UninstallerFileName)) return 0;
+    if (!SamePathText(name, UninstallerName)) return 0;
     char folder[260], title[260];
     if (!FolderOfPath(path, folder, sizeof folder) || !TitleOfDataFolder(folder, title, sizeof title)) return 0;
     if (!CopyText(uninstallerPath, size, path)) return 0;

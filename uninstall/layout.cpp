@@ -4,12 +4,6 @@
 #include "uninstall/layout.h"
 #include "uninstall/path_rules.h"
 
-const char UninstallerFileName[] = "UNINSTAL.EXE";
-const char InstallLogFileName[] = "INSTALL.LOG";
-const char UninstallKeyBase[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char *const UninstallValueNames[UninstallValueCount] = {
-    "DisplayName", "UninstallString", "InstallLocation", "DisplayIcon", "Publisher", "VersionMajor", "VersionMinor",
-};
 
 int FolderOfPath(const char *path, char *folder, size_t size)
 {
@@ -48,15 +42,15 @@ int TitleOfDataFolder(const char *ownFolder, char *title, size_t size)
     if (productLength != 10 || !SamePathPrefix(ownFolder + productStart, "Vistaworks", 10)) return 0;
     if (companyLength != 12 || !SamePathPrefix(ownFolder + companyStart, "Quilmark LLC", 12)) return 0;
     size_t titleLength = end - titleStart;
-    if (titleLength + 1 > size) return 0;
+    if (titleLength + 1 > size || TitleFaultOf(ownFolder + titleStart, titleLength) != TitleSound) return 0;
     memcpy(title, ownFolder + titleStart, titleLength);
     title[titleLength] = 0;
     return 1;
 }
 
-int ComposeUninstallKey(const char *title, char *key, size_t size)
+int UninstallEntryIsOwn(const char *uninstallString, const char *ownPath)
 {
-    return FormatText(key, size, "%s\\%s", UninstallKeyBase, title);
+    return ownPath[0] != 0 && SamePathText(uninstallString, ownPath);
 }
 
 int WantsSilentRun(const char *arguments)

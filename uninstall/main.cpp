@@ -36,7 +36,7 @@ static int Uninstall(void)
     char ownPath[PathSize], ownFolder[PathSize], title[PathSize], logPath[PathSize];
     if (!OwnLongPath(ownPath, sizeof ownPath) || !FolderOfPath(ownPath, ownFolder, sizeof ownFolder) ||
         !TitleOfDataFolder(ownFolder, title, sizeof title) ||
-        !FormatText(logPath, sizeof logPath, "%s%s", ownFolder, InstallLogFileName)) {
+        !FormatText(logPath, sizeof logPath, "%s%s", ownFolder, LogName)) {
         Tell(MisplacedMessage, MB_ICONEXCLAMATION);
         return 1;
     }
@@ -49,10 +49,12 @@ static int Uninstall(void)
     static RemovalReport report;
     static RemovedSavers savers;
     ResetReport(&report);
-    RemoveListedFiles(logPath, ownFolder, ownPath, &report, &savers);
+    RemoveListedFiles(logPath, ownFolder, ownPath, title, &report, &savers);
     if (!RemovalMustBeRepeated(&report)) {
         // Everything allowed is gone: now the registration, the log and the uninstaller itself.
-        if (!RemoveUninstallEntry(title)) report.registrationLeft = 1;
+        enum UninstallEntryResult entry = RemoveUninstallEntry(title, ownPath);
+        if (entry == UninstallEntryLeft) report.registrationLeft = 1;
+        if (entry == UninstallEntryForeign) report.registrationForeign = 1;
         ClearActiveScreenSaver(&savers);
         if (!report.logMissing && !DeleteListedFile(logPath)) report.registrationLeft = 1;
         if (!StartSelfRemoval(ownPath)) NoteFailed(&report, ownPath);

@@ -1,5 +1,6 @@
 // The deletion rules for INSTALL.LOG lines; see path_rules.h.
 #include <string.h>
+#include "core/layout.h"
 #include "core/state.h"
 #include "uninstall/path_rules.h"
 
@@ -25,30 +26,6 @@ int SamePathText(const char *a, const char *b)
     return strlen(a) == n && SamePathPrefix(a, b, n);
 }
 
-// Names that open a device instead of a file, whatever extension follows them.
-static int IsDeviceName(const char *name, size_t length)
-{
-    static const char *const devices[] = {"CON", "PRN", "AUX", "NUL", "CLOCK$", "CONIN$", "CONOUT$"};
-    size_t base = 0;
-    while (base < length && name[base] != '.') base++;
-    for (const char *device : devices) {
-        if (strlen(device) == base && SamePathPrefix(name, device, base)) return 1;
-    }
-    if (base == 4 && (SamePathPrefix(name, "COM", 3) || SamePathPrefix(name, "LPT", 3))) {
-        return name[3] >= '0' && name[3] <= '9';
-    }
-    return 0;
-}
-
-// One name between backslashes: Windows drops trailing dots and blanks, so such a name would
-// reach a different file than the one checked here.
-static int IsPlainName(const char *name, size_t length)
-{
-    if (length == 0) return 0;
-    if (name[length - 1] == '.' || name[length - 1] == ' ') return 0;
-    return !IsDeviceName(name, length);
-}
-
 int IsPlainAbsolutePath(const char *path)
 {
     size_t length = strnlen(path, PathSize);
@@ -62,7 +39,9 @@ int IsPlainAbsolutePath(const char *path)
     for (;;) {
         const char *end = strchr(name, '\\');
         size_t n = end ? (size_t)(end - name) : strlen(name);
-        if (!IsPlainName(name, n)) return 0;
+        // Windows drops trailing dots and blanks, so such a name would reach a different file than
+        // the one checked here; the installer's title rule says which names are plain.
+        if (!PathNameUsable(name, n)) return 0;
         if (!end) return 1;
         name = end + 1;
     }
@@ -89,18 +68,15 @@ static int DirectlyInside(const char *path, const char *folder)
     return path[n] != 0 && strchr(path + n, '\\') == nullptr;
 }
 
-static int HasScreenSaverExtension(const char *path)
-{
-    const char *name = strrchr(path, '\\');
-    name = name ? name + 1 : path;
-    size_t n = strlen(name);
-    return n > 4 && SamePathText(name + n - 4, ".scr");
-}
-
-PathVerdict ClassifyLogPath(const char *path, const char *ownFolder, const char *windowsDir)
+PathVerdict ClassifyLogPath(const char *path, const char *ownFolder, const char *windowsDir,
+                            const char *screenSaverFile, const char *screenSaverShort)
 {
     if (!IsPlainAbsolutePath(path)) return PathMalformed;
     if (DirectlyInside(path, ownFolder)) return PathInOwnFolder;
-    if (DirectlyInside(path, windowsDir) && HasScreenSaverExtension(path)) return PathScreenSaver;
+    if (DirectlyInside(path, windowsDir)) {
+        const char *name = strrchr(path, '\\') + 1;
+        if (SamePathText(name, screenSaverFile) || (screenSaverShort[0] && SamePathText(path, screenSaverShort)))
+            return PathScreenSaver;
+    }
     return PathOutside;
 }

@@ -6,13 +6,16 @@
 
 enum PathVerdict {
     PathInOwnFolder,  // a file directly in the uninstaller's folder
-    PathScreenSaver,  // a .scr file directly in the Windows directory
+    PathScreenSaver,  // <Windows>\<title>.scr, in its long or its short form
     PathOutside,      // a well-formed path anywhere else
     PathMalformed     // relative, UNC or device paths, "." or "..", wildcards, stream names and the like
 };
 
 // ownFolder and windowsDir are absolute folders, with or without their closing backslash.
-PathVerdict ClassifyLogPath(const char *path, const char *ownFolder, const char *windowsDir);
+// screenSaverFile is "<title>.scr"; screenSaverShort the short form of <Windows>\<title>.scr
+// (empty when the system has none). Any other file in the Windows directory is another's.
+PathVerdict ClassifyLogPath(const char *path, const char *ownFolder, const char *windowsDir,
+                            const char *screenSaverFile, const char *screenSaverShort);
 
 // 1 when path is an absolute local path whose every name Windows uses exactly as written.
 int IsPlainAbsolutePath(const char *path);

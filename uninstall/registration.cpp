@@ -5,14 +5,24 @@
 #include "uninstall/path_rules.h"
 #include "uninstall/uninstall.h"
 
-int RemoveUninstallEntry(const char *title)
+enum UninstallEntryResult RemoveUninstallEntry(const char *title, const char *ownPath)
 {
     char key[1024];
-    if (!ComposeUninstallKey(title, key, sizeof key)) return 0;
+    if (!ComposeUninstallKey(title, key, sizeof key)) return UninstallEntryLeft;
     HKEY handle;
     LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &handle);
-    if (result == ERROR_FILE_NOT_FOUND) return 1;
-    if (result != ERROR_SUCCESS) return 0;
+    if (result == ERROR_FILE_NOT_FOUND) return UninstallEntryRemoved;
+    if (result != ERROR_SUCCESS) return UninstallEntryLeft;
+    // An entry that starts another program (or none) is not this installation's, whatever its name.
+    char command[PathSize] = "";
+    DWORD type = 0, size = sizeof command - 1;
+    result = RegQueryValueExA(handle, "UninstallString", NULL, &type, (BYTE *)command, &size);
+    command[result == ERROR_SUCCESS && size < sizeof command ? size : 0] = 0;
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
+        !UninstallEntryIsOwn(command, ownPath)) {
+        RegCloseKey(handle);
+        return UninstallEntryForeign;
+    }
     int removed = 1;
     for (const char *name : UninstallValueNames) {
         LONG r = RegDeleteValueA(handle, name);
@@ -23,7 +33,7 @@ int RemoveUninstallEntry(const char *title)
     RegQueryInfoKeyA(handle, NULL, NULL, NULL, &subkeys, NULL, NULL, &values, NULL, NULL, NULL, NULL);
     RegCloseKey(handle);
     if (removed && subkeys == 0 && values == 0) RegDeleteKeyA(HKEY_LOCAL_MACHINE, key);
-    return removed;
+    return removed ? UninstallEntryRemoved : UninstallEntryLeft;
 }
 
 void ClearActiveScreenSaver(const RemovedSavers *savers)

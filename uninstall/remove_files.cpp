@@ -1,4 +1,5 @@
 // The walk over INSTALL.LOG: each allowed file is deleted, everything else is noted for the report.
+#include <string.h>
 #include <windows.h>
 #include "core/fileio.h"
 #include "core/text.h"
@@ -28,12 +29,20 @@ static void RememberScreenSaver(RemovedSavers *savers, const char *path)
     if (n == 0 || n >= PathSize) CopyText(savers->shortPath[i], PathSize, path);
 }
 
-void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *ownPath, RemovalReport *report,
-                       RemovedSavers *savers)
+void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *ownPath, const char *title,
+                       RemovalReport *report, RemovedSavers *savers)
 {
     char windowsDir[PathSize];
     UINT n = GetWindowsDirectoryA(windowsDir, sizeof windowsDir);
     if (n == 0 || n >= sizeof windowsDir) windowsDir[0] = 0;  // then no screen saver line is allowed
+    // Only this installation's screen saver may go, named as the installer named it.
+    char saverFile[PathSize], saverPath[PathSize], saverShort[PathSize] = "";
+    if (!FormatText(saverFile, sizeof saverFile, "%s.scr", title) ||
+        !FormatText(saverPath, sizeof saverPath, "%s%s%s", windowsDir,
+                    windowsDir[0] && windowsDir[strlen(windowsDir) - 1] == '\\' ? "" : "\\", saverFile))
+        windowsDir[0] = 0;
+    n = windowsDir[0] ? GetShortPathNameA(saverPath, saverShort, sizeof saverShort) : 0;
+    if (n == 0 || n >= sizeof saverShort) saverShort[0] = 0;
 
     FileHandle log = FileOpenRead(logPath);
     if (log == FileError) {
@@ -49,7 +58,7 @@ void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *o
             NoteDamaged(report);
             continue;
         }
-        PathVerdict verdict = ClassifyLogPath(line, ownFolder, windowsDir);
+        PathVerdict verdict = ClassifyLogPath(line, ownFolder, windowsDir, saverFile, saverShort);
         if (verdict == PathOutside || verdict == PathMalformed) {
             NoteSkipped(report, line);
             continue;

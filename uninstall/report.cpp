@@ -8,6 +8,10 @@ const char MisplacedMessage[] =
     "Das Deinstallationsprogramm befindet sich nicht im Ordner eines installierten Bildschirmschoners "
     "und entfernt deshalb nichts.";
 
+// Appended to either message; the second starts on its own paragraph already.
+static const char ForeignEntryText[] =
+    "\n\nDer Eintrag in der Systemsteuerung gehört zu einem anderen Programm und wurde nicht verändert.\n";
+
 void ResetReport(RemovalReport *report)
 {
     memset(report, 0, sizeof *report);
@@ -78,9 +82,12 @@ static int AppendList(char *text, size_t size, const char *heading, const char *
 int ComposeResultMessage(const RemovalReport *report, const char *title, char *text, size_t size)
 {
     if (RemovalComplete(report)) {
-        return FormatText(text, size, "Der Bildschirmschoner %s wurde vollständig entfernt.", title);
+        int fit = FormatText(text, size, "Der Bildschirmschoner %s wurde vollständig entfernt.", title);
+        if (report->registrationForeign) fit &= AppendText(text, size, ForeignEntryText);
+        return fit;
     }
     int fit = FormatText(text, size, "Der Bildschirmschoner %s konnte nicht vollständig entfernt werden.\n", title);
+    if (report->registrationForeign) fit &= AppendText(text, size, ForeignEntryText + 1);
     if (report->logMissing) {
         fit &= AppendText(text, size, "\nDas Installationsprotokoll INSTALL.LOG fehlt; es wurden keine Dateien "
                                       "gelöscht.\n");

@@ -12,6 +12,7 @@ struct RemovalReport {
     unsigned skipped;       // lines outside the allowed places or malformed (their files stay)
     unsigned damaged;       // lines too long or holding control bytes
     int registrationLeft;   // the uninstall entry or the log could not be removed
+    int registrationForeign;  // the uninstall entry of this name starts another program: left alone
     char failedList[ReportListSize];  // one path per line
     unsigned failedListed;
     char skippedList[ReportListSize];

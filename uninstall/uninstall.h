@@ -13,11 +13,16 @@ struct RemovedSavers {
 };
 
 // Deletes every allowed file that the log lists, except the uninstaller itself and the log.
-void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *ownPath, RemovalReport *report,
-                       RemovedSavers *savers);
+void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *ownPath, const char *title,
+                       RemovalReport *report, RemovedSavers *savers);
 // Deletes the installer's values under the uninstall key and the key when nothing else is left in
-// it. 0 when the key stays with the installer's values in it.
-int RemoveUninstallEntry(const char *title);
+// it, but only when the key's UninstallString names ownPath.
+enum UninstallEntryResult {
+    UninstallEntryRemoved,  // gone, or there was none
+    UninstallEntryLeft,     // ours, but its values could not be deleted
+    UninstallEntryForeign,  // it names another program: left alone
+};
+enum UninstallEntryResult RemoveUninstallEntry(const char *title, const char *ownPath);
 // Clears system.ini's SCRNSAVE.EXE when it names one of the removed screen savers.
 void ClearActiveScreenSaver(const RemovedSavers *savers);
 // Deletes one file, read-only or not; 1 when it is gone afterwards.

@@ -194,6 +194,23 @@ TEST_F(HandMadePayload, TitlesThatCannotNameAFileOrKeyAreRefused)
     for (char c : std::string("\\/:*?\"<>|\t\x01\x1F"))
         EXPECT_EQ(InspectTitle(std::string("Bad") + c + "Name"), PayloadBadTitle) << (int)c;
     EXPECT_EQ(InspectTitle(std::string(259, 'x')), PayloadPathTooLong);  // usable, but too long for a path
+    // Windows would drop the dot from the folder but not from the key; the others name no file of
+    // their own or a device.
+    for (const char *title : {"Sky.", "Sky. ", ".", "..", "NUL", "com1.txt", "Aux  .dat", "LPT\xB9"})
+        EXPECT_EQ(InspectTitle(title), PayloadBadTitle) << title;
+    EXPECT_EQ(InspectTitle("Sky.x"), PayloadSound);
+    EXPECT_EQ(InspectTitle("COM10"), PayloadSound);
+}
+
+TEST(PayloadRefusal, APathTooLongToOpenIsToldAsSuchNotAsDamage)
+{
+    char text[512];
+    ASSERT_EQ(FatalKindOfFault(PayloadOwnPathTooLong), FatalOwnPathTooLong);
+    ASSERT_TRUE(ComposeFatalText(FatalKindOfFault(PayloadOwnPathTooLong), nullptr, text, sizeof text));
+    EXPECT_STREQ(text, "Der Pfad der Installationsdatei ist zu lang. Bitte verschieben Sie das Programm in einen "
+                       "Ordner mit k\xFCrzerem Pfad und starten Sie es erneut.");
+    for (PayloadFault fault : {PayloadUnreachable, PayloadTableCut, PayloadBadTitle, PayloadChecksumWrong})
+        EXPECT_EQ(FatalKindOfFault(fault), FatalDamagedInstaller) << fault;
 }
 
 TEST_F(HandMadePayload, ExpandedSizesFrom2GiBAreRefused)
@@ -245,6 +262,16 @@ TEST_F(HandMadePayload, EveryDestinationMustFit259Characters)
     EXPECT_EQ(Inspect(BuildFixtureInstaller(title, entries), Windows, shorter.c_str()), PayloadSound);
     shorter += 'A';
     EXPECT_EQ(Inspect(BuildFixtureInstaller(title, entries), Windows, shorter.c_str()), PayloadPathTooLong);
+
+    // With one or two entries the longest path is INSTALL.LOG's: folder + 11 characters.
+    std::vector<FixtureEntry> two = {Four()[0], Four()[1]};
+    title = "Sky";
+    std::string skyTail = "\\Quilmark LLC\\Vistaworks\\" + title + "\\";
+    std::string logBase(259 - skyTail.size() - 11, 'A');
+    EXPECT_EQ(Inspect(BuildFixtureInstaller(title, two), Windows, logBase.c_str()), PayloadSound);
+    logBase += 'A';
+    EXPECT_EQ(Inspect(BuildFixtureInstaller(title, two), Windows, logBase.c_str()), PayloadPathTooLong);
+    title = "Polar Lights";
 
     // Without an application-data folder the Windows directory's All Users folder is used.
     std::string base = std::string(Windows) + "\\All Users\\Application Data";

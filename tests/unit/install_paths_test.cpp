@@ -87,6 +87,43 @@ TEST(UninstallKey, NamedForTheWholeTitle)
     }
 }
 
+TEST(UninstallKey, SevenValuesGoToTheRegistryWithTheirTerminatingZeroCounted)
+{
+    const char *uninstaller = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE";
+    UninstallValues set;
+    ComposeUninstallValues("Sky", uninstaller, "C:\\WINDOWS\\Sky.scr", &set);
+    struct Expected {
+        const char *name;
+        uint32_t type;
+        const char *text;  // nullptr: a number
+        uint32_t number;
+    } expected[UninstallValueCount] = {
+        {"DisplayName", ValueText, "Sky Bildschirmschoner", 0},
+        {"UninstallString", ValueExpandText, uninstaller, 0},
+        {"InstallLocation", ValueExpandText, "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky", 0},
+        {"DisplayIcon", ValueText, "C:\\WINDOWS\\Sky.scr,-0", 0},
+        {"Publisher", ValueText, "Erstellt mit Quilmark's Vistaworks", 0},
+        {"VersionMajor", ValueNumber, nullptr, 7},
+        {"VersionMinor", ValueNumber, nullptr, 0},
+    };
+    for (int i = 0; i < UninstallValueCount; i++) {
+        const UninstallValue &v = set.value[i];
+        const Expected &e = expected[i];
+        EXPECT_STREQ(v.name, e.name);
+        EXPECT_STREQ(v.name, UninstallValueNames[i]) << "the uninstaller deletes what the installer writes";
+        EXPECT_EQ(v.type, e.type) << e.name;
+        if (e.text) {
+            EXPECT_EQ(v.size, strlen(e.text) + 1) << e.name;
+            EXPECT_EQ(memcmp(v.data, e.text, strlen(e.text) + 1), 0) << e.name;
+        } else {
+            uint32_t number;
+            ASSERT_EQ(v.size, 4u) << e.name;
+            memcpy(&number, v.data, 4);
+            EXPECT_EQ(number, e.number) << e.name;
+        }
+    }
+}
+
 TEST(UninstallKey, BoundedByItsBuffer)
 {
     size_t root = strlen(UninstallRoot) + 1;

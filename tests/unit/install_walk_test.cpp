@@ -28,7 +28,8 @@ struct Record {
     bool logFull = false;  // the log takes no line (the disk it lives on is full)
 } Seen;
 
-const uint32_t FailingExpandedSize = 999;  // the extraction hook reports a destination it could not create
+const uint32_t FailingExpandedSize = 999;     // the extraction hook reports a destination it could not create
+const uint32_t UnreadableExpandedSize = 998;  // ... or its own file that it could not open
 
 int LogHook(const char *destination)
 {
@@ -54,6 +55,7 @@ int ExtractHook(const PayloadEntry *entry, const char *destination)
     Seen.extracted.push_back(destination);
     Seen.loggedBeforeExtraction = !Seen.log.empty() && Seen.log.back() == destination;
     if (entry->ExpandedSize == FailingExpandedSize) return EntryWriteFailed;
+    if (entry->ExpandedSize == UnreadableExpandedSize) return EntryUnreadable;
     FixtureWriteFile(destination, std::string(entry->ExpandedSize, 'e'));
     return EntryWritten;
 }
@@ -211,6 +213,12 @@ TEST_F(InstallWalk, CompressedDestinationThatFailsIsLoggedThenStops)
     std::string expected;
     for (const std::string &line : lines) expected += line + "\r\n";
     EXPECT_EQ(FixtureReadFile(Seen.logFile), expected);
+
+    // The installer's own file failing the extraction is a read failure, not the destination's.
+    entries[3] = {"packed", UnreadableExpandedSize, ".SWF"};
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1),
+                "Die Installationsdatei konnte nicht gelesen werden");
 }
 
 TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
@@ -293,6 +301,16 @@ TEST_F(InstallWalk, EntryDataBeyondTheEndOfTheFileStopsTheInstallation)
     FixtureWriteFile(installer, file);
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "nicht gelesen");
     EXPECT_EQ(FixtureReadFile(data + "FILE0000.SWF").size(), 80089u - 100);
+
+    // Without its log line the cut file would be found by nothing: it goes, as after a short write.
+    EXPECT_EXIT(
+        {
+            Seen.logFull = true;
+            InstallEntries(&TestHooks, chunk);
+        },
+        ::testing::ExitedWithCode(1), "nicht gelesen");
+    EXPECT_NE(access((data + "FILE0000.SWF").c_str(), F_OK), 0);
+    EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == FourEntries()[2].data) << "whole entries stay";
 }
 
 TEST_F(InstallWalk, DestinationTooLongForItsBufferIsNeverCut)

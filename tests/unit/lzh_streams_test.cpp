@@ -216,8 +216,10 @@ TEST_F(LzhStreams, SizeZeroLeavesAnEmptyFileAndNoOwnPathNoFile)
 
     WriteOwnFile({0x29, 0x2A, 0x2B});
     HostOwnPath = nullptr;
-    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, destination_.c_str()), 0);
+    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, destination_.c_str()), ExtractSourceFailed);
     EXPECT_FALSE(DestinationExists());
+    HostOwnPath = own_.c_str();
+    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, (dir_ + "/missing/out.bin").c_str()), ExtractDestinationFailed);
 }
 
 TEST_F(LzhStreams, AShortReadIsAFatalStop)
@@ -232,6 +234,18 @@ TEST_F(LzhStreams, AShortReadIsAFatalStop)
             ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
         },
         ::testing::ExitedWithCode(1), "Installationsdatei konnte nicht gelesen");
+    EXPECT_EQ(access(destination_.c_str(), F_OK), 0) << "its log line is there: the cut file stays";
+
+    // Without its log line the cut file goes, as after a short write.
+    EXPECT_EXIT(
+        {
+            ResetHostFileHooks();
+            HostFiles.readBudget = (int64_t)stream.size() - 1;
+            DestinationUnlogged = 1;
+            ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
+        },
+        ::testing::ExitedWithCode(1), "Installationsdatei konnte nicht gelesen");
+    EXPECT_NE(access(destination_.c_str(), F_OK), 0);
 }
 
 TEST_F(LzhStreams, AShortWriteIsAFatalStopNamingTheFile)

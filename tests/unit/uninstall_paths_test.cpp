@@ -8,6 +8,8 @@ namespace {
 
 const char Own[] = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\";
 const char Windows[] = "C:\\WINDOWS";
+const char Saver[] = "Sample.scr";
+const char SaverShort[] = "C:\\WINDOWS\\SAMPLE~1.SCR";
 
 TEST(UninstallPaths, OnlyFilesInItsFolderAndScreenSaversInTheWindowsDirectoryMayGo)
 {
@@ -28,6 +30,11 @@ TEST(UninstallPaths, OnlyFilesInItsFolderAndScreenSaversInTheWindowsDirectoryMay
         {"C:\\WINDOWS\\notepad.exe", PathOutside},
         {"C:\\WINDOWS\\system32\\something", PathOutside},
         {"C:\\WINDOWS\\system32\\evil.scr", PathOutside},
+        // Only this installation's screen saver: another's .scr stays, the short form counts.
+        {"C:\\WINDOWS\\Other.scr", PathOutside},
+        {"C:\\WINDOWS\\Sample2.scr", PathOutside},
+        {"C:\\WINDOWS\\SAMPLE~1.SCR", PathScreenSaver},
+        {"C:\\WINDOWS\\SAMPLE~2.SCR", PathOutside},
         {"C:\\WINDOWS\\.scr", PathOutside},  // an extension alone names no screen saver
         {"C:\\WINDOWS\\scr", PathOutside},
         {"C:\\WINDOWSX\\a.scr", PathOutside},
@@ -65,20 +72,20 @@ TEST(UninstallPaths, OnlyFilesInItsFolderAndScreenSaversInTheWindowsDirectoryMay
         {"", PathMalformed},
         {"1:\\WINDOWS\\Sample.scr", PathMalformed},
     };
-    for (const Case &c : cases) EXPECT_EQ(ClassifyLogPath(c.path, Own, Windows), c.verdict) << c.path;
+    for (const Case &c : cases) EXPECT_EQ(ClassifyLogPath(c.path, Own, Windows, Saver, SaverShort), c.verdict) << c.path;
 }
 
 TEST(UninstallPaths, FoldersMatchWithOrWithoutTheirClosingBackslash)
 {
     const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample";
-    EXPECT_EQ(ClassifyLogPath("C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat", own, "C:\\WINDOWS\\"),
+    EXPECT_EQ(ClassifyLogPath("C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat", own, "C:\\WINDOWS\\", "a.scr", ""),
               PathInOwnFolder);
-    EXPECT_EQ(ClassifyLogPath("C:\\WINDOWS\\a.scr", own, "C:\\WINDOWS\\"), PathScreenSaver);
+    EXPECT_EQ(ClassifyLogPath("C:\\WINDOWS\\a.scr", own, "C:\\WINDOWS\\", "a.scr", ""), PathScreenSaver);
     // A Windows directory at a drive's root keeps its backslash; a screen saver directly in it still counts.
-    EXPECT_EQ(ClassifyLogPath("C:\\a.scr", own, "C:\\"), PathScreenSaver);
-    EXPECT_EQ(ClassifyLogPath("C:\\x\\a.scr", own, "C:\\"), PathOutside);
+    EXPECT_EQ(ClassifyLogPath("C:\\a.scr", own, "C:\\", "a.scr", ""), PathScreenSaver);
+    EXPECT_EQ(ClassifyLogPath("C:\\x\\a.scr", own, "C:\\", "a.scr", ""), PathOutside);
     // Without a known Windows directory no screen saver line is allowed.
-    EXPECT_EQ(ClassifyLogPath("C:\\WINDOWS\\a.scr", own, ""), PathOutside);
+    EXPECT_EQ(ClassifyLogPath("C:\\WINDOWS\\a.scr", own, "", "a.scr", ""), PathOutside);
 }
 
 TEST(UninstallPaths, PathsAtTheLengthLimit)
@@ -86,8 +93,8 @@ TEST(UninstallPaths, PathsAtTheLengthLimit)
     std::string own = "C:\\" + std::string(200, 'f') + "\\";
     std::string fits = own + std::string(259 - own.size(), 'n');
     std::string tooLong = fits + "n";
-    EXPECT_EQ(ClassifyLogPath(fits.c_str(), own.c_str(), Windows), PathInOwnFolder);
-    EXPECT_EQ(ClassifyLogPath(tooLong.c_str(), own.c_str(), Windows), PathMalformed);
+    EXPECT_EQ(ClassifyLogPath(fits.c_str(), own.c_str(), Windows, Saver, SaverShort), PathInOwnFolder);
+    EXPECT_EQ(ClassifyLogPath(tooLong.c_str(), own.c_str(), Windows, Saver, SaverShort), PathMalformed);
 }
 
 TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
@@ -104,6 +111,12 @@ TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
         {"C:\\ProgramData\\Quilmark\\Vistaworks\\Sample\\", nullptr},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks2\\Sample\\", nullptr},
         {"C:\\build\\uninstall\\", nullptr},
+        // Titles the installer refuses: "Sky." would lead to the key of another product "Sky".
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky.\\", nullptr},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\.\\", nullptr},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\..\\", nullptr},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\NUL\\", nullptr},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\com1.txt\\", nullptr},
         {"Sample\\", nullptr},
         {"", nullptr},
     };
@@ -128,6 +141,17 @@ TEST(UninstallLayout, FolderOfPathAndKey)
     ASSERT_EQ(ComposeUninstallKey("Night Sky 2.0", key, sizeof key), 1);
     EXPECT_STREQ(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Sky 2.0");
     EXPECT_EQ(ComposeUninstallKey("Sample", key, 20), 0);
+}
+
+TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
+{
+    const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE";
+    EXPECT_EQ(UninstallEntryIsOwn(own, own), 1);
+    EXPECT_EQ(UninstallEntryIsOwn("c:\\programdata\\quilmark llc\\vistaworks\\SKY\\uninstal.exe", own), 1);
+    EXPECT_EQ(UninstallEntryIsOwn("C:\\Program Files\\Sky\\uninstall.exe", own), 0);
+    EXPECT_EQ(UninstallEntryIsOwn("C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky.\\UNINSTAL.EXE", own), 0);
+    EXPECT_EQ(UninstallEntryIsOwn("", own), 0);
+    EXPECT_EQ(UninstallEntryIsOwn("", ""), 0);
 }
 
 TEST(UninstallLayout, OnlySlashSAsksForTheSilentRun)
