@@ -41,7 +41,9 @@ class Backdrop(rig.Scenario):
         try:
             entries = rig.sample_payload(os.path.join(cls.p.work, "payload"))
             installer = rig.pack(os.path.join(cls.p.work, "Sample-Setup.exe"), "Sample  ", entries)
+            cls.p.reg_set(r"HKEY_CURRENT_USER\Control Panel\Desktop", "FontSmoothing", "2")
             cls.r = cls.p.run(installer, SCRIPT, timeout=60)
+            cls.smoothing_after = cls.p.reg_value(r"HKEY_CURRENT_USER\Control Panel\Desktop", "FontSmoothing")
         finally:
             cls.p.close()
 
@@ -67,19 +69,46 @@ class Backdrop(rig.Scenario):
         self.assertEqual(self.r.exit_code, 0)
 
     def test_gradient_frame_and_heading(self):
-        img = self.r.image("backdrop")
+        self.check_gradient(self.r)
+        # Font smoothing was on before the run: each paint switches it off and back on.
+        self.assertEqual(self.smoothing_after, "2")
+
+    def check_gradient(self, r):
+        self.assertRobotOk(r)
+        img = r.image("backdrop")
         w, h = img.width, img.height
-        # The two-pixel white frame on all four edges.
         for y in (0, 1, h - 2, h - 1):
             self.assertEqual(set(img.row(y)), {WHITE}, "row %d" % y)
+        for y in range(2, h - 2):
+            self.assertEqual(img.pixel(w - 10, y), band_colour(y, h), "row %d of %d" % (y, h))
+        if h >= 256:
+            self.assertEqual(set(img.row(h - 3, 2, w - 2)), {(0, 0, 1)})
+        self.check_heading(img, w, h)
+
+    def test_bands_on_screens_whose_height_is_no_multiple_of_256(self):
+        # A virtual desktop of the prefix gives the backdrop another work area: 600 rows, and
+        # 200 rows, where some bands have no height at all.
+        for size in ("800x600", "640x200"):
+            with self.subTest(size=size):
+                p = rig.Prefix("Backdrop" + size)
+                try:
+                    p.reg_set(r"HKEY_CURRENT_USER\Software\Wine\Explorer", "Desktop", "Default")
+                    p.reg_set(r"HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops", "Default", size)
+                    entries = rig.sample_payload(os.path.join(p.work, "payload"))
+                    installer = rig.pack(os.path.join(p.work, "Sample-Setup.exe"), "Sample  ", entries)
+                    r = p.run(installer, SCRIPT, timeout=60)
+                finally:
+                    p.close()
+                self.check_gradient(r)
+                img = r.image("backdrop")
+                self.assertEqual("%dx%d" % (img.width, img.height), size)
+
+    def check_heading(self, img, w, h):
+        # The two-pixel white frame on all four edges.
         for x in (0, 1, w - 2, w - 1):
             self.assertEqual({img.pixel(x, y) for y in range(h)}, {WHITE}, "column %d" % x)
-        # Top band pure blue across, last band blue 1: each row inside the frame right of the
-        # heading has its band's colour.
-        self.assertEqual(set(img.row(3, 2, w - 2)), {(0, 0, 255)})
-        self.assertEqual(set(img.row(h - 3, 2, w - 2)), {(0, 0, 1)})
-        for y in range(2, h - 2):
-            self.assertEqual(img.pixel(w - 10, y), band_colour(y, h), "row %d" % y)
+        # The band of row 3 across, the heading lies lower.
+        self.assertEqual(set(img.row(3, 2, w - 2)), {band_colour(3, h)})
         # The heading: white text over its black shadow, starting about a third of an inch in
         # from the left and a quarter from the top (less the 2-pixel offset of the white text).
         # Wine smooths the glyph edges even with smoothing switched off, so edge colours that are

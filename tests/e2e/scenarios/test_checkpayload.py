@@ -131,13 +131,30 @@ class DamagedInstaller(rig.Scenario):
                     return self.write(p, data)
                 self.refused(make)
 
-    def test_blank_title(self):
-        def make(p):
-            exe, data = self.packed(p, integrity=False)
-            block, _ = table(bytes(data))
-            data[block + 2:block + 2 + len(TITLE)] = b" " * len(TITLE)
-            return self.write(p, data)
-        self.refused(make)
+    def test_blank_title_and_one_ending_in_a_dot(self):
+        # "Sky." would make the folder ...\Sky and the key ...\Sky.: another product's "Sky" key
+        # would be the one its uninstaller deletes.
+        for title in (b" " * len(TITLE), b"Sky.  "):
+            def make(p):
+                exe, data = self.packed(p, integrity=False)
+                block, _ = table(bytes(data))
+                data[block + 2:block + 2 + len(TITLE)] = title
+                return self.write(p, data)
+            with self.subTest(title=title):
+                self.refused(make)
+
+    def test_started_from_a_path_too_long_to_open_itself(self):
+        p = self.prefix()
+        exe, _ = self.packed(p)
+        folder = "C:\\" + "d" * 120 + "\\" + "e" * (257 - len("Sample.exe") - 1 - 124)  # the program: 257 characters
+        before = snapshot(p)
+        r = p.run(exe, REFUSED, timeout=60, copy_to=folder)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 1)
+        box = r.section('window class=#32770 caption="Fehler!!!"')
+        self.assertIn('  message: "Der Pfad der Installationsdatei ist zu lang. Bitte verschieben Sie das Programm in '
+                      'einen Ordner mit kürzerem Pfad und starten Sie es erneut."', box)
+        self.assertEqual(snapshot(p), before)
 
     def test_bare_stub_without_payload(self):
         self.refused(lambda p: rig.INSTALLER)

@@ -30,16 +30,17 @@ press "Abbrechen"
 
 
 class FlashPlayer(rig.Scenario):
-    def install(self, player, movie_version, script):
+    def install(self, player, movie_version, script, title=TITLE):
         p = self.prefix()
         if player:
             p.install_flash(player)
-        exe = rig.pack(p.work + "/Sample.exe", TITLE, payload(p, movie_version))
+        exe = rig.pack(p.work + "/Sample.exe", title, payload(p, movie_version))
         r = p.run(exe, script, timeout=120)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
         # The notice came (the script waited for it) and the screen saver was started after it.
         self.assertEqual(len(started(p)), 1, p.fixture_log())
+        self.started = started(p)
         return r
 
     def assertMessage(self, r, caption, text_start, buttons, icon):
@@ -61,9 +62,16 @@ class FlashPlayer(rig.Scenario):
         r = self.install("9", 10, OUTDATED)
         self.assertMessage(r, FLASH, "Der Bildschirmschoner wurde zur Benutzung mit der neuesten Version des "
                            "Macromedia Flash Players entwickelt.", '"OK"', "information")
+        self.assertIn('  message: "Der Bildschirmschoner wurde zur Benutzung mit der neuesten Version des Macromedia '
+                      'Flash Players entwickelt. Sollten Sie Probleme feststellen können, klicken Sie bitte auf '
+                      'Problemlösung im Einstellungsmenü.\\r\\n\\r\\nMacromedia Flash ist ein eingetragenes '
+                      'Warenzeichen der Macromedia, Inc."', r.section('window class=#32770 caption="%s"' % FLASH))
 
     def test_a_movie_of_three_bytes_asks_for_nothing(self):
-        self.install("9", None, FINISHED)
+        # A title that is no 8.3 name: the screen saver starts by its short name all the same.
+        self.install("9", None, FINISHED, title="Night Sky 2")
+        self.assertRegex(self.started[0]["cmdline"], r"(?i)^C:\\WINDOWS\\[^\\ .]{1,8}\.SCR$")
+        self.assertEqual(self.started[0]["args"], "")
 
     def test_file_version_with_dots_reads_its_leading_number(self):
         self.install("10", 10, FINISHED)

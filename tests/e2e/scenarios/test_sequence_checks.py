@@ -75,10 +75,10 @@ end timeout=30
 
 
 class DiskSpace(rig.Scenario):
-    def run_small(self, answer, then):
+    def run_small(self, answer, then, stub=None):
         p = self.prefix()
         entries = payload(p, data_size=6 << 20)
-        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries)
+        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries, stub=stub)
         p.small_drive_c(2 << 20)
         free_kb = p.free_bytes() >> 10
         before = snapshot(p)
@@ -107,6 +107,10 @@ end timeout=30
 
     def test_cancel_writes_nothing(self):
         p, r, before = self.run_small("Abbrechen", "")
+        self.assertEqual(snapshot(p), before)
+
+    def test_the_quiet_build_asks_as_well(self):
+        p, r, before = self.run_small("Abbrechen", "", stub=rig.INSTALLER_QUIET)
         self.assertEqual(snapshot(p), before)
 
     def test_ok_goes_on_to_the_information_message(self):

@@ -130,6 +130,21 @@ class Uninstall(rig.Scenario):
         self.assertEqual(self.p.listdir(DATA), ["notes.txt"])
         self.assertEqual(self.p.reg_values(KEY), {"comments": ("REG_SZ", "not the installer's")})
 
+    def test_an_entry_that_starts_another_program_is_left_alone(self):
+        self.install_quietly()
+        other = r"C:\Program Files\Other\uninstall.exe"
+        self.p.reg_set(KEY, "UninstallString", other, kind="REG_EXPAND_SZ")
+        r = self.uninstall(QUESTION + '\npress "Ja"\nwait class=#32770 caption="Bildschirmschoner entfernen" '
+                                      'text~="entfernt" timeout=20\nrecord rect=no style=no\npress "OK"', args=None)
+        self.assertEqual(r.exit_code, 0)
+        box = r.section('window class=#32770 caption="Bildschirmschoner entfernen"')
+        self.assertIn('  message: "Der Bildschirmschoner Sample wurde vollständig entfernt.\\n\\nDer Eintrag in der '
+                      'Systemsteuerung gehört zu einem anderen Programm und wurde nicht verändert.\\n"', box)
+        for path in INSTALLED:
+            self.assertFalse(self.p.exists(path), path)
+        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        self.assertEqual(self.p.reg_value(KEY, "UninstallString"), other)
+
     def test_log_lines_outside_its_places_are_skipped(self):
         self.install_quietly()
         self.p.write_file(r"C:\windows\system32\something.txt", "system file")
