@@ -332,18 +332,24 @@ CompressResult CompressFile(CompressMode mode, FILE *in, FILE *out)
         [out](const uint8_t *bytes, size_t count) { return fwrite(bytes, 1, count, out) == count; });
 }
 
+// A reader over bytes in memory; offset is the caller's, so it outlives the reader.
+static CompressReader MemoryReader(const uint8_t *data, size_t size, size_t &offset)
+{
+    return [data, size, &offset](uint8_t *buffer, size_t room, bool *) {
+        size_t n = std::min(room, size - offset);
+        if (n) memcpy(buffer, data + offset, n);
+        offset += n;
+        return n;
+    };
+}
+
 std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size_t size)
 {
     std::vector<uint8_t> stream;
     size_t offset = 0;
     CompressStream(
         mode,
-        [&](uint8_t *buffer, size_t room, bool *) {
-            size_t n = std::min(room, size - offset);
-            if (n) memcpy(buffer, data + offset, n);
-            offset += n;
-            return n;
-        },
+        MemoryReader(data, size, offset),
         [&](const uint8_t *bytes, size_t count) {
             stream.insert(stream.end(), bytes, bytes + count);
             return true;
@@ -435,15 +441,7 @@ bool WillNotShrink(CompressMode mode, const CompressReader &read, uint64_t size)
 bool WillNotShrink(CompressMode mode, const uint8_t *data, size_t size)
 {
     size_t offset = 0;
-    return WillNotShrink(
-        mode,
-        [&](uint8_t *buffer, size_t room, bool *) {
-            size_t n = std::min(room, size - offset);
-            if (n) memcpy(buffer, data + offset, n);
-            offset += n;
-            return n;
-        },
-        size);
+    return WillNotShrink(mode, MemoryReader(data, size, offset), size);
 }
 
 bool ParseCompressMode(const char *text, CompressMode *mode)
