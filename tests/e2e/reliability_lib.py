@@ -22,16 +22,15 @@ import subprocess
 import time
 import unittest
 
+import layout
 import rig
 
 TITLE = "Sample"
-DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks" + "\\" + TITLE
-SCREEN_SAVER = r"C:\windows" + "\\" + TITLE + ".scr"
-INSTALLED = [SCREEN_SAVER, DATA + "\\" + TITLE + ".dat", DATA + r"\UNINSTAL.EXE", DATA + r"\FILE0000.SWF"]
-LOG = DATA + r"\INSTALL.LOG"
-KEY = rig.UNINSTALL_KEY + "\\" + TITLE
-SEVEN = {"displayname", "uninstallstring", "installlocation", "displayicon", "publisher", "versionmajor",
-         "versionminor"}
+DATA = layout.data_folder(TITLE)
+SCREEN_SAVER = layout.screen_saver(TITLE)
+INSTALLED = layout.destinations(TITLE)
+LOG = layout.install_log(TITLE)
+KEY = layout.uninstall_key(TITLE)
 DAMAGED = ("Die Installationsdatei ist beschädigt oder unvollständig. "
            "Bitte laden Sie das Programm erneut herunter.")
 SHORT_WRITE = "Die Datei %s konnte nicht vollständig geschrieben werden. Die Installation wurde abgebrochen."
@@ -270,8 +269,8 @@ def _rel(winpath):
     return winpath[3:].replace("\\", "/").lower()
 
 
-OURS = [_rel(SCREEN_SAVER), _rel(DATA) + "/", "programdata/quilmark llc/", "programdata/quilmark llc/vistaworks/",
-        "windows/system.ini", "windows/win.ini", "fixture-log.txt", "e2e/"]
+OURS = [_rel(SCREEN_SAVER), _rel(DATA) + "/", _rel(layout.PUBLISHER_FOLDER) + "/", _rel(layout.PRODUCT_FOLDER) + "/",
+        _rel(layout.SYSTEM_INI), "windows/win.ini", "fixture-log.txt", "e2e/"]
 
 
 def outside_writes(changed, copied):
@@ -327,7 +326,7 @@ def installed_problems(prefix, contents, blocks=1):
     if not prefix.exists(LOG) or prefix.read_file(LOG) != lines * blocks:
         problems.append("INSTALL.LOG is not %d block(s) of the four paths" % blocks)
     values = prefix.reg_values(KEY)
-    if values is None or set(values) != SEVEN:
+    if values is None or set(values) != layout.UNINSTALL_VALUES:
         problems.append("uninstall key values %s" % (sorted(values) if values else None))
     if TITLE.lower() + "~1.scr" not in prefix.system_ini().get("boot", {}).get("scrnsave.exe", "").lower() and \
             TITLE.lower() + ".scr" not in prefix.system_ini().get("boot", {}).get("scrnsave.exe", "").lower():
@@ -339,9 +338,9 @@ def nothing_installed(prefix, uninstall_before):
     problems = []
     if prefix.exists(SCREEN_SAVER):
         problems.append("the screen saver was written")
-    if prefix.exists(r"C:\ProgramData\Quilmark LLC"):
+    if prefix.exists(layout.PUBLISHER_FOLDER):
         problems.append("the data folder was made")
-    if prefix.reg_subkeys(rig.UNINSTALL_KEY) != uninstall_before:
+    if prefix.reg_subkeys(layout.UNINSTALL_KEY) != uninstall_before:
         problems.append("the uninstall key changed")
     if "scrnsave.exe" in prefix.system_ini().get("boot", {}):
         problems.append("system.ini names a screen saver")
@@ -398,7 +397,7 @@ def run_variant(name, data, contents, loader_only=False):
     outcome = None
     try:
         p.install_flash("10")  # the movie asks for 9: no message about the player
-        uninstall_before = p.reg_subkeys(rig.UNINSTALL_KEY)
+        uninstall_before = p.reg_subkeys(layout.UNINSTALL_KEY)
         exe = os.path.join(p.work, "setup.exe")
         with open(exe, "wb") as f:
             f.write(data)
@@ -618,7 +617,7 @@ def log_not_creatable():
         for path, content in zip(INSTALLED, run.contents):
             if not run.p.exists(path) or run.p.read_file(path) != content:
                 problems.append("%s is not whole" % path)
-        if set(run.p.reg_values(KEY) or {}) != SEVEN:
+        if set(run.p.reg_values(KEY) or {}) != layout.UNINSTALL_VALUES:
             problems.append("the uninstall key is not complete")
         return "log not creatable", problems, "silent, installed completely, exit %s" % run.result.exit_code
     finally:
@@ -654,7 +653,7 @@ def repeated_installs(count, report=None):
         contents = [open(e, "rb").read() for e in entries]
         exe = rig.pack(os.path.join(p.work, "setup.exe"), TITLE, entries, compress="best")
         p.install_flash("10")
-        uninstall_before = p.reg_subkeys(rig.UNINSTALL_KEY)
+        uninstall_before = p.reg_subkeys(layout.UNINSTALL_KEY)
         first = snapshot(p)
         blocks = 0
         for n in range(1, count + 1):
@@ -665,26 +664,27 @@ def repeated_installs(count, report=None):
             if r.exit_code != 0:
                 found.append("exit code %s" % r.exit_code)
             found += installed_problems(p, contents, blocks)
-            if p.reg_subkeys(rig.UNINSTALL_KEY) != sorted(uninstall_before + [TITLE]):
-                found.append("uninstall keys %s" % p.reg_subkeys(rig.UNINSTALL_KEY))
-            ini = p.read_file(r"C:\windows\system.ini").decode("cp1252").lower()
+            if p.reg_subkeys(layout.UNINSTALL_KEY) != sorted(uninstall_before + [TITLE]):
+                found.append("uninstall keys %s" % p.reg_subkeys(layout.UNINSTALL_KEY))
+            ini = p.read_file(layout.SYSTEM_INI).decode("cp1252").lower()
             if ini.count("scrnsave.exe=") != 1:
                 found.append("system.ini has %d screen-saver lines" % ini.count("scrnsave.exe="))
             stray = outside_writes(changes(before, snapshot(p)), r"C:\e2e\setup.exe")
             if stray:
                 found.append("stray files: %s" % stray[:4])
             folder = sorted(x.lower() for x in p.listdir(DATA))
-            expected_folder = sorted(x.lower() for x in [TITLE + ".dat", "UNINSTAL.EXE", "FILE0000.SWF", "INSTALL.LOG"])
+            expected_folder = sorted(x.lower() for x in [TITLE + ".dat", layout.UNINSTALLER, layout.FIRST_EXTRA,
+                                                         layout.INSTALL_LOG])
             if folder != expected_folder:
                 found.append("data folder holds %s" % folder)
             if n % 2 == 0:
-                r = p.run(None, 'start "%s\\UNINSTAL.EXE" -- /s\nend timeout=30\n' % DATA, timeout=60)
+                r = p.run(None, 'start "%s" -- /s\nend timeout=30\n' % layout.uninstaller(TITLE), timeout=60)
                 blocks = 0
                 if r.exit_code != 0:
                     found.append("uninstaller exit code %s" % r.exit_code)
                 left = [x for x in nothing_installed(p, uninstall_before)]
                 left += [c for c in changes(first, snapshot(p))
-                         if not WINE_OWN.match(c) and c not in ("e2e/", "e2e/setup.exe", "windows/system.ini",
+                         if not WINE_OWN.match(c) and c not in ("e2e/", "e2e/setup.exe", _rel(layout.SYSTEM_INI),
                                                                 "windows/win.ini", "fixture-log.txt")]
                 # The uninstaller takes its system.ini line away only when it names this screen saver.
                 if left:

@@ -17,6 +17,8 @@ import sys
 import time
 import unittest
 
+import layout
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(os.path.dirname(HERE))
 BUILD = os.path.abspath(os.environ.get("SSP_BUILD") or os.path.join(REPO, "build"))
@@ -36,7 +38,6 @@ WORK = os.path.join(BUILD, "e2e-work")
 PRISTINE = os.path.join(BUILD, "wineprefix-pristine")
 
 FLASH_CLSID_KEY = r"HKCR\CLSID\{d27cdb6e-ae6d-11cf-96b8-444553540000}\InprocServer32"
-UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 FIXTURE_LOG = r"C:\fixture-log.txt"
 
 # Mono and Gecko would offer their installers in dialogs; the menu builder would write into $HOME.
@@ -421,11 +422,11 @@ def _split_hive(key, view=32):
         rest = m.group(1) or ""
         m = re.match(r"classes(?:\\(.*))?$", rest, re.I | re.S)
         if not m:
-            return "system.reg", "Software\\Wow6432Node" + ("\\" + rest if rest else "")
+            return "system.reg", "Software\\" + layout.WOW64_NODE + ("\\" + rest if rest else "")
         hive, rest = "HKCR", m.group(1) or ""
     if hive in ("HKCR", "HKEY_CLASSES_ROOT"):
         if view == 32 and rest.split("\\")[0].lower() in _CLASSES_OF_32BIT:
-            rest = "Wow6432Node\\" + rest
+            rest = layout.WOW64_NODE + "\\" + rest
         return "system.reg", "Software\\Classes" + ("\\" + rest if rest else "")
     raise ValueError("unknown hive in %r" % key)
 
@@ -631,9 +632,9 @@ class Prefix:
     def system_ini(self):
         """C:\\windows\\system.ini as {lower-case section: {lower-case key: value}}."""
         sections, current = {}, None
-        if not self.exists(r"C:\windows\system.ini"):
+        if not self.exists(layout.SYSTEM_INI):
             return sections
-        for line in self.read_file(r"C:\windows\system.ini").decode("cp1252").splitlines():
+        for line in self.read_file(layout.SYSTEM_INI).decode("cp1252").splitlines():
             line = line.strip()
             if line.startswith("[") and line.endswith("]"):
                 current = sections.setdefault(line[1:-1].lower(), {})

@@ -2,11 +2,11 @@
 snapshot of everything an installation could leave in a prefix."""
 import os
 
+import layout
 import rig
 
 TITLE = "Sample"
 CAPTION = "Installation des Bildschirmschoners %s" % TITLE
-DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks"
 FLASH = "Den neuesten Flash Player installieren"
 PAGE = "http://www.macromedia.com/go/getflashplayer"
 
@@ -33,17 +33,17 @@ def snapshot(p):
     """What an installation touches: the Windows directory's names, the data folders, the
     uninstall entries, system.ini and the fixture log."""
     return {
-        "windows": sorted(n.lower() for n in p.listdir(r"C:\windows")),
-        "data": p.exists(DATA) and p.tree(DATA),
-        "alt-data": p.exists(r"C:\windows\All Users") and p.tree(r"C:\windows\All Users"),
-        "uninstall": p.reg_subkeys(rig.UNINSTALL_KEY),
+        "windows": sorted(n.lower() for n in p.listdir(layout.WINDOWS)),
+        "data": p.exists(layout.PRODUCT_FOLDER) and p.tree(layout.PRODUCT_FOLDER),
+        "alt-data": p.exists(layout.ALL_USERS) and p.tree(layout.ALL_USERS),
+        "uninstall": p.reg_subkeys(layout.UNINSTALL_KEY),
         "system.ini": p.system_ini(),
         "log": p.fixture_log(),
     }
 
 
 def installed(p, title=TITLE):
-    return p.exists(r"C:\windows\%s.scr" % title) and p.exists(DATA + "\\" + title + r"\UNINSTAL.EXE")
+    return p.exists(layout.screen_saver(title)) and p.exists(layout.uninstaller(title))
 
 
 def started(p, tag="scr"):

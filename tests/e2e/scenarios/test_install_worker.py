@@ -6,12 +6,11 @@ import re
 import subprocess
 import unittest
 
+import layout
 import rig
 
 TITLE = "Sample"
 CAPTION = "Installation des Bildschirmschoners %s"
-DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks\%s"
-DATA_FALLBACK = r"C:\windows\All Users\Application Data\Quilmark LLC\Vistaworks\%s"
 DEFAULT_BUTTON = 0x1  # BS_DEFPUSHBUTTON
 
 
@@ -118,20 +117,15 @@ class Installation(rig.Scenario):
     def setUp(self):
         self.p = self.prefix()
 
-    def installed_paths(self, title=TITLE, data=DATA):
-        folder = data % title
-        return [r"C:\windows\%s.scr" % title, folder + "\\%s.dat" % title, folder + r"\UNINSTAL.EXE",
-                folder + r"\FILE0000.SWF"]
-
-    def assertInstalled(self, payload, title=TITLE, data=DATA):
-        for path, content in zip(self.installed_paths(title, data), payload.contents):
+    def assertInstalled(self, payload, title=TITLE, folder=None):
+        for path, content in zip(layout.destinations(title, folder), payload.contents):
             self.assertTrue(self.p.exists(path), path)
             got = self.p.read_file(path)
             self.assertEqual(len(got), len(content), path)
             self.assertTrue(got == content, "%s differs from its payload entry" % path)
 
-    def install_log(self, title=TITLE, data=DATA):
-        return self.p.read_file((data % title) + r"\INSTALL.LOG")
+    def install_log(self):
+        return self.p.read_file(layout.install_log(TITLE))
 
     def run_installer(self, exe, middle="", quiet=False, before="", after=None, timeout=120, copy_to=r"C:\e2e"):
         """Runs an installer, answering the sequence's other windows when it has them. A Flash
@@ -184,16 +178,16 @@ press "Nein"
     def test_every_file_byte_identical_and_four_log_lines(self):
         payload = Payload(self.p.work + "/in")
         exe = pack(self.p.work + "/setup.exe", TITLE, payload)
-        layout = entry_layout(exe)
-        self.assertEqual(layout[0][1], 225280)  # a multiple of the 2048-byte chunk
+        entries = entry_layout(exe)
+        self.assertEqual(entries[0][1], 225280)  # a multiple of the 2048-byte chunk
         # The last entry ends the file but for sspack's zero padding to a multiple of 8 bytes.
-        size, end = os.path.getsize(exe), layout[-1][0] + layout[-1][1]
+        size, end = os.path.getsize(exe), entries[-1][0] + entries[-1][1]
         self.assertEqual((size % 8, size - end < 8), (0, True), (size, end))
         r = self.run_installer(exe)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
         self.assertInstalled(payload)
-        lines = "".join(p + "\r\n" for p in self.installed_paths()).encode("cp1252")
+        lines = "".join(p + "\r\n" for p in layout.destinations(TITLE)).encode("cp1252")
         self.assertEqual(self.install_log(), lines)
 
         # A second installation overwrites the files and appends four more lines.
@@ -220,24 +214,23 @@ class Registration(Installation):
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
         self.assertInstalled(payload, title)
-        folder = DATA % title
-        key = rig.UNINSTALL_KEY + "\\" + title
-        self.assertEqual(self.p.reg_values(key), {
+        folder = layout.data_folder(title)
+        self.assertEqual(self.p.reg_values(layout.uninstall_key(title)), {
             "displayname": ("REG_SZ", title + " Bildschirmschoner"),
-            "uninstallstring": ("REG_EXPAND_SZ", folder + r"\UNINSTAL.EXE"),
+            "uninstallstring": ("REG_EXPAND_SZ", layout.uninstaller(title)),
             "installlocation": ("REG_EXPAND_SZ", folder),
-            "displayicon": ("REG_SZ", r"C:\windows\%s.scr,-0" % title),
+            "displayicon": ("REG_SZ", layout.screen_saver(title) + ",-0"),
             "publisher": ("REG_SZ", "Erstellt mit Quilmark's Vistaworks"),
             "versionmajor": ("REG_DWORD", 7),
             "versionminor": ("REG_DWORD", 0),
         })
         # The short form: 8.3 components that name the installed screen saver.
         short = self.p.system_ini().get("boot", {}).get("scrnsave.exe", "")
-        self.assertRegex(short, r"(?i)^C:\\windows\\[^\\ .]{1,8}\.SCR$")
+        self.assertRegex(short, r"(?i)^" + re.escape(layout.WINDOWS) + r"\\[^\\ .]{1,8}\.SCR$")
         found = self.p.wine("cmd", "/c", "if", "exist", short, "echo", "found")
         self.assertIn(b"found", found.stdout)
         if " " not in title:
-            self.assertEqual(short.lower(), (r"C:\windows\%s.scr" % title).lower())
+            self.assertEqual(short.lower(), layout.screen_saver(title).lower())
         self.assertEqual(self.p.reg_value(r"HKCU\Control Panel\Desktop", "ScreenSaveActive"), "1")
         self.assertTrue(self.p.exists(folder + "\\"), folder)
 
@@ -253,9 +246,10 @@ class Registration(Installation):
         exe = pack(self.p.work + "/setup.exe", TITLE, payload)
         r = self.run_installer(exe)
         self.assertRobotOk(r)
-        self.assertInstalled(payload, data=DATA_FALLBACK)
-        self.assertFalse(self.p.exists(DATA % TITLE))
-        self.assertEqual(self.p.reg_value(rig.UNINSTALL_KEY + "\\" + TITLE, "InstallLocation"), DATA_FALLBACK % TITLE)
+        fallback = layout.data_folder(TITLE, fallback=True)
+        self.assertInstalled(payload, folder=fallback)
+        self.assertFalse(self.p.exists(layout.data_folder(TITLE)))
+        self.assertEqual(self.p.reg_value(layout.uninstall_key(TITLE), "InstallLocation"), fallback)
 
 
 class Cancel(Installation):
@@ -269,7 +263,7 @@ press "Ja"
 """, after="")
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
-        scr, dat, uninstaller, swf = (self.p.read_file(path) for path in self.installed_paths())
+        scr, dat, uninstaller, swf = (self.p.read_file(path) for path in layout.destinations(TITLE))
         self.assertLess(len(scr), BIG)  # stopped at a pump point
         self.assertTrue(payload.contents[0].startswith(scr))
         for got, content in ((dat, payload.contents[1]), (swf, payload.contents[3])):
@@ -278,9 +272,8 @@ press "Ja"
             self.assertLess(len(got), len(content))
             self.assertTrue(content.startswith(got))
         self.assertTrue(uninstaller == payload.contents[2], "the uninstaller is written whole")
-        self.assertEqual(self.p.reg_value(rig.UNINSTALL_KEY + "\\" + TITLE, "UninstallString"),
-                         (DATA % TITLE) + r"\UNINSTAL.EXE")
-        self.assertEqual(self.install_log(), "".join(p + "\r\n" for p in self.installed_paths()).encode("cp1252"))
+        self.assertEqual(self.p.reg_value(layout.uninstall_key(TITLE), "UninstallString"), layout.uninstaller(TITLE))
+        self.assertEqual(self.install_log(), "".join(p + "\r\n" for p in layout.destinations(TITLE)).encode("cp1252"))
         self.assertIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
         self.assertEqual(self.p.reg_value(r"HKCU\Control Panel\Desktop", "ScreenSaveActive"), "1")
         if full_sequence(rig.INSTALLER):  # the cancelled installation removes itself
@@ -309,7 +302,7 @@ press "OK"
                                copy_to=None)  # started from drive Z: the small drive holds no copy
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 1)
-        destination = self.installed_paths()[3]
+        destination = layout.destinations(TITLE)[3]
         box = r.section('window class=#32770 caption="Fehler!!!"')
         self.assertIn('  message: "Die Datei %s konnte nicht vollständig geschrieben werden. '
                       'Die Installation wurde abgebrochen."' % destination.replace("\\", "\\\\"), box)
@@ -333,7 +326,7 @@ press "OK"
         exe = pack(self.p.work + "/setup.exe", TITLE, payload)
         self.p.copy_in(tool, r"C:\e2e\deny_key.exe")
         self.p.copy_in(exe, r"C:\e2e\setup.exe")
-        key = r"Software\Microsoft\Windows\CurrentVersion\Uninstall" + "\\" + TITLE
+        key = layout.UNINSTALL_SUBKEY + "\\" + TITLE
         # The lock lasts for the Wine session, which the robot keeps alive between its starts.
         # The script starts both programs itself, so the sequence's own answers go in its middle.
         r = self.p.run(None, """
@@ -355,9 +348,9 @@ end timeout=30
         self.assertIn("  owner: none", box)
         self.assertIn("  icon: none", box)
         self.assertIn('  buttons: "OK"', box)
-        self.assertFalse(self.p.exists(r"C:\windows\%s.scr" % TITLE))
-        self.assertFalse(self.p.exists(r"C:\ProgramData\Quilmark LLC"))
-        self.assertEqual(self.p.reg_values(rig.UNINSTALL_KEY + "\\" + TITLE) or {}, {})
+        self.assertFalse(self.p.exists(layout.screen_saver(TITLE)))
+        self.assertFalse(self.p.exists(layout.PUBLISHER_FOLDER))
+        self.assertEqual(self.p.reg_values(layout.uninstall_key(TITLE)) or {}, {})
         self.assertNotIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
 
 

@@ -6,9 +6,10 @@ import subprocess
 import threading
 import time
 
+import layout
 import rig
 
-SAVER = r"C:\windows\Sample.scr"
+SAVER = layout.screen_saver("Sample")
 SAVER_CLASS = "SampleScreenSaverClass"
 
 

@@ -4,6 +4,7 @@ uninstaller with "/s" and nothing after it."""
 import os
 import re
 
+import layout
 import rig
 from sequence_common import CAPTION, FLASH, INFO_OK, TITLE, installed, payload, snapshot, started
 
@@ -13,7 +14,7 @@ REPLACE = "Bildschirmschoner überschreiben?"
 class ReplaceQuestion(rig.Scenario):
     def run_named(self, installer_name, existing, script):
         p = self.prefix()
-        p.write_file("C:\\windows\\" + existing, b"old screen saver")
+        p.write_file(layout.WINDOWS + "\\" + existing, b"old screen saver")
         exe = rig.pack(os.path.join(p.work, installer_name), TITLE, payload(p))
         before = snapshot(p)
         r = p.run(exe, script, timeout=120)
@@ -39,7 +40,7 @@ end timeout=30
 """ % REPLACE)
         self.assertQuestion(r, "Sample.SCR")
         self.assertEqual(snapshot(p), before)
-        self.assertEqual(p.read_file(r"C:\windows\Sample.scr"), b"old screen saver")
+        self.assertEqual(p.read_file(layout.screen_saver(TITLE)), b"old screen saver")
 
     def test_yes_replaces_it(self):
         p, r, before = self.run_named("Sample.exe", "Sample.scr", """
@@ -54,7 +55,7 @@ press "OK"
 end timeout=30
 """ % FLASH)
         self.assertQuestion(r, "Sample.SCR")
-        self.assertEqual(p.read_file(r"C:\windows\Sample.scr")[:2], b"MZ")
+        self.assertEqual(p.read_file(layout.screen_saver(TITLE))[:2], b"MZ")
 
     def test_a_renamed_installer_looks_under_its_new_name(self):
         p, r, before = self.run_named("Polar Setup.exe", "Polar Setup.SCR", """

@@ -4,6 +4,7 @@ dialog, message A, the notice dialog centred on the screen, and the installed sc
 started by its short path without arguments; message D never comes."""
 import os
 
+import layout
 import rig
 
 TITLE = "Sample"
@@ -45,7 +46,7 @@ class InteractiveSequence(rig.Scenario):
             exe = rig.pack(os.path.join(cls.p.work, "Sample-Setup.exe"), TITLE + "  ", entries)
             cls.r = cls.p.run(exe, SCRIPT, timeout=120)
             cls.log = cls.p.fixture_log()
-            cls.scr_exists = cls.p.exists(r"C:\windows\Sample.scr")
+            cls.scr_exists = cls.p.exists(layout.screen_saver(TITLE))
         finally:
             cls.p.close()
 

@@ -2,6 +2,7 @@
 message D, no notice and no start; the licence and messages A and C still appear."""
 import os
 
+import layout
 import rig
 from sequence_common import FLASH, TITLE, installed, payload, started
 
@@ -18,7 +19,7 @@ class QuietSequence(rig.Scenario):
     def test_licence_and_message_a_still_come(self):
         p = self.prefix()
         # A screen saver of the installer's name is replaced without asking.
-        p.write_file(r"C:\windows\Sample.SCR", b"old")
+        p.write_file(layout.WINDOWS + r"\Sample.SCR", b"old")
         licence = os.path.join(p.work, "licence.txt")
         with open(licence, "wb") as f:
             f.write(b"Quiet licence\r\n")
@@ -35,7 +36,7 @@ end timeout=30
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
         self.assertTrue(installed(p))
-        self.assertEqual(p.read_file(r"C:\windows\Sample.scr")[:2], b"MZ")
+        self.assertEqual(p.read_file(layout.screen_saver(TITLE))[:2], b"MZ")
         self.assertEqual(started(p), [])
 
     def test_message_c_still_comes_and_the_current_player_ends_silently(self):

@@ -5,16 +5,16 @@ import random
 import shutil
 import subprocess
 
+import layout
 import rig
 
 TITLE = "Sample"
-DATA = r"C:\ProgramData\Quilmark LLC\Vistaworks" + "\\" + TITLE
-UNINSTALLER = DATA + r"\UNINSTAL.EXE"
-KEY = rig.UNINSTALL_KEY + "\\" + TITLE
-SCREEN_SAVER = r"C:\windows" + "\\" + TITLE + ".scr"
-INSTALLED = [SCREEN_SAVER, DATA + "\\" + TITLE + ".dat", UNINSTALLER, DATA + r"\FILE0000.SWF"]
-SEVEN = {"displayname", "uninstallstring", "installlocation", "displayicon", "publisher", "versionmajor",
-         "versionminor"}
+DATA = layout.data_folder(TITLE)
+UNINSTALLER = layout.uninstaller(TITLE)
+KEY = layout.uninstall_key(TITLE)
+SCREEN_SAVER = layout.screen_saver(TITLE)
+INSTALLED = layout.destinations(TITLE)
+LOG = layout.install_log(TITLE)
 QUESTION = 'wait class=#32770 caption="Bildschirmschoner entfernen" text^="Möchten Sie" timeout=20'
 
 
@@ -40,9 +40,9 @@ class Uninstall(rig.Scenario):
         self.p.install_flash("10")  # the movie asks for 8: no message about the player
         r = self.p.run(exe, timeout=60)
         self.assertRobotOk(r)
-        for path in [SCREEN_SAVER, data + r"\UNINSTAL.EXE", data + r"\INSTALL.LOG"]:
+        for path in [SCREEN_SAVER, layout.uninstaller(TITLE, data), layout.install_log(TITLE, data)]:
             self.assertTrue(self.p.exists(path), path)
-        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
 
     def uninstall(self, script="", args="/s", uninstaller=UNINSTALLER):
         r = self.p.run(None, 'start "%s"%s\n%s\nend timeout=30\n' % (uninstaller, " -- " + args if args else "",
@@ -53,7 +53,7 @@ class Uninstall(rig.Scenario):
     def assertClean(self):
         for path in INSTALLED:
             self.assertFalse(self.p.exists(path), path)
-        self.assertFalse(self.p.exists(r"C:\ProgramData\Quilmark LLC"))
+        self.assertFalse(self.p.exists(layout.PUBLISHER_FOLDER))
         self.assertIsNone(self.p.reg_values(KEY))
         self.assertNotIn(TITLE.lower(), self.p.system_ini().get("boot", {}).get("scrnsave.exe", "").lower())
 
@@ -91,17 +91,17 @@ class Uninstall(rig.Scenario):
         r = self.p.run(exe, timeout=60)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
-        for path in INSTALLED[:3] + [DATA + r"\INSTALL.LOG"]:
+        for path in INSTALLED[:3] + [LOG]:
             self.assertTrue(self.p.exists(path), path)
-        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
         self.assertEqual(self.uninstall().exit_code, 0)
         self.assertClean()
 
     def test_another_active_screen_saver_stays_named(self):
         self.install_quietly()
-        ini = self.p.read_file(r"C:\windows\system.ini").decode("cp1252")
+        ini = self.p.read_file(layout.SYSTEM_INI).decode("cp1252")
         active = self.p.system_ini()["boot"]["scrnsave.exe"]
-        self.p.write_file(r"C:\windows\system.ini", ini.replace(active, r"C:\windows\other.scr"))
+        self.p.write_file(layout.SYSTEM_INI, ini.replace(active, r"C:\windows\other.scr"))
         r = self.uninstall()
         self.assertEqual(r.exit_code, 0)
         self.assertEqual(self.p.system_ini()["boot"]["scrnsave.exe"], r"C:\windows\other.scr")
@@ -109,14 +109,14 @@ class Uninstall(rig.Scenario):
 
     def test_data_folder_in_the_windows_directory_fallback(self):
         # Without SHFOLDER.DLL the installer puts the data folder below the Windows directory.
-        fallback = r"C:\windows\All Users\Application Data\Quilmark LLC\Vistaworks" + "\\" + TITLE
+        fallback = layout.data_folder(TITLE, fallback=True)
         self.p.dll_overrides["shfolder"] = ""
         self.install_quietly(data=fallback)
-        r = self.uninstall(uninstaller=fallback + r"\UNINSTAL.EXE")
+        r = self.uninstall(uninstaller=layout.uninstaller(TITLE, fallback))
         self.assertEqual(r.exit_code, 0)
         self.assertFalse(self.p.exists(SCREEN_SAVER))
-        self.assertFalse(self.p.exists(r"C:\windows\All Users\Application Data\Quilmark LLC"))
-        self.assertTrue(self.p.exists(r"C:\windows\All Users\Application Data"))  # not the installer's to remove
+        self.assertFalse(self.p.exists(layout.FALLBACK_PUBLISHER_FOLDER))
+        self.assertTrue(self.p.exists(layout.FALLBACK_APPLICATION_DATA))  # not the installer's to remove
         self.assertIsNone(self.p.reg_values(KEY))
 
     def test_other_files_and_values_stay_with_the_folder_and_key(self):
@@ -125,7 +125,7 @@ class Uninstall(rig.Scenario):
         self.p.reg_set(KEY, "Comments", "not the installer's")
         r = self.uninstall()
         self.assertEqual(r.exit_code, 0)
-        for path in INSTALLED + [DATA + r"\INSTALL.LOG"]:
+        for path in INSTALLED + [LOG]:
             self.assertFalse(self.p.exists(path), path)
         self.assertEqual(self.p.listdir(DATA), ["notes.txt"])
         self.assertEqual(self.p.reg_values(KEY), {"comments": ("REG_SZ", "not the installer's")})
@@ -142,32 +142,32 @@ class Uninstall(rig.Scenario):
                       'Systemsteuerung gehört zu einem anderen Programm und wurde nicht verändert.\\n"', box)
         for path in INSTALLED:
             self.assertFalse(self.p.exists(path), path)
-        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
         self.assertEqual(self.p.reg_value(KEY, "UninstallString"), other)
 
     def test_log_lines_outside_its_places_are_skipped(self):
         self.install_quietly()
         self.p.write_file(r"C:\windows\system32\something.txt", "system file")
-        self.p.write_file(r"C:\ProgramData\Quilmark LLC\outside.txt", "next to the product folder")
+        self.p.write_file(layout.PUBLISHER_FOLDER + r"\outside.txt", "next to the product folder")
         self.p.write_file(r"C:\windows\keep.scr", "another screen saver, not listed")
-        log = self.p.read_file(DATA + r"\INSTALL.LOG")
-        self.p.write_file(DATA + r"\INSTALL.LOG", log + b"C:\\windows\\system32\\something.txt\r\n" +
+        log = self.p.read_file(LOG)
+        self.p.write_file(LOG, log + b"C:\\windows\\system32\\something.txt\r\n" +
                           (DATA + r"\..\..\outside.txt" + "\r\n").encode("cp1252"))
         r = self.uninstall()
         self.assertEqual(r.exit_code, 1)  # not everything listed is gone
         self.assertEqual(self.p.read_file(r"C:\windows\system32\something.txt"), b"system file")
-        self.assertTrue(self.p.exists(r"C:\ProgramData\Quilmark LLC\outside.txt"))
+        self.assertTrue(self.p.exists(layout.PUBLISHER_FOLDER + r"\outside.txt"))
         self.assertTrue(self.p.exists(r"C:\windows\keep.scr"))
         for path in INSTALLED:
             self.assertFalse(self.p.exists(path), path)
-        self.assertFalse(self.p.exists(r"C:\ProgramData\Quilmark LLC\Vistaworks"))
+        self.assertFalse(self.p.exists(layout.PRODUCT_FOLDER))
         self.assertIsNone(self.p.reg_values(KEY))
 
     def test_garbage_in_the_log_is_skipped_without_a_crash(self):
         self.install_quietly()
-        log = self.p.read_file(DATA + r"\INSTALL.LOG")
+        log = self.p.read_file(LOG)
         junk = random.Random(3).randbytes(20000) + b"x" * 3000 + b"\r\n"
-        self.p.write_file(DATA + r"\INSTALL.LOG", junk + log)
+        self.p.write_file(LOG, junk + log)
         r = self.uninstall()
         self.assertEqual(r.exit_code, 1)
         for path in INSTALLED:
@@ -196,8 +196,8 @@ class Uninstall(rig.Scenario):
     def test_a_file_it_cannot_delete_is_reported_and_the_entry_kept(self):
         self.install_quietly()
         os.makedirs(self.p.unix(DATA) + "/Sample.bak")  # a folder where the log names a file
-        log = self.p.read_file(DATA + r"\INSTALL.LOG")
-        self.p.write_file(DATA + r"\INSTALL.LOG", log + (DATA + r"\Sample.bak" + "\r\n").encode("cp1252"))
+        log = self.p.read_file(LOG)
+        self.p.write_file(LOG, log + (DATA + r"\Sample.bak" + "\r\n").encode("cp1252"))
         r = self.uninstall(QUESTION + '\npress "Ja"\nwait class=#32770 caption="Bildschirmschoner entfernen" '
                                       'text~="nicht" timeout=20\nrecord rect=no style=no\npress "OK"', args=None)
         self.assertEqual(r.exit_code, 1)
@@ -208,8 +208,8 @@ class Uninstall(rig.Scenario):
         # The rest is gone; the log, the entry and the uninstaller stay for a second run.
         self.assertFalse(self.p.exists(SCREEN_SAVER))
         self.assertTrue(self.p.exists(UNINSTALLER))
-        self.assertTrue(self.p.exists(DATA + r"\INSTALL.LOG"))
-        self.assertEqual(set(self.p.reg_values(KEY)), SEVEN)
+        self.assertTrue(self.p.exists(LOG))
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
         os.rmdir(self.p.unix(DATA) + "/Sample.bak")
         r = self.uninstall()
         self.assertEqual(r.exit_code, 0)
