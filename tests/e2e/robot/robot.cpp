@@ -15,613 +15,685 @@ namespace robot {
 
 // ---- state of one run -------------------------------------------------------------------------
 
-static FILE* g_transcript = nullptr;
-static std::wstring g_shotDir;
-static PROCESS_INFORMATION g_started = {};
-static bool g_haveStarted = false;
-static DWORD g_exitCode = STILL_ACTIVE;
-static HWND g_current = nullptr;         // the window the last successful wait found
-static std::vector<HWND> g_actedOn;      // windows pressed, keyed or closed: never found again
-static bool g_skipping = false;          // an optional wait found nothing: window steps skip
-static int g_lineNumber = 0;
+static FILE *Transcript = nullptr;
+static std::wstring ShotFolder;
+static PROCESS_INFORMATION StartedProgram = {};
+static bool ProgramStarted = false;
+static DWORD ProgramExitCode = STILL_ACTIVE;
+static HWND CurrentWindow = nullptr;  // the window the last successful wait found
+static std::vector<HWND> ActedOn;     // windows pressed, keyed or closed: never found again
+static bool Skipping = false;         // an optional wait found nothing: window steps skip
+static int LineNumber = 0;
 
-std::string Utf8(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-  std::string s(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
-  return s;
+std::string Utf8(const std::wstring &w)
+{
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
+    return s;
 }
 
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
-  std::wstring w(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
-  return w;
+std::wstring Wide(const std::string &s)
+{
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
+    return w;
 }
 
-void Say(const std::string& line) {
-  if (g_transcript) {
-    fputs(line.c_str(), g_transcript);
-    fputc('\n', g_transcript);
-    fflush(g_transcript);
-  }
+void Say(const std::string &line)
+{
+    if (Transcript) {
+        fputs(line.c_str(), Transcript);
+        fputc('\n', Transcript);
+        fflush(Transcript);
+    }
 }
 
 // A quoted, escaped rendering: control characters become \r \n \t or \xNN, so one window text is
 // always one transcript line.
-std::string Quote(const std::wstring& text) {
-  std::string out = "\"";
-  for (wchar_t c : text) {
-    if (c == L'\r') out += "\\r";
-    else if (c == L'\n') out += "\\n";
-    else if (c == L'\t') out += "\\t";
-    else if (c == L'\\') out += "\\\\";
-    else if (c == L'"') out += "\\\"";
-    else if (c < 32) {
-      char buf[8];
-      snprintf(buf, sizeof buf, "\\x%02X", (unsigned)c);
-      out += buf;
-    } else out += Utf8(std::wstring(1, c));
-  }
-  return out + "\"";
+std::string Quote(const std::wstring &text)
+{
+    std::string out = "\"";
+    for (wchar_t c : text) {
+        if (c == L'\r')
+            out += "\\r";
+        else if (c == L'\n')
+            out += "\\n";
+        else if (c == L'\t')
+            out += "\\t";
+        else if (c == L'\\')
+            out += "\\\\";
+        else if (c == L'"')
+            out += "\\\"";
+        else if (c < 32) {
+            char buf[8];
+            snprintf(buf, sizeof buf, "\\x%02X", (unsigned)c);
+            out += buf;
+        } else
+            out += Utf8(std::wstring(1, c));
+    }
+    return out + "\"";
 }
 
-std::string Hex(DWORD v) {
-  char buf[16];
-  snprintf(buf, sizeof buf, "0x%08lX", (unsigned long)v);
-  return buf;
+std::string Hex(DWORD v)
+{
+    char buf[16];
+    snprintf(buf, sizeof buf, "0x%08lX", (unsigned long)v);
+    return buf;
 }
 
 // ---- failing ------------------------------------------------------------------------------------
 
-static BOOL CALLBACK ListOne(HWND h, LPARAM) {
-  if (!IsWindowVisible(h)) return TRUE;
-  Say("  window " + Describe(h) + " visible");
-  return TRUE;
+static BOOL CALLBACK ListOne(HWND h, LPARAM)
+{
+    if (!IsWindowVisible(h)) return TRUE;
+    Say("  window " + Describe(h) + " visible");
+    return TRUE;
 }
 
-[[noreturn]] void Fail(const std::string& message) {
-  std::string text = "FAILED line " + std::to_string(g_lineNumber) + ": " + message;
-  Say(text);
-  Say("visible windows now:");
-  EnumWindows(ListOne, 0);
-  fprintf(stderr, "robot: %s\n", text.c_str());
-  // What was on screen when it went wrong, for the person reading the failure.
-  if (!g_shotDir.empty() && CaptureScreen(g_shotDir + L"\\failure.bmp").empty()) Say("shot failure");
-  if (g_haveStarted && WaitForSingleObject(g_started.hProcess, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(g_started.hProcess, 99);
-    Say("program terminated");
-  }
-  if (g_transcript) fclose(g_transcript);
-  ExitProcess(1);
+[[noreturn]] void Fail(const std::string &message)
+{
+    std::string text = "FAILED line " + std::to_string(LineNumber) + ": " + message;
+    Say(text);
+    Say("visible windows now:");
+    EnumWindows(ListOne, 0);
+    fprintf(stderr, "robot: %s\n", text.c_str());
+    // What was on screen when it went wrong, for the person reading the failure.
+    if (!ShotFolder.empty() && CaptureScreen(ShotFolder + L"\\failure.bmp").empty()) Say("shot failure");
+    if (ProgramStarted && WaitForSingleObject(StartedProgram.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(StartedProgram.hProcess, 99);
+        Say("program terminated");
+    }
+    if (Transcript) fclose(Transcript);
+    ExitProcess(1);
 }
 
 // ---- windows ------------------------------------------------------------------------------------
 
-std::wstring ClassOf(HWND h) {
-  wchar_t buf[256] = {0};
-  GetClassNameW(h, buf, 256);
-  return buf;
+std::wstring ClassOf(HWND h)
+{
+    wchar_t buf[256] = {0};
+    GetClassNameW(h, buf, 256);
+    return buf;
 }
 
 // Another process's window text: WM_GETTEXT is marshalled by the system; a program busy
 // without pumping messages gets two seconds before the stored caption is used instead.
-std::wstring TextOf(HWND h) {
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
-    wchar_t buf[1024] = {0};
-    GetWindowTextW(h, buf, 1024);
-    return buf;
-  }
-  std::vector<wchar_t> buf(length + 2, 0);
-  DWORD_PTR got = 0;
-  SendMessageTimeoutW(h, WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buf.data(), SMTO_ABORTIFHUNG, 2000,
-                      &got);
-  return std::wstring(buf.data());
+std::wstring TextOf(HWND h)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
+        wchar_t buf[1024] = {0};
+        GetWindowTextW(h, buf, 1024);
+        return buf;
+    }
+    std::vector<wchar_t> buf(length + 2, 0);
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, (WPARAM)(length + 1), (LPARAM)buf.data(), SMTO_ABORTIFHUNG, 2000, &got);
+    return std::wstring(buf.data());
 }
 
 // A top-level window's caption as the system keeps it: no message is sent, so a busy program
 // cannot hold the robot up while it looks for windows.
-std::wstring CaptionOf(HWND h) {
-  wchar_t buf[1024] = {0};
-  GetWindowTextW(h, buf, 1024);
-  return buf;
+std::wstring CaptionOf(HWND h)
+{
+    wchar_t buf[1024] = {0};
+    GetWindowTextW(h, buf, 1024);
+    return buf;
 }
 
-std::string Describe(HWND h) {
-  if (!h) return "none";
-  return "class=" + Utf8(ClassOf(h)) + " caption=" + Quote(CaptionOf(h));
+std::string Describe(HWND h)
+{
+    if (!h) return "none";
+    return "class=" + Utf8(ClassOf(h)) + " caption=" + Quote(CaptionOf(h));
 }
 
-static bool Matches(const Token& t, const std::wstring& have) {
-  std::wstring want = Wide(t.value);
-  if (t.op == "=") return have == want;
-  if (t.op == "^=") return have.compare(0, want.size(), want) == 0;
-  if (t.op == "~=") return have.find(want) != std::wstring::npos;
-  return false;
+static bool Matches(const Token &t, const std::wstring &have)
+{
+    std::wstring want = Wide(t.value);
+    if (t.op == "=") return have == want;
+    if (t.op == "^=") return have.compare(0, want.size(), want) == 0;
+    if (t.op == "~=") return have.find(want) != std::wstring::npos;
+    return false;
 }
 
-bool WindowMatches(HWND h, const Step& s) {
-  if (GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return false;
-  std::string visible = s.Get("visible", "yes");
-  bool isVisible = IsWindowVisible(h) != FALSE;
-  if (visible == "yes" && !isVisible) return false;
-  if (visible == "no" && isVisible) return false;
-  for (const Token& t : s.tokens) {
-    if (t.key == "class") {
-      // Class names compare without regard to case, as the system compares them.
-      bool same = t.op == "=" ? _wcsicmp(ClassOf(h).c_str(), Wide(t.value).c_str()) == 0 : Matches(t, ClassOf(h));
-      if (!same) return false;
-    } else if (t.key == "caption") {
-      if (!Matches(t, CaptionOf(h))) return false;
-    } else if (t.key == "text") {
-      // Some control of the window shows this text (a message box's message, say).
-      bool any = false;
-      for (HWND c = GetWindow(h, GW_CHILD); c && !any; c = GetWindow(c, GW_HWNDNEXT)) any = Matches(t, TextOf(c));
-      if (!any) return false;
-    } else if (t.key == "owner-class") {
-      HWND o = GetWindow(h, GW_OWNER);
-      if (!o || _wcsicmp(ClassOf(o).c_str(), Wide(t.value).c_str()) != 0) return false;
+bool WindowMatches(HWND h, const Step &s)
+{
+    if (GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return false;
+    std::string visible = s.Get("visible", "yes");
+    bool isVisible = IsWindowVisible(h) != FALSE;
+    if (visible == "yes" && !isVisible) return false;
+    if (visible == "no" && isVisible) return false;
+    for (const Token &t : s.tokens) {
+        if (t.key == "class") {
+            // Class names compare without regard to case, as the system compares them.
+            bool same = t.op == "=" ? _wcsicmp(ClassOf(h).c_str(), Wide(t.value).c_str()) == 0 : Matches(t, ClassOf(h));
+            if (!same) return false;
+        } else if (t.key == "caption") {
+            if (!Matches(t, CaptionOf(h))) return false;
+        } else if (t.key == "text") {
+            // Some control of the window shows this text (a message box's message, say).
+            bool any = false;
+            for (HWND c = GetWindow(h, GW_CHILD); c && !any; c = GetWindow(c, GW_HWNDNEXT)) any = Matches(t, TextOf(c));
+            if (!any) return false;
+        } else if (t.key == "owner-class") {
+            HWND o = GetWindow(h, GW_OWNER);
+            if (!o || _wcsicmp(ClassOf(o).c_str(), Wide(t.value).c_str()) != 0) return false;
+        }
     }
-  }
-  return true;
+    return true;
 }
 
 struct Search {
-  const Step* step;
-  bool includeActedOn;
-  HWND found;
+    const Step *step;
+    bool includeActedOn;
+    HWND found;
 };
 
-static BOOL CALLBACK SearchOne(HWND h, LPARAM p) {
-  Search* s = (Search*)p;
-  if (!s->includeActedOn)
-    for (HWND used : g_actedOn)
-      if (used == h) return TRUE;
-  if (WindowMatches(h, *s->step)) {
-    s->found = h;
-    return FALSE;
-  }
-  return TRUE;
+static BOOL CALLBACK SearchOne(HWND h, LPARAM p)
+{
+    Search *s = (Search *)p;
+    if (!s->includeActedOn)
+        for (HWND used : ActedOn)
+            if (used == h) return TRUE;
+    if (WindowMatches(h, *s->step)) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
 }
 
-HWND FindMatching(const Step& s, bool includeActedOn) {
-  Search search = {&s, includeActedOn, nullptr};
-  EnumWindows(SearchOne, (LPARAM)&search);
-  return search.found;
+HWND FindMatching(const Step &s, bool includeActedOn)
+{
+    Search search = {&s, includeActedOn, nullptr};
+    EnumWindows(SearchOne, (LPARAM)&search);
+    return search.found;
 }
 
-bool ProgramEnded() {
-  if (!g_haveStarted) return false;
-  if (g_exitCode != STILL_ACTIVE) return true;
-  if (WaitForSingleObject(g_started.hProcess, 0) != WAIT_OBJECT_0) return false;
-  GetExitCodeProcess(g_started.hProcess, &g_exitCode);
-  return true;
+bool ProgramEnded()
+{
+    if (!ProgramStarted) return false;
+    if (ProgramExitCode != STILL_ACTIVE) return true;
+    if (WaitForSingleObject(StartedProgram.hProcess, 0) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(StartedProgram.hProcess, &ProgramExitCode);
+    return true;
 }
 
 // Lets the window's thread run through its queue twice, so a pending paint has been handled.
-void Settle(HWND h) {
-  DWORD_PTR r;
-  SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
-  SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
-  GdiFlush();
-  Sleep(60);
+void Settle(HWND h)
+{
+    DWORD_PTR r;
+    SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
+    SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
+    GdiFlush();
+    Sleep(60);
 }
 
 // ---- forbidden windows ---------------------------------------------------------------------------
 
 // Windows that must not come while the script goes on (a message the quiet mode never shows,
 // say): every waiting loop of the robot looks for them.
-static std::vector<Step> g_forbidden;
+static std::vector<Step> ForbiddenWindows;
 
-std::string Criteria(const Step& s);
+std::string Criteria(const Step &s);
 
-static void CheckForbidden() {
-  for (const Step& f : g_forbidden) {
-    HWND h = FindMatching(f, true);
-    if (h) {
-      g_lineNumber = f.number;
-      Fail("a forbidden window came: " + Describe(h));
+static void CheckForbidden()
+{
+    for (const Step &f : ForbiddenWindows) {
+        HWND h = FindMatching(f, true);
+        if (h) {
+            LineNumber = f.number;
+            Fail("a forbidden window came: " + Describe(h));
+        }
     }
-  }
 }
 
 // Sleeps in short slices, looking for forbidden windows meanwhile.
-static void Pause(DWORD ms) {
-  DWORD until = GetTickCount() + ms;
-  do {
-    CheckForbidden();
-    DWORD left = until - GetTickCount();
-    Sleep((int)left > 0 ? (left < 3 ? left : 3) : 0);
-  } while ((int)(until - GetTickCount()) > 0);
+static void Pause(DWORD ms)
+{
+    DWORD until = GetTickCount() + ms;
+    do {
+        CheckForbidden();
+        DWORD left = until - GetTickCount();
+        Sleep((int)left > 0 ? (left < 3 ? left : 3) : 0);
+    } while ((int)(until - GetTickCount()) > 0);
 }
 
 // ---- steps --------------------------------------------------------------------------------------
 
-static double Timeout(const Step& s, double fallback) {
-  std::string t = s.Get("timeout", "");
-  return t.empty() ? fallback : atof(t.c_str());
+static double Timeout(const Step &s, double fallback)
+{
+    std::string t = s.Get("timeout", "");
+    return t.empty() ? fallback : atof(t.c_str());
 }
 
-std::string Criteria(const Step& s) {
-  std::string out;
-  for (const Token& t : s.tokens)
-    if (t.key == "class" || t.key == "caption" || t.key == "text" || t.key == "owner-class")
-      out += (out.empty() ? "" : " ") + t.key + t.op + "\"" + t.value + "\"";
-  return out;
+std::string Criteria(const Step &s)
+{
+    std::string out;
+    for (const Token &t : s.tokens)
+        if (t.key == "class" || t.key == "caption" || t.key == "text" || t.key == "owner-class")
+            out += (out.empty() ? "" : " ") + t.key + t.op + "\"" + t.value + "\"";
+    return out;
 }
 
-static void StepStart(const Step& s) {
-  if (s.words.size() < 2) Fail("start needs a program path");
-  std::wstring path = Wide(s.words[1]);
-  std::wstring commandLine = L"\"" + path + L"\"";
-  // Everything after " -- " goes to the program as written, quotes included.
-  std::string args = s.Get("args", "");
-  size_t dashes = s.line.find(" -- ");
-  if (dashes != std::string::npos) args = s.line.substr(dashes + 4);
-  if (!args.empty()) commandLine += L" " + Wide(args);
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  std::vector<wchar_t> buf(commandLine.begin(), commandLine.end());
-  buf.push_back(0);
-  if (g_haveStarted) {
-    CloseHandle(g_started.hProcess);
-    CloseHandle(g_started.hThread);
-    g_haveStarted = false;
-  }
-  if (!CreateProcessW(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                      &g_started))
-    Fail("cannot start " + s.words[1] + " (error " + std::to_string(GetLastError()) + ")");
-  g_haveStarted = true;
-  g_exitCode = STILL_ACTIVE;
-  size_t slash = path.find_last_of(L"\\/");
-  Say("start " + Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1)));
-}
-
-static void StepWait(const Step& s) {
-  double timeout = Timeout(s, 10);
-  bool optional = s.Has("optional");
-  bool orExit = s.Has("orexit");
-  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
-  for (;;) {
-    HWND h = FindMatching(s, false);
-    if (h) {
-      g_current = h;
-      g_skipping = false;
-      if (!s.Has("quiet")) Say("found " + Describe(h) + (IsWindowVisible(h) ? "" : " hidden"));
-      return;
+static void StepStart(const Step &s)
+{
+    if (s.words.size() < 2) Fail("start needs a program path");
+    std::wstring path = Wide(s.words[1]);
+    std::wstring commandLine = L"\"" + path + L"\"";
+    // Everything after " -- " goes to the program as written, quotes included.
+    std::string args = s.Get("args", "");
+    size_t dashes = s.line.find(" -- ");
+    if (dashes != std::string::npos) args = s.line.substr(dashes + 4);
+    if (!args.empty()) commandLine += L" " + Wide(args);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    std::vector<wchar_t> buf(commandLine.begin(), commandLine.end());
+    buf.push_back(0);
+    if (ProgramStarted) {
+        CloseHandle(StartedProgram.hProcess);
+        CloseHandle(StartedProgram.hThread);
+        ProgramStarted = false;
     }
-    if (orExit && ProgramEnded()) {
-      Say("program ended before " + Criteria(s));
-      g_current = nullptr;
-      g_skipping = true;
-      return;
+    if (!CreateProcessW(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &StartedProgram))
+        Fail("cannot start " + s.words[1] + " (error " + std::to_string(GetLastError()) + ")");
+    ProgramStarted = true;
+    ProgramExitCode = STILL_ACTIVE;
+    size_t slash = path.find_last_of(L"\\/");
+    Say("start " + Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1)));
+}
+
+static void StepWait(const Step &s)
+{
+    double timeout = Timeout(s, 10);
+    bool optional = s.Has("optional");
+    bool orExit = s.Has("orexit");
+    DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+    for (;;) {
+        HWND h = FindMatching(s, false);
+        if (h) {
+            CurrentWindow = h;
+            Skipping = false;
+            if (!s.Has("quiet")) Say("found " + Describe(h) + (IsWindowVisible(h) ? "" : " hidden"));
+            return;
+        }
+        if (orExit && ProgramEnded()) {
+            Say("program ended before " + Criteria(s));
+            CurrentWindow = nullptr;
+            Skipping = true;
+            return;
+        }
+        if ((int)(GetTickCount() - deadline) >= 0) break;
+        Pause(3);  // short: a quiet installation's hidden dialog lives only while it installs
     }
-    if ((int)(GetTickCount() - deadline) >= 0) break;
-    Pause(3);  // short: a quiet installation's hidden dialog lives only while it installs
-  }
-  if (optional || orExit) {
-    Say("not found " + Criteria(s));
-    g_current = nullptr;
-    g_skipping = true;
-    return;
-  }
-  char secs[32];
-  snprintf(secs, sizeof secs, "%g", timeout);
-  std::string ended;
-  if (ProgramEnded()) ended = " (the program had ended, exit code " + std::to_string((long)g_exitCode) + ")";
-  Fail("timeout after " + std::string(secs) + " s waiting for window " + Criteria(s) + ended);
-}
-
-static bool Skipped(const Step& s) {
-  if (!g_skipping) return false;
-  Say("skipped " + s.line);
-  return true;
-}
-
-static void StepGone(const Step& s) {
-  double timeout = Timeout(s, 10);
-  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
-  bool byCriteria = !Criteria(s).empty();
-  if (!byCriteria && Skipped(s)) return;
-  if (!byCriteria && !g_current) Fail("gone: no current window");
-  Step any = s;
-  if (byCriteria && !s.Has("visible")) any.tokens.push_back(Token{"visible", "=", "any", false});
-  for (;;) {
-    // A pressed window counts here: it is what is expected to go.
-    bool present = byCriteria ? FindMatching(any, true) != nullptr : IsWindow(g_current) != FALSE;
-    if (!present) {
-      Say(byCriteria ? "gone " + Criteria(s) : "gone");
-      return;
+    if (optional || orExit) {
+        Say("not found " + Criteria(s));
+        CurrentWindow = nullptr;
+        Skipping = true;
+        return;
     }
-    if ((int)(GetTickCount() - deadline) >= 0) break;
-    Pause(10);
-  }
-  Fail("timeout: window still there: " + (byCriteria ? Criteria(s) : Describe(g_current)));
-}
-
-static void StepEnd(const Step& s) {
-  if (!g_haveStarted) Fail("end: no program was started");
-  double timeout = Timeout(s, 30);
-  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
-  while (WaitForSingleObject(g_started.hProcess, 0) != WAIT_OBJECT_0 && (int)(GetTickCount() - deadline) < 0)
-    Pause(10);
-  if (WaitForSingleObject(g_started.hProcess, 0) != WAIT_OBJECT_0) {
     char secs[32];
     snprintf(secs, sizeof secs, "%g", timeout);
-    Fail("timeout after " + std::string(secs) + " s waiting for the program to end");
-  }
-  GetExitCodeProcess(g_started.hProcess, &g_exitCode);
-  Say("exit code " + std::to_string((long)g_exitCode));
+    std::string ended;
+    if (ProgramEnded()) ended = " (the program had ended, exit code " + std::to_string((long)ProgramExitCode) + ")";
+    Fail("timeout after " + std::string(secs) + " s waiting for window " + Criteria(s) + ended);
 }
 
-static HWND FindButton(HWND window, const Step& s, std::string* label) {
-  std::string id = s.Get("id", "");
-  HWND child = nullptr;
-  if (!id.empty()) {
-    child = GetDlgItem(window, atoi(id.c_str()));
-    *label = "id=" + id;
-    return child;
-  }
-  if (s.words.size() < 2) Fail("press needs a button text or id=N");
-  std::wstring want = Wide(s.words[1]);
-  *label = Quote(want);
-  // A visible button first, as a user would find it; a hidden one of that text only after.
-  for (int pass = 0; pass < 2; ++pass)
-    for (child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
-      if (pass == 0 && !IsWindowVisible(child)) continue;
-      std::wstring text = TextOf(child);
-      std::wstring plain;
-      for (wchar_t c : text)
-        if (c != L'&') plain += c;
-      if (plain == want || text == want) return child;
+static bool Skipped(const Step &s)
+{
+    if (!Skipping) return false;
+    Say("skipped " + s.line);
+    return true;
+}
+
+static void StepGone(const Step &s)
+{
+    double timeout = Timeout(s, 10);
+    DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+    bool byCriteria = !Criteria(s).empty();
+    if (!byCriteria && Skipped(s)) return;
+    if (!byCriteria && !CurrentWindow) Fail("gone: no current window");
+    Step any = s;
+    if (byCriteria && !s.Has("visible")) any.tokens.push_back(Token{"visible", "=", "any", false});
+    for (;;) {
+        // A pressed window counts here: it is what is expected to go.
+        bool present = byCriteria ? FindMatching(any, true) != nullptr : IsWindow(CurrentWindow) != FALSE;
+        if (!present) {
+            Say(byCriteria ? "gone " + Criteria(s) : "gone");
+            return;
+        }
+        if ((int)(GetTickCount() - deadline) >= 0) break;
+        Pause(10);
     }
-  return nullptr;
+    Fail("timeout: window still there: " + (byCriteria ? Criteria(s) : Describe(CurrentWindow)));
 }
 
-static void Acted(HWND h) { g_actedOn.push_back(h); }
-
-
-static void StepPress(const Step& s) {
-  if (Skipped(s)) return;
-  if (!g_current || !IsWindow(g_current)) Fail("press: the window is gone");
-  std::string label;
-  HWND button = FindButton(g_current, s, &label);
-  if (!button) Fail("press: no button " + label + " in " + Describe(g_current));
-  // Posted, never sent: the click may open a nested modal box, and a sent click would wait for it.
-  if (s.Get("via", "click") == "command")
-    PostMessageW(g_current, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
-  else
-    PostMessageW(button, BM_CLICK, 0, 0);
-  Acted(g_current);
-  Say("press " + label);
+static void StepEnd(const Step &s)
+{
+    if (!ProgramStarted) Fail("end: no program was started");
+    double timeout = Timeout(s, 30);
+    DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+    while (WaitForSingleObject(StartedProgram.hProcess, 0) != WAIT_OBJECT_0 && (int)(GetTickCount() - deadline) < 0)
+        Pause(10);
+    if (WaitForSingleObject(StartedProgram.hProcess, 0) != WAIT_OBJECT_0) {
+        char secs[32];
+        snprintf(secs, sizeof secs, "%g", timeout);
+        Fail("timeout after " + std::string(secs) + " s waiting for the program to end");
+    }
+    GetExitCodeProcess(StartedProgram.hProcess, &ProgramExitCode);
+    Say("exit code " + std::to_string((long)ProgramExitCode));
 }
 
-static void StepKey(const Step& s) {
-  if (Skipped(s)) return;
-  if (!g_current || !IsWindow(g_current)) Fail("key: the window is gone");
-  if (s.words.size() < 2) Fail("key needs a name: ESC, ENTER, TAB, SPACE");
-  std::string name = s.words[1];
-  UINT vk = name == "ESC" ? VK_ESCAPE : name == "ENTER" ? VK_RETURN : name == "TAB" ? VK_TAB
-          : name == "SPACE" ? VK_SPACE : 0;
-  if (!vk) Fail("unknown key " + name);
-  // The focused control gets the key, as from the keyboard; the dialog's own message loop
-  // turns Escape and Enter into its commands.
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  HWND target = g_current;
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(g_current, nullptr), &info) && info.hwndFocus)
-    target = info.hwndFocus;
-  UINT scan = MapVirtualKeyW(vk, 0);
-  PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
-  PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | (3u << 30));
-  Acted(g_current);
-  Say("key " + name);
+static HWND FindButton(HWND window, const Step &s, std::string *label)
+{
+    std::string id = s.Get("id", "");
+    HWND child = nullptr;
+    if (!id.empty()) {
+        child = GetDlgItem(window, atoi(id.c_str()));
+        *label = "id=" + id;
+        return child;
+    }
+    if (s.words.size() < 2) Fail("press needs a button text or id=N");
+    std::wstring want = Wide(s.words[1]);
+    *label = Quote(want);
+    // A visible button first, as a user would find it; a hidden one of that text only after.
+    for (int pass = 0; pass < 2; ++pass)
+        for (child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (_wcsicmp(ClassOf(child).c_str(), L"Button") != 0) continue;
+            if (pass == 0 && !IsWindowVisible(child)) continue;
+            std::wstring text = TextOf(child);
+            std::wstring plain;
+            for (wchar_t c : text)
+                if (c != L'&') plain += c;
+            if (plain == want || text == want) return child;
+        }
+    return nullptr;
 }
 
-static void StepClose(const Step& s) {
-  if (Skipped(s)) return;
-  if (!g_current || !IsWindow(g_current)) Fail("close: the window is gone");
-  bool sys = s.words.size() > 1 && s.words[1] == "sys";
-  if (sys)
-    PostMessageW(g_current, WM_SYSCOMMAND, SC_CLOSE, 0);
-  else
-    PostMessageW(g_current, WM_CLOSE, 0, 0);
-  Acted(g_current);
-  Say(sys ? "close sys" : "close");
+static void Acted(HWND h)
+{
+    ActedOn.push_back(h);
 }
 
-static void StepShot(const Step& s) {
-  if (Skipped(s)) return;
-  if (s.words.size() < 2) Fail("shot needs a name");
-  if (g_current && IsWindow(g_current)) Settle(g_current);
-  std::wstring path = g_shotDir + L"\\" + Wide(s.words[1]) + L".bmp";
-  std::string error = CaptureScreen(path);
-  if (!error.empty()) Fail("shot " + s.words[1] + ": " + error);
-  Say("shot " + s.words[1]);
+static void StepPress(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (!CurrentWindow || !IsWindow(CurrentWindow)) Fail("press: the window is gone");
+    std::string label;
+    HWND button = FindButton(CurrentWindow, s, &label);
+    if (!button) Fail("press: no button " + label + " in " + Describe(CurrentWindow));
+    // Posted, never sent: the click may open a nested modal box, and a sent click would wait for it.
+    if (s.Get("via", "click") == "command")
+        PostMessageW(CurrentWindow, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
+    else
+        PostMessageW(button, BM_CLICK, 0, 0);
+    Acted(CurrentWindow);
+    Say("press " + label);
+}
+
+static void StepKey(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (!CurrentWindow || !IsWindow(CurrentWindow)) Fail("key: the window is gone");
+    if (s.words.size() < 2) Fail("key needs a name: ESC, ENTER, TAB, SPACE");
+    std::string name = s.words[1];
+    UINT vk = name == "ESC"     ? VK_ESCAPE
+              : name == "ENTER" ? VK_RETURN
+              : name == "TAB"   ? VK_TAB
+              : name == "SPACE" ? VK_SPACE
+                                : 0;
+    if (!vk) Fail("unknown key " + name);
+    // The focused control gets the key, as from the keyboard; the dialog's own message loop
+    // turns Escape and Enter into its commands.
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    HWND target = CurrentWindow;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(CurrentWindow, nullptr), &info) && info.hwndFocus)
+        target = info.hwndFocus;
+    UINT scan = MapVirtualKeyW(vk, 0);
+    PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
+    PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | (3u << 30));
+    Acted(CurrentWindow);
+    Say("key " + name);
+}
+
+static void StepClose(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (!CurrentWindow || !IsWindow(CurrentWindow)) Fail("close: the window is gone");
+    bool sys = s.words.size() > 1 && s.words[1] == "sys";
+    if (sys)
+        PostMessageW(CurrentWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+    else
+        PostMessageW(CurrentWindow, WM_CLOSE, 0, 0);
+    Acted(CurrentWindow);
+    Say(sys ? "close sys" : "close");
+}
+
+static void StepShot(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (s.words.size() < 2) Fail("shot needs a name");
+    if (CurrentWindow && IsWindow(CurrentWindow)) Settle(CurrentWindow);
+    std::wstring path = ShotFolder + L"\\" + Wide(s.words[1]) + L".bmp";
+    std::string error = CaptureScreen(path);
+    if (!error.empty()) Fail("shot " + s.words[1] + ": " + error);
+    Say("shot " + s.words[1]);
 }
 
 // The same moment seen from outside: the rig watches the shot folder for NAME.request and
 // answers with NAME.png taken by ImageMagick from the X display.
-static void StepXShot(const Step& s) {
-  if (Skipped(s)) return;
-  if (s.words.size() < 2) Fail("xshot needs a name");
-  if (g_current && IsWindow(g_current)) Settle(g_current);
-  std::wstring base = g_shotDir + L"\\" + Wide(s.words[1]);
-  FILE* request = _wfopen((base + L".request").c_str(), L"wb");
-  if (!request) Fail("xshot: cannot write the request");
-  fclose(request);
-  std::wstring png = base + L".png";
-  DWORD deadline = GetTickCount() + 20000;
-  while (GetFileAttributesW(png.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if ((int)(GetTickCount() - deadline) >= 0) Fail("xshot " + s.words[1] + ": the rig took no screenshot");
-    Sleep(20);
-  }
-  Say("xshot " + s.words[1]);
+static void StepXShot(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (s.words.size() < 2) Fail("xshot needs a name");
+    if (CurrentWindow && IsWindow(CurrentWindow)) Settle(CurrentWindow);
+    std::wstring base = ShotFolder + L"\\" + Wide(s.words[1]);
+    FILE *request = _wfopen((base + L".request").c_str(), L"wb");
+    if (!request) Fail("xshot: cannot write the request");
+    fclose(request);
+    std::wstring png = base + L".png";
+    DWORD deadline = GetTickCount() + 20000;
+    while (GetFileAttributesW(png.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if ((int)(GetTickCount() - deadline) >= 0) Fail("xshot " + s.words[1] + ": the rig took no screenshot");
+        Sleep(20);
+    }
+    Say("xshot " + s.words[1]);
 }
 
-static void StepScreen(const Step&) {
-  RECT work = {};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  Say("screen " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
-      std::to_string(GetSystemMetrics(SM_CYSCREEN)) + " workarea " + std::to_string(work.left) + " " +
-      std::to_string(work.top) + " " + std::to_string(work.right) + " " + std::to_string(work.bottom));
+static void StepScreen(const Step &)
+{
+    RECT work = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    Say("screen " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
+        std::to_string(GetSystemMetrics(SM_CYSCREEN)) + " workarea " + std::to_string(work.left) + " " +
+        std::to_string(work.top) + " " + std::to_string(work.right) + " " + std::to_string(work.bottom));
 }
 
-static void StepRecord(const Step& s) {
-  if (Skipped(s)) return;
-  if (!g_current || !IsWindow(g_current)) Fail("record: the window is gone");
-  if (IsWindowVisible(g_current)) Settle(g_current);
-  RecordWindow(g_current, s);
+static void StepRecord(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (!CurrentWindow || !IsWindow(CurrentWindow)) Fail("record: the window is gone");
+    if (IsWindowVisible(CurrentWindow)) Settle(CurrentWindow);
+    RecordWindow(CurrentWindow, s);
 }
 
-static void StepSay(const Step& s) { Say(s.line.size() > 4 ? s.line.substr(4) : ""); }
+static void StepSay(const Step &s)
+{
+    Say(s.line.size() > 4 ? s.line.substr(4) : "");
+}
 
-static void StepSleep(const Step& s) {
-  if (s.words.size() < 2) Fail("sleep needs milliseconds");
-  Pause((DWORD)atoi(s.words[1].c_str()));
+static void StepSleep(const Step &s)
+{
+    if (s.words.size() < 2) Fail("sleep needs milliseconds");
+    Pause((DWORD)atoi(s.words[1].c_str()));
 }
 
 // Plays the agreeable user until the program ends: every new visible window is captured
 // (shots NAME-01, NAME-02, ...) and recorded, then its first visible accepting button is
 // pressed. Windows without one (the backdrop, a progress dialog) are only recorded.
 struct Answering {
-  std::vector<HWND> seen;
-  HWND next;
+    std::vector<HWND> seen;
+    HWND next;
 };
 
-static BOOL CALLBACK FindNew(HWND h, LPARAM p) {
-  Answering* a = (Answering*)p;
-  if (!IsWindowVisible(h) || GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return TRUE;
-  for (HWND s : a->seen)
-    if (s == h) return TRUE;
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  if (pid == GetCurrentProcessId()) return TRUE;
-  // Wine's own desktop and tray windows belong to explorer.exe, not to what we started.
-  std::wstring cls = ClassOf(h);
-  if (cls == L"#32769" || cls == L"Shell_TrayWnd" || cls == L"WineSystemTray") return TRUE;
-  a->next = h;
-  return FALSE;
+static BOOL CALLBACK FindNew(HWND h, LPARAM p)
+{
+    Answering *a = (Answering *)p;
+    if (!IsWindowVisible(h) || GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return TRUE;
+    for (HWND s : a->seen)
+        if (s == h) return TRUE;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (pid == GetCurrentProcessId()) return TRUE;
+    // Wine's own desktop and tray windows belong to explorer.exe, not to what we started.
+    std::wstring cls = ClassOf(h);
+    if (cls == L"#32769" || cls == L"Shell_TrayWnd" || cls == L"WineSystemTray") return TRUE;
+    a->next = h;
+    return FALSE;
 }
 
-static HWND AcceptingButton(HWND window) {
-  static const wchar_t* const kAccept[] = {L"OK", L"Accept", L"Ja", L"Yes", L"Weiter"};
-  for (const wchar_t* want : kAccept)
-    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-      if (_wcsicmp(ClassOf(c).c_str(), L"Button") != 0 || !IsWindowVisible(c)) continue;
-      std::wstring plain;
-      for (wchar_t ch : TextOf(c))
-        if (ch != L'&') plain += ch;
-      if (plain == want) return c;
+static HWND AcceptingButton(HWND window)
+{
+    static const wchar_t *const AcceptingLabels[] = {L"OK", L"Accept", L"Ja", L"Yes", L"Weiter"};
+    for (const wchar_t *want : AcceptingLabels)
+        for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (_wcsicmp(ClassOf(c).c_str(), L"Button") != 0 || !IsWindowVisible(c)) continue;
+            std::wstring plain;
+            for (wchar_t ch : TextOf(c))
+                if (ch != L'&') plain += ch;
+            if (plain == want) return c;
+        }
+    return nullptr;
+}
+
+static void StepAnswer(const Step &s)
+{
+    if (!ProgramStarted) Fail("answer: no program was started");
+    double timeout = Timeout(s, 120);
+    std::string name = s.Get("shots", "answer");
+    DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
+    Answering a;
+    int count = 0;
+    while (!ProgramEnded()) {
+        CheckForbidden();  // before a forbidden window could be answered like any other
+        if ((int)(GetTickCount() - deadline) >= 0) Fail("answer: the program did not end in time");
+        a.next = nullptr;
+        EnumWindows(FindNew, (LPARAM)&a);
+        if (!a.next) {
+            Pause(10);
+            continue;
+        }
+        HWND h = a.next;
+        a.seen.push_back(h);
+        Settle(h);
+        std::string described = Describe(h);
+        if (!IsWindow(h)) continue;  // closed by itself before it could be looked at
+        Say("found " + described);
+        char shot[64];
+        snprintf(shot, sizeof shot, "%s-%02d", name.c_str(), ++count);
+        if (CaptureScreen(ShotFolder + L"\\" + Wide(shot) + L".bmp").empty()) Say(std::string("shot ") + shot);
+        Step plain = s;
+        plain.tokens.clear();
+        RecordWindow(h, plain);
+        HWND button = AcceptingButton(h);
+        if (button) {
+            PostMessageW(button, BM_CLICK, 0, 0);
+            Acted(h);
+            Say("press " + Quote(TextOf(button)));
+        }
     }
-  return nullptr;
+    Say("program ended");
 }
 
-static void StepAnswer(const Step& s) {
-  if (!g_haveStarted) Fail("answer: no program was started");
-  double timeout = Timeout(s, 120);
-  std::string name = s.Get("shots", "answer");
-  DWORD deadline = GetTickCount() + (DWORD)(timeout * 1000);
-  Answering a;
-  int count = 0;
-  while (!ProgramEnded()) {
-    CheckForbidden();  // before a forbidden window could be answered like any other
-    if ((int)(GetTickCount() - deadline) >= 0) Fail("answer: the program did not end in time");
-    a.next = nullptr;
-    EnumWindows(FindNew, (LPARAM)&a);
-    if (!a.next) {
-      Pause(10);
-      continue;
-    }
-    HWND h = a.next;
-    a.seen.push_back(h);
-    Settle(h);
-    std::string described = Describe(h);
-    if (!IsWindow(h)) continue;  // closed by itself before it could be looked at
-    Say("found " + described);
-    char shot[64];
-    snprintf(shot, sizeof shot, "%s-%02d", name.c_str(), ++count);
-    if (CaptureScreen(g_shotDir + L"\\" + Wide(shot) + L".bmp").empty()) Say(std::string("shot ") + shot);
-    Step plain = s;
-    plain.tokens.clear();
-    RecordWindow(h, plain);
-    HWND button = AcceptingButton(h);
-    if (button) {
-      PostMessageW(button, BM_CLICK, 0, 0);
-      Acted(h);
-      Say("press " + Quote(TextOf(button)));
-    }
-  }
-  Say("program ended");
+static void StepForbid(const Step &s)
+{
+    if (Criteria(s).empty()) Fail("forbid needs class=, caption= or text=");
+    ForbiddenWindows.push_back(s);
+    Say("forbid " + Criteria(s));
 }
 
-static void StepForbid(const Step& s) {
-  if (Criteria(s).empty()) Fail("forbid needs class=, caption= or text=");
-  g_forbidden.push_back(s);
-  Say("forbid " + Criteria(s));
+void RunStep(const Step &s)
+{
+    const std::string &verb = s.words.empty() ? std::string() : s.words[0];
+    if (verb == "start")
+        StepStart(s);
+    else if (verb == "wait")
+        StepWait(s);
+    else if (verb == "gone")
+        StepGone(s);
+    else if (verb == "end")
+        StepEnd(s);
+    else if (verb == "press")
+        StepPress(s);
+    else if (verb == "key")
+        StepKey(s);
+    else if (verb == "close")
+        StepClose(s);
+    else if (verb == "shot")
+        StepShot(s);
+    else if (verb == "xshot")
+        StepXShot(s);
+    else if (verb == "screen")
+        StepScreen(s);
+    else if (verb == "record")
+        StepRecord(s);
+    else if (verb == "say")
+        StepSay(s);
+    else if (verb == "sleep")
+        StepSleep(s);
+    else if (verb == "answer")
+        StepAnswer(s);
+    else if (verb == "forbid")
+        StepForbid(s);
+    else
+        Fail("unknown step '" + verb + "'");
 }
 
-void RunStep(const Step& s) {
-  const std::string& verb = s.words.empty() ? std::string() : s.words[0];
-  if (verb == "start") StepStart(s);
-  else if (verb == "wait") StepWait(s);
-  else if (verb == "gone") StepGone(s);
-  else if (verb == "end") StepEnd(s);
-  else if (verb == "press") StepPress(s);
-  else if (verb == "key") StepKey(s);
-  else if (verb == "close") StepClose(s);
-  else if (verb == "shot") StepShot(s);
-  else if (verb == "xshot") StepXShot(s);
-  else if (verb == "screen") StepScreen(s);
-  else if (verb == "record") StepRecord(s);
-  else if (verb == "say") StepSay(s);
-  else if (verb == "sleep") StepSleep(s);
-  else if (verb == "answer") StepAnswer(s);
-  else if (verb == "forbid") StepForbid(s);
-  else Fail("unknown step '" + verb + "'");
+void SetLine(int n)
+{
+    LineNumber = n;
 }
-
-void SetLine(int n) { g_lineNumber = n; }
 
 }  // namespace robot
 
 // robot.exe SCRIPT TRANSCRIPT SHOTDIR: runs the script's steps in order; exit 0 when all ran,
 // 1 when a step failed (the transcript's last lines say which and what was on screen), 2 on
 // wrong use.
-int wmain(int argc, wchar_t** argv) {
-  if (argc < 4) {
-    fprintf(stderr, "usage: robot SCRIPT TRANSCRIPT SHOTDIR\n");
-    return 2;
-  }
-  robot::g_transcript = _wfopen(argv[2], L"wb");
-  if (!robot::g_transcript) {
-    fprintf(stderr, "robot: cannot write the transcript\n");
-    return 2;
-  }
-  robot::g_shotDir = argv[3];
-  std::vector<robot::Step> steps;
-  std::string error;
-  if (!robot::ParseScript(argv[1], &steps, &error)) {
-    robot::Say("FAILED script: " + error);
-    fprintf(stderr, "robot: script: %s\n", error.c_str());
-    return 2;
-  }
-  // Beside the transcript, when each step ended: for finding where a slow scenario waits.
-  FILE* times = _wfopen((std::wstring(argv[2]) + L".times").c_str(), L"wb");
-  DWORD began = GetTickCount();
-  for (const robot::Step& s : steps) {
-    robot::SetLine(s.number);
-    robot::RunStep(s);
-    if (times) {
-      fprintf(times, "%7.3f s  %s\n", (GetTickCount() - began) / 1000.0, s.line.c_str());
-      fflush(times);
+int wmain(int argc, wchar_t **argv)
+{
+    if (argc < 4) {
+        fprintf(stderr, "usage: robot SCRIPT TRANSCRIPT SHOTDIR\n");
+        return 2;
     }
-  }
-  if (times) fclose(times);
-  fclose(robot::g_transcript);
-  return 0;
+    robot::Transcript = _wfopen(argv[2], L"wb");
+    if (!robot::Transcript) {
+        fprintf(stderr, "robot: cannot write the transcript\n");
+        return 2;
+    }
+    robot::ShotFolder = argv[3];
+    std::vector<robot::Step> steps;
+    std::string error;
+    if (!robot::ParseScript(argv[1], &steps, &error)) {
+        robot::Say("FAILED script: " + error);
+        fprintf(stderr, "robot: script: %s\n", error.c_str());
+        return 2;
+    }
+    // Beside the transcript, when each step ended: for finding where a slow scenario waits.
+    FILE *times = _wfopen((std::wstring(argv[2]) + L".times").c_str(), L"wb");
+    DWORD began = GetTickCount();
+    for (const robot::Step &s : steps) {
+        robot::SetLine(s.number);
+        robot::RunStep(s);
+        if (times) {
+            fprintf(times, "%7.3f s  %s\n", (GetTickCount() - began) / 1000.0, s.line.c_str());
+            fflush(times);
+        }
+    }
+    if (times) fclose(times);
+    fclose(robot::Transcript);
+    return 0;
 }
