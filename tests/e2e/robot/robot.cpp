@@ -58,22 +58,21 @@ std::string Quote(const std::wstring &text)
 {
     std::string out = "\"";
     for (wchar_t c : text) {
-        if (c == L'\r')
-            out += "\\r";
-        else if (c == L'\n')
-            out += "\\n";
-        else if (c == L'\t')
-            out += "\\t";
-        else if (c == L'\\')
-            out += "\\\\";
-        else if (c == L'"')
-            out += "\\\"";
-        else if (c < 32) {
-            char buf[8];
-            snprintf(buf, sizeof buf, "\\x%02X", (unsigned)c);
-            out += buf;
-        } else
-            out += Utf8(std::wstring(1, c));
+        switch (c) {
+        case L'\r': out += "\\r"; break;
+        case L'\n': out += "\\n"; break;
+        case L'\t': out += "\\t"; break;
+        case L'\\': out += "\\\\"; break;
+        case L'"': out += "\\\""; break;
+        default:
+            if (c < 32) {
+                char buf[8];
+                snprintf(buf, sizeof buf, "\\x%02X", (unsigned)c);
+                out += buf;
+            } else {
+                out += Utf8(std::wstring(1, c));
+            }
+        }
     }
     return out + "\"";
 }
@@ -160,7 +159,7 @@ static bool Matches(const Token &t, const std::wstring &have)
     return false;
 }
 
-bool WindowMatches(HWND h, const Step &s)
+static bool WindowMatches(HWND h, const Step &s)
 {
     if (GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId()) return false;
     std::string visible = s.Get("visible", "yes");
@@ -206,14 +205,14 @@ static BOOL CALLBACK SearchOne(HWND h, LPARAM p)
     return TRUE;
 }
 
-HWND FindMatching(const Step &s, bool includeActedOn)
+static HWND FindMatching(const Step &s, bool includeActedOn)
 {
     Search search = {&s, includeActedOn, nullptr};
     EnumWindows(SearchOne, (LPARAM)&search);
     return search.found;
 }
 
-bool ProgramEnded()
+static bool ProgramEnded()
 {
     if (!ProgramStarted) return false;
     if (ProgramExitCode != STILL_ACTIVE) return true;
@@ -223,7 +222,7 @@ bool ProgramEnded()
 }
 
 // Lets the window's thread run through its queue twice, so a pending paint has been handled.
-void Settle(HWND h)
+static void Settle(HWND h)
 {
     DWORD_PTR r;
     SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
@@ -237,8 +236,6 @@ void Settle(HWND h)
 // Windows that must not come while the script goes on (a message the quiet mode never shows,
 // say): every waiting loop of the robot looks for them.
 static std::vector<Step> ForbiddenWindows;
-
-std::string Criteria(const Step &s);
 
 static void CheckForbidden()
 {
@@ -270,7 +267,7 @@ static double Timeout(const Step &s, double fallback)
     return t.empty() ? fallback : atof(t.c_str());
 }
 
-std::string Criteria(const Step &s)
+static std::string Criteria(const Step &s)
 {
     std::string out;
     for (const Token &t : s.tokens)
@@ -616,44 +613,28 @@ static void StepForbid(const Step &s)
     Say("forbid " + Criteria(s));
 }
 
-void RunStep(const Step &s)
+static void RunStep(const Step &s)
 {
-    const std::string &verb = s.words.empty() ? std::string() : s.words[0];
-    if (verb == "start")
-        StepStart(s);
-    else if (verb == "wait")
-        StepWait(s);
-    else if (verb == "gone")
-        StepGone(s);
-    else if (verb == "end")
-        StepEnd(s);
-    else if (verb == "press")
-        StepPress(s);
-    else if (verb == "key")
-        StepKey(s);
-    else if (verb == "close")
-        StepClose(s);
-    else if (verb == "shot")
-        StepShot(s);
-    else if (verb == "xshot")
-        StepXShot(s);
-    else if (verb == "screen")
-        StepScreen(s);
-    else if (verb == "record")
-        StepRecord(s);
-    else if (verb == "say")
-        StepSay(s);
-    else if (verb == "sleep")
-        StepSleep(s);
-    else if (verb == "answer")
-        StepAnswer(s);
-    else if (verb == "forbid")
-        StepForbid(s);
-    else
-        Fail("unknown step '" + verb + "'");
+    static const struct {
+        const char *verb;
+        void (*run)(const Step &);
+    } Steps[] = {
+        {"start", StepStart}, {"wait", StepWait},     {"gone", StepGone},     {"end", StepEnd},
+        {"press", StepPress}, {"key", StepKey},       {"close", StepClose},   {"shot", StepShot},
+        {"xshot", StepXShot}, {"screen", StepScreen}, {"record", StepRecord}, {"say", StepSay},
+        {"sleep", StepSleep}, {"answer", StepAnswer}, {"forbid", StepForbid},
+    };
+    std::string verb = s.words.empty() ? std::string() : s.words[0];
+    for (const auto &step : Steps) {
+        if (verb == step.verb) {
+            step.run(s);
+            return;
+        }
+    }
+    Fail("unknown step '" + verb + "'");
 }
 
-void SetLine(int n)
+static void SetLine(int n)
 {
     LineNumber = n;
 }
