@@ -39,9 +39,9 @@ define configure
 endef
 
 win32:
-	$(call configure,win32,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win32.cmake)
+	$(call configure,win32,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw.cmake -DSSP_TRIPLET=i686-w64-mingw32)
 win64:
-	$(call configure,win64,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-win64.cmake)
+	$(call configure,win64,-DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw.cmake -DSSP_TRIPLET=x86_64-w64-mingw32)
 host:
 	$(call configure,host,)
 asan:
