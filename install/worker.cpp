@@ -10,9 +10,7 @@
 #include "install/registration.h"
 #include "install/walk.h"
 #include "install/worker.h"
-#if defined(SSP_HAVE_LZH)
 #include "lzh/streams.h"
-#endif
 
 enum { InteractiveMode = 2, EndedInstalled = 1, EndedAccessDenied = 2 };
 
@@ -53,18 +51,12 @@ static int LogDestination(const char *destination)
 
 static int ExtractCompressed(const PayloadEntry *entry, const char *destination)
 {
-#if defined(SSP_HAVE_LZH)
     // A short write or read ends the process inside the extraction; otherwise nothing could be
     // decoded because a file could not be opened, and the message must name which one.
     int result = ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize,
                               entry->StoredSize, destination);
     if (result == ExtractDone) return EntryWritten;
     return result == ExtractSourceFailed ? EntryUnreadable : EntryWriteFailed;
-#else
-    (void)entry;
-    (void)destination;
-    return EntryWriteFailed;  // this build carries no decoder
-#endif
 }
 
 static const InstallHooks WorkerHooks = {WriteUninstallValues, ExtractCompressed, LogDestination};
