@@ -47,11 +47,6 @@ bool ExpandsTo(const Bytes &stream, const Bytes &file)
 
 }  // namespace
 
-bool CompressionAvailable()
-{
-    return true;
-}
-
 EntryData MakeEntryData(const Bytes &file, Compression compression)
 {
     EntryData data;

@@ -16,17 +16,13 @@ struct EntryData {
     uint32_t expandedSize = 0;  // 0 = stored as is
 };
 
-// Whether this build can compress and expand entries.
-bool CompressionAvailable();
-
 // The data for a file's bytes. Compression is a wish: a file that does not shrink is stored.
-// Throws ToolError when compression is asked for but not available in this build.
 EntryData MakeEntryData(const Bytes &file, Compression compression);
 
 // The bytes the installer writes for an entry's data. A stream whose stored bytes are used up
 // before its output is complete goes on with zero bits, as the installer's decoder does: the result
 // still has expandedSize bytes, and *note (when given) says so. Throws ToolError when the last match
-// of a complete stream runs past expandedSize, or the stream cannot be expanded in this build.
+// of a complete stream runs past expandedSize.
 Bytes RestoreEntryData(const Bytes &stored, uint32_t expandedSize, std::string *note = nullptr);
 
 // Takes restored bytes piece by piece (a file being written, or nothing when only checking);

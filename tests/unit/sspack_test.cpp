@@ -558,7 +558,6 @@ TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
 
 TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
 {
-    if (!CompressionAvailable()) GTEST_SKIP() << "this build has no compressor";
     // Text-like data that shrinks, so the entries stay compressed; its stream and the stored movie
     // span several of the chunks extract and verify read the installer in.
     Bytes text;
