@@ -232,7 +232,6 @@ void UpdateTreeAlongOf(HuffTree *tree, int symbol, const int16_t *path, int dept
 }
 void ResetTree(void) { ResetTreeAt(DecoderTree); }
 void UpdateTree(int symbol) { UpdateTreeAt<false>(DecoderTree, symbol); }
-void RebuildTree(void) { RebuildTreeAt(DecoderTree); }
 
 // ---- The single steps -----------------------------------------------------------------------------
 // The bit reader keeps 16 bits at most; past the stored data it appends zero bytes.

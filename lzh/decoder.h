@@ -124,6 +124,5 @@ int ReadBit(void);
 int Read8Bits(void);
 void ResetTree(void);
 void UpdateTree(int symbol);
-void RebuildTree(void);
 int DecodeSymbol(void);    // decodes a symbol from Bits and updates DecoderTree with it
 int DecodeDistance(void);  // 0..4095

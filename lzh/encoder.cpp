@@ -320,18 +320,6 @@ CompressResult CompressStream(CompressMode mode, const CompressReader &read, con
     return coder.Run(mode);
 }
 
-CompressResult CompressFile(CompressMode mode, FILE *in, FILE *out)
-{
-    return CompressStream(
-        mode,
-        [in](uint8_t *buffer, size_t size, bool *failed) {
-            size_t n = fread(buffer, 1, size, in);
-            if (n == 0 && ferror(in)) *failed = true;
-            return n;
-        },
-        [out](const uint8_t *bytes, size_t count) { return fwrite(bytes, 1, count, out) == count; });
-}
-
 // A reader over bytes in memory; offset is the caller's, so it outlives the reader.
 static CompressReader MemoryReader(const uint8_t *data, size_t size, size_t &offset)
 {

@@ -3,7 +3,7 @@
 // bounded (a few windows and buffers) whatever the size of the input. Host only.
 #pragma once
 #include <stdint.h>
-#include <stdio.h>
+#include <stddef.h>
 #include <functional>
 #include <vector>
 
@@ -28,7 +28,6 @@ struct CompressResult {
 constexpr uint64_t MaxCompressInput = 0x7FFFFFFFu;
 
 CompressResult CompressStream(CompressMode mode, const CompressReader &read, const CompressWriter &write);
-CompressResult CompressFile(CompressMode mode, FILE *in, FILE *out);
 std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size_t size);
 
 // Whether coding an input of this size is not worth the time because the stream would not be
