@@ -4,9 +4,7 @@
 #include <string.h>
 #include "payload/block.h"
 
-#if defined(_WIN64)
-static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader64Size;
-#elif defined(_WIN32)
+#if defined(_WIN32)
 static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
 #else
 static const uint32_t OwnOptionalHeaderSize = 0;  // the host reads installers of either kind

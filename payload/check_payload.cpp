@@ -7,11 +7,7 @@
 #include "payload/block.h"
 #include "payload/check_payload.h"
 
-#if defined(_WIN64)
-static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader64Size;
-#else
 static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
-#endif
 
 enum { CommonAppDataFolder = 0x23 };
 typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
