@@ -433,18 +433,6 @@ def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None):
 
 # ---- faults during the installation ------------------------------------------------------------
 
-HOLD_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "scenarios", "reliability_hold_open.c")
-
-
-def hold_open_tool(folder):
-    """A stand-in for a running screen saver: keeps its file open, denying writers, until a
-    file of the same name plus ".release" appears (at most 60 s)."""
-    tool = os.path.join(folder, "hold_open.exe")
-    if not os.path.exists(tool):
-        subprocess.run(["i686-w64-mingw32-gcc", "-O2", HOLD_SOURCE, "-o", tool], check=True)
-    return tool
-
-
 class FaultRun:
     """One installation under a fault: the prefix (kept open for a look), the robot's result and
     what the checks found."""
@@ -551,8 +539,9 @@ def locked_destination():
     it: the replace question, then the stop naming the screen saver, which stays whole."""
     run = FaultRun("locked", big=False)
     try:
-        tool = hold_open_tool(run.p.work)
-        run.p.copy_in(tool, r"C:\e2e\hold_open.exe")
+        # A stand-in for a running screen saver: keeps its file open, denying writers, until a
+        # file of the same name plus ".release" appears (at most 60 s).
+        run.p.copy_in(rig.fixture("hold_open.exe"), r"C:\e2e\hold_open.exe")
         old = b"MZ running screen saver"
         run.p.write_file(SCREEN_SAVER, old)
         run.p.copy_in(run.exe, r"C:\e2e\setup.exe")

@@ -26,8 +26,9 @@ WIN32 = os.path.join(BUILD, "win32")
 WIN64 = os.path.join(BUILD, "win64")
 HOST = os.path.join(BUILD, "host")
 E2E_BIN = os.path.join(WIN64, "tests", "e2e")
+E2E_BIN32 = os.path.join(WIN32, "tests", "e2e")
 ROBOT = os.path.join(E2E_BIN, "robot.exe")
-PROBE = os.path.join(WIN32, "tests", "e2e", "probe.exe")
+PROBE = os.path.join(E2E_BIN32, "probe.exe")
 PROBE_EXIT = 32
 # The shipped binaries: the PE32 installers, and (through product()) the uninstaller and sample.
 INSTALLER = os.path.join(WIN32, "app", "installer.exe")
@@ -50,11 +51,13 @@ class RigError(Exception):
 
 
 def fixture(name):
-    """Host path of a fixture built in the win64 kind, e.g. fixture('fake_scr.scr')."""
-    path = os.path.join(E2E_BIN, name)
-    if not os.path.exists(path):
-        raise RigError("fixture %s is not built (make BUILD=%s win64)" % (name, BUILD))
-    return path
+    """Host path of a built fixture: a 64-bit stand-in of the win64 kind, e.g.
+    fixture('fake_scr.scr'), or a 32-bit helper of the win32 kind ('deny_key.exe', 'hold_open.exe')."""
+    for folder in (E2E_BIN, E2E_BIN32):
+        path = os.path.join(folder, name)
+        if os.path.exists(path):
+            return path
+    raise RigError("fixture %s is not built (make BUILD=%s win32 win64)" % (name, BUILD))
 
 
 def product(*parts):

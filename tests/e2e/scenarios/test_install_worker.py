@@ -316,10 +316,8 @@ press "OK"
         self.full_disk(compress=True)
 
     def test_access_denied_on_the_uninstall_key_writes_nothing(self):
-        tool = os.path.join(self.p.work, "deny_key.exe")
-        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "install_deny_key.c")
         # 32-bit like the installer, so that it locks the key in the view the installer writes.
-        subprocess.run(["i686-w64-mingw32-gcc", "-O2", source, "-o", tool, "-ladvapi32"], check=True)
+        tool = rig.fixture("deny_key.exe")
         payload = Payload(self.p.work + "/in")
         exe = pack(self.p.work + "/setup.exe", TITLE, payload)
         self.p.copy_in(tool, r"C:\e2e\deny_key.exe")

@@ -92,7 +92,7 @@ close
 """, args=SAVER, timeout=40)
         self.assertRobotOk(r)
         # The host saw a painting child of the screen saver's class over its whole client area,
-        # and the screen saver ended with its parent window (see sample/preview_host.cpp).
+        # and the screen saver ended with its parent window (see tests/e2e/fixtures/preview_host.cpp).
         self.assertEqual(r.exit_code, 0)
         self.assertIn('  control id=0 class=%s text="Sample"' % SAVER_CLASS, r.lines)
         image = r.image("preview")
