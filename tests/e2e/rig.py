@@ -886,12 +886,12 @@ def pack(output, title, entries, licence=None, stub=None, compress=None, extra=(
 
     entries: host paths in payload order (screen saver, data file, uninstaller, further files);
     title: str (written as Windows-1252) or bytes; licence: host path of a licence text;
-    compress: None (stored), "fast" or "best". Skips the test while sspack is not built."""
+    compress: None (stored), "fast" or "best". Fails while sspack or the stub is not built."""
     if not os.path.exists(SSPACK):
-        raise unittest.SkipTest("sspack is not built yet (%s)" % SSPACK)
+        raise RigError("sspack is not built (make BUILD=%s host)" % BUILD)
     stub = stub or INSTALLER
     if not os.path.exists(stub):
-        raise unittest.SkipTest("the installer is not built yet (%s)" % stub)
+        raise RigError("the stub %s is not built (make BUILD=%s win32)" % (stub, BUILD))
     raw_title = title if isinstance(title, bytes) else title.encode("cp1252")
     cmd = [SSPACK.encode(), b"build", b"--stub", stub.encode(), b"--title", raw_title, b"--out", output.encode()]
     if licence is not None:

@@ -35,7 +35,7 @@ inline bool HaveStub(const std::string &kind, const std::string &variant = "good
 #define PACKTEST_NEED_STUB(kind, variant)                                                          \
     do {                                                                                           \
         if (!packtest::HaveStub(kind, variant))                                                    \
-            GTEST_SKIP() << "test stub " << packtest::StubPath(kind, variant)                      \
+            GTEST_FAIL() << "test stub " << packtest::StubPath(kind, variant)                      \
                          << " not built: run make " << (kind) << " (or its stub_* targets) first"; \
     } while (0)
 
@@ -146,7 +146,7 @@ inline const char *ProgramName(Program program)
 #define PACKTEST_NEED_PROGRAM(program)                                                                \
     do {                                                                                              \
         if (!std::filesystem::exists(packtest::ProgramPath(program)))                                 \
-            GTEST_SKIP() << packtest::ProgramPath(program) << " not built: run make "                 \
+            GTEST_FAIL() << packtest::ProgramPath(program) << " not built: run make "                 \
                          << ((program) == packtest::Program::Host ? "host asan" : "win32") << " first"; \
     } while (0)
 

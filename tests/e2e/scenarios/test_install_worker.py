@@ -4,7 +4,6 @@ import os
 import random
 import re
 import subprocess
-import unittest
 
 import layout
 import rig
@@ -56,7 +55,7 @@ def pack(output, title, payload, compress=False, stub=None):
     if compress:
         cmd.append("--compress")
     if not os.path.exists(rig.SSPACK):
-        raise unittest.SkipTest("sspack is not built")
+        raise rig.RigError("sspack is not built (make BUILD=%s host)" % rig.BUILD)
     # remove.exe is the uninstaller: a third file of another name than UNINSTAL.EXE would be a further file.
     paths = payload.paths
     done = subprocess.run(cmd + ["--uninstaller", paths[2], "--"] + paths[:2] + paths[3:], capture_output=True)
