@@ -223,6 +223,28 @@ static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path,
     ++t.frequency[RootNode];  // the sentinel above it is never passed
 }
 
+// The rest of the update after a walk that counted every position on its path already, as if no
+// exchange were due; swapAt is the deepest level whose count passes its right neighbour (its parent,
+// the only node of the path that may sit there, never does), -1 for none. The levels below it
+// counted rightly; those above take their count back, and the update goes on from there as usual.
+static void CountAfterWalk(HuffTree &t, int symbol, const int16_t *path, int depth, int swapAt)
+{
+    if (t.frequency[RootNode] == RebuildFrequency) {
+        for (int d = 0; d < depth; ++d) --t.frequency[path[d]];
+        UpdateTreeAt<true>(t, symbol);
+        return;
+    }
+    if (swapAt < 0) {
+        ++t.frequency[RootNode];
+        return;
+    }
+    for (int d = 0; d < swapAt; ++d) --t.frequency[path[d]];
+    int c = path[swapAt];
+    c = SwapPast<true>(t, c, t.frequency[c]);
+    c = t.parent[c];
+    if (c != 0) CountUpFrom<true>(t, c);
+}
+
 void ResetTreeOf(HuffTree *tree) { ResetTreeAt(*tree); }
 void UpdateTreeOf(HuffTree *tree, int symbol) { UpdateTreeAt<false>(*tree, symbol); }
 void RebuildTreeOf(HuffTree *tree) { RebuildTreeAt(*tree); }
@@ -462,14 +484,23 @@ static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress pr
     while (produced < expandedSize) {
         topUp();
         // The walk, two levels per step: a step's first bit picks a child, whose link is either
-        // a leaf or, with the second bit, the next position.
+        // a leaf or, with the second bit, the next position. Each position passed is counted
+        // at once, and the deepest one that must change places is noted.
         int depth = 0;
         int node = RootNode;
         int n;
+        int swapAt = -1;
+        auto pass = [&](int c) {
+            path[depth] = (int16_t)c;
+            unsigned f = t.frequency[c];
+            swapAt = f >= t.frequency[c + 1] ? depth : swapAt;
+            t.frequency[c] = (uint16_t)(f + 1);
+            ++depth;
+        };
         for (;;) {
             if (count < 2) topUp();
             int first = (int)(buffer >> (WordBits - 1));
-            path[depth++] = (int16_t)(Steps[node].child + first);
+            pass(Steps[node].child + first);
             int link = Steps[node].grandchild[first];
             if (link >= LeafMark) {
                 buffer <<= 1;
@@ -478,7 +509,7 @@ static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress pr
                 break;
             }
             node = link + (int)((buffer >> (WordBits - 2)) & 1);
-            path[depth++] = (int16_t)node;
+            pass(node);
             buffer <<= 2;
             count -= 2;
             if (Steps[node].child >= LeafMark) {
@@ -487,7 +518,10 @@ static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress pr
             }
         }
         int s = n - LeafMark;
-        UpdateAlongPath<true>(t, s, path, depth);
+        if (swapAt < 0 && t.frequency[RootNode] != RebuildFrequency)
+            ++t.frequency[RootNode];
+        else
+            CountAfterWalk(t, s, path, depth, swapAt);
         if (s < LiteralCount) {
             put((uint8_t)s);
             window[r] = (uint8_t)s;
