@@ -225,17 +225,15 @@ static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path,
 
 // The rest of the update after a walk that counted every position on its path already, as if no
 // exchange were due; swapAt is the deepest level whose count passes its right neighbour (its parent,
-// the only node of the path that may sit there, never does), -1 for none. The levels below it
-// counted rightly; those above take their count back, and the update goes on from there as usual.
+// the only node of the path that may sit there, never does), -1 for none. A rebuild due comes
+// before any count: every level takes its count back and the plain update runs. Otherwise the
+// levels below swapAt counted rightly; those above take their count back, and the update goes on
+// from there as usual.
 static void CountAfterWalk(HuffTree &t, int symbol, const int16_t *path, int depth, int swapAt)
 {
     if (t.frequency[RootNode] == RebuildFrequency) {
         for (int d = 0; d < depth; ++d) --t.frequency[path[d]];
         UpdateTreeAt<true>(t, symbol);
-        return;
-    }
-    if (swapAt < 0) {
-        ++t.frequency[RootNode];
         return;
     }
     for (int d = 0; d < swapAt; ++d) --t.frequency[path[d]];
