@@ -4,6 +4,7 @@
 #include <windows.h>
 #include "app/finish.h"
 #include "core/state.h"
+#include "core/system_win.h"
 #include "core/text.h"
 #include "install/paths.h"
 #include "payload/messages.h"
@@ -72,24 +73,12 @@ void CheckFlashPlayer(void)
     RegCloseKey(key);
 }
 
-static int OpenDocument(const char *file, const char *parameters, int show)
-{
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.lpVerb = "open";
-    info.lpFile = file;
-    info.lpParameters = parameters;
-    info.nShow = show;
-    return ShellExecuteExA(&info) != 0;
-}
-
 static void OfferDownload(HWND backdrop)
 {
     char text[MessageTextSize];
     ComposeFlashMissingText(text, sizeof text);
     if (MessageBoxA(backdrop, text, FlashCaption, MB_OKCANCEL) != IDOK) return;
-    if (!OpenDocument(FlashPlayerDownloadPage, NULL, SW_SHOWMAXIMIZED))
+    if (!ShellOpen(FlashPlayerDownloadPage, NULL, SW_SHOWMAXIMIZED))
         MessageBoxA(backdrop, DownloadFailedText, FlashPlayerDownloadPage, MB_OK | MB_ICONERROR);
 }
 
@@ -118,8 +107,7 @@ void FinishInstallation(HWND backdrop)
 {
     DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(NoticeDialogId), backdrop, NoticeDialogProc, 0);
     char windows[PathSize];
-    UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-    if (n > 0 && n < sizeof windows) {
+    if (QueryWindowsDirectory(windows, sizeof windows)) {
         char path[PathSize];
         // A full path that does not fit leaves the bare name, as a missing directory does.
         if (ComposeScreenSaverPath(windows, ScreenSaverFile, path, sizeof path))

@@ -1,12 +1,12 @@
 // The install sequence: the checks, the information message and the licence, the progress dialog,
 // and then the uninstaller after a cancel or the Flash Player check and the finishing steps.
 // It runs inside the backdrop's first WM_TIMER; every path ends by destroying the backdrop.
-#include <string.h>
 #include <windows.h>
 #include "app/finish.h"
 #include "app/sequence.h"
 #include "core/fatal.h"
 #include "core/state.h"
+#include "core/system_win.h"
 #include "core/text.h"
 #include "install/paths.h"
 #include "install/worker.h"
@@ -22,14 +22,7 @@ static char WindowsDirectory[PathSize];  // upper case for the message; reused f
 static void StartUninstaller(void)
 {
     if (!FormatText(WindowsDirectory, sizeof WindowsDirectory, "%s%s", DataFolder, UninstallerName)) return;
-    SHELLEXECUTEINFOA info;
-    memset(&info, 0, sizeof info);
-    info.cbSize = sizeof info;
-    info.lpVerb = "open";
-    info.lpFile = WindowsDirectory;
-    info.lpParameters = "/s";
-    info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&info);
+    ShellOpen(WindowsDirectory, "/s", SW_SHOWNORMAL);
 }
 
 // Steps up to the licence; 0 when the sequence ends there.
@@ -41,8 +34,7 @@ static int Prepare(HWND backdrop, HINSTANCE module)
     TrimTitle(ScreenSaverTitle, sizeof ScreenSaverTitle);
     ComposeInstallCaption(ScreenSaverTitle, InstallCaption, sizeof InstallCaption);
     ComposeScreenSaverFile(ScreenSaverTitle, ScreenSaverFile, sizeof ScreenSaverFile);
-    UINT n = GetWindowsDirectoryA(WindowsDirectory, sizeof WindowsDirectory);
-    if (n == 0 || n >= sizeof WindowsDirectory) WindowsDirectory[0] = 0;
+    QueryWindowsDirectory(WindowsDirectory, sizeof WindowsDirectory);  // empty when it fails
     UpperCaseAscii(WindowsDirectory);
     char sizeText[NumberTextSize];
     FormatThousands(RequiredBytes, sizeText);

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include "core/fatal.h"
 #include "core/state.h"
+#include "core/system_win.h"
 #include "core/text.h"
 #include "install/paths.h"
 #include "install/registration.h"
@@ -12,11 +13,8 @@ const char AccessDeniedText[] =
     "Sie haben keinen Zugriff auf die nötige Systemkonfiguration. "
     "Installieren Sie das Programm erneut mithilfe eines Administrator-Accounts.";
 
-enum { CommonAppDataFolder = 0x23 };
 static_assert(ValueText == REG_SZ && ValueExpandText == REG_EXPAND_SZ && ValueNumber == REG_DWORD,
               "the composed values carry the registry's own type numbers");
-
-typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
 
 static LONG OpenUninstallKey(HKEY *key, DWORD *disposition)
 {
@@ -38,32 +36,11 @@ int CheckUninstallAccess(void)
     return 1;
 }
 
-static int WindowsDirectory(char *buffer, UINT size)
-{
-    UINT n = GetWindowsDirectoryA(buffer, size);
-    if (n == 0 || n >= size) {
-        buffer[0] = 0;
-        return 0;
-    }
-    return 1;
-}
-
 int SetScreenSaverPath(void)
 {
     char windows[PathSize];
-    WindowsDirectory(windows, sizeof windows);
+    QueryWindowsDirectory(windows, sizeof windows);
     return ComposeScreenSaverPath(windows, ScreenSaverFile, ScreenSaverPath, sizeof ScreenSaverPath);
-}
-
-static void CommonApplicationData(char *folder)
-{
-    folder[0] = 0;
-    HMODULE library = LoadLibraryA("SHFOLDER.DLL");
-    if (!library) return;
-    FolderPathCall folderPath = (FolderPathCall)(void *)GetProcAddress(library, "SHGetFolderPathA");
-    if (folderPath && folderPath(NULL, CommonAppDataFolder, NULL, 0, folder) != S_OK) folder[0] = 0;
-    folder[PathSize - 1] = 0;
-    FreeLibrary(library);
 }
 
 static void CreateOneDirectory(const char *path)
@@ -75,8 +52,8 @@ int CreateDataFolder(void)
 {
     char base[PathSize];
     char windows[PathSize];
-    CommonApplicationData(base);
-    WindowsDirectory(windows, sizeof windows);
+    QueryCommonAppData(base, sizeof base);
+    QueryWindowsDirectory(windows, sizeof windows);
     return ComposeDataFolder(base, windows, ScreenSaverTitle, CreateOneDirectory, DataFolder, sizeof DataFolder);
 }
 

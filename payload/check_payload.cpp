@@ -4,25 +4,11 @@
 #include "core/fatal.h"
 #include "core/fileio.h"
 #include "core/state.h"
+#include "core/system_win.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
 
 static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
-
-enum { CommonAppDataFolder = 0x23 };
-typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
-
-// The common application-data folder as the data folder's creation finds it; empty without one.
-static void ApplicationData(char *folder)
-{
-    folder[0] = 0;
-    HMODULE library = LoadLibraryA("SHFOLDER.DLL");
-    if (!library) return;
-    FolderPathCall folderPath = (FolderPathCall)(void *)GetProcAddress(library, "SHGetFolderPathA");
-    if (folderPath && folderPath(NULL, CommonAppDataFolder, NULL, 0, folder) != S_OK) folder[0] = 0;
-    folder[PathSize - 1] = 0;
-    FreeLibrary(library);
-}
 
 // 1 when the own path is longer than the reader can take (it has 255 characters and a terminator);
 // a longer buffer tells a long path from a missing one.
@@ -40,9 +26,9 @@ int CheckPayload(void)
     char applicationData[PathSize];
     enum PayloadFault fault = PayloadUnreachable;
     if (OwnFilePath(own, sizeof own)) {
-        UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-        if (n == 0 || n >= sizeof windows) windows[0] = 0;
-        ApplicationData(applicationData);
+        // Both as the data folder's creation will find them; empty when the system has none.
+        QueryWindowsDirectory(windows, sizeof windows);
+        QueryCommonAppData(applicationData, sizeof applicationData);
         fault = InspectPayload(own, OwnOptionalHeaderSize, windows, applicationData);
     } else if (OwnPathTooLong()) {
         fault = PayloadOwnPathTooLong;

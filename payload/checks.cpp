@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 #include "core/state.h"
+#include "core/system_win.h"
 #include "core/text.h"
 #include "install/paths.h"
 #include "payload/block.h"
@@ -14,8 +15,7 @@ int CheckExistingScreenSaver(HINSTANCE instance)
     DWORD n = GetModuleFileNameA(instance, own, sizeof own);
     if (n == 0 || n >= sizeof own) return 1;
     char windows[PathSize];
-    UINT w = GetWindowsDirectoryA(windows, sizeof windows);
-    if (w == 0 || w >= sizeof windows) return 1;
+    if (!QueryWindowsDirectory(windows, sizeof windows)) return 1;
 
     char name[PathSize];
     char path[PathSize];
@@ -62,8 +62,7 @@ int CheckDiskSpace(uint32_t &requiredBytes)
     FileClose(block);
 
     char windows[512];
-    UINT w = GetWindowsDirectoryA(windows, sizeof windows);
-    if (w == 0 || w >= sizeof windows) return 1;
+    if (!QueryWindowsDirectory(windows, sizeof windows)) return 1;
     uint32_t freeKB = GetFreeDiskSpaceKB(windows);
     if (DiskSpaceSuffices(freeKB, requiredBytes)) return 1;
 
