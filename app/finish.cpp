@@ -93,10 +93,10 @@ void FinishAfterInstallation(HWND backdrop, const char *installCaption)
         MessageBoxA(backdrop, FlashOutdatedText, FlashCaption, MB_OK | MB_ICONINFORMATION);
         break;
     case FlashCurrent:
-        if (InstallMode == 2) MessageBoxA(backdrop, FinishedText, installCaption, MB_OK | MB_ICONEXCLAMATION);
+        if (InstallMode == InteractiveMode) MessageBoxA(backdrop, FinishedText, installCaption, MB_OK | MB_ICONEXCLAMATION);
         break;
     }
-    if (InstallMode == 2) {
+    if (InstallMode == InteractiveMode) {
         FinishInstallation(backdrop);
         return;
     }

@@ -41,7 +41,7 @@ static int Prepare(HWND backdrop, HINSTANCE module)
     char message[MessageTextSize];
     ComposeInformationMessage(ScreenSaverTitle, WindowsDirectory, sizeText, message, sizeof message);
 
-    if (InstallMode == 2 && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+    if (InstallMode == InteractiveMode && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return 0;
     return ShowLicence(module);
 }

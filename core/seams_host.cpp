@@ -2,7 +2,7 @@
 #include "core/host_hooks.h"
 #include "core/state.h"
 
-volatile const uint32_t InstallMode = 2;
+volatile const uint32_t InstallMode = InteractiveMode;
 void (*HostMessagePumpHook)(void);
 
 void MessagePump(void)

@@ -8,8 +8,10 @@ typedef struct HWND__ *HWND;
 
 enum { PathSize = 260 };  // every path and title buffer; texts hold at most 259 characters
 
-// 2 = interactive installation, anything else = quiet. A constant in the program's data, fixed per
-// executable at build time (installer.exe and installer-quiet.exe); no code writes it.
+// InteractiveMode = interactive installation, anything else = quiet. A constant in the program's
+// data, fixed per executable at build time (installer.exe and installer-quiet.exe with QuietMode);
+// no code writes it.
+enum { QuietMode = 0, InteractiveMode = 2 };
 extern volatile const uint32_t InstallMode;
 
 extern char ScreenSaverTitle[PathSize];  // the payload's Title field: read on backdrop creation, trimmed by the sequence

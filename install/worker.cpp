@@ -12,7 +12,7 @@
 #include "install/worker.h"
 #include "lzh/streams.h"
 
-enum { InteractiveMode = 2, EndedInstalled = 1, EndedAccessDenied = 2 };
+enum { EndedInstalled = 1, EndedAccessDenied = 2 };
 
 static const char CancelQuestion[] = "Sind Sie sicher, dass Sie die Installation abbrechen möchten?";
 static const char CancelCaption[] = "Installation abbrechen?";
