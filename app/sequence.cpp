@@ -67,7 +67,7 @@ void RunInstallSequence(HWND backdrop)
     INT_PTR end = DialogBoxParamA(module, MAKEINTRESOURCEA(ProgressDialogId), backdrop, ProgressDialogProc, 0);
     SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
 
-    if (end == 2) {
+    if (end == EndedAccessDenied) {
         DestroyWindow(backdrop);
         return;
     }

@@ -12,8 +12,6 @@
 #include "install/worker.h"
 #include "lzh/streams.h"
 
-enum { EndedInstalled = 1, EndedAccessDenied = 2 };
-
 static const char CancelQuestion[] = "Sind Sie sicher, dass Sie die Installation abbrechen möchten?";
 static const char CancelCaption[] = "Installation abbrechen?";
 
