@@ -3,10 +3,10 @@
 #include <string.h>
 #include <windows.h>
 #include "app/finish.h"
+#include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
-#include "install/paths.h"
 #include "payload/messages.h"
 #include "res/resource.h"
 #include "app/dialogs.h"

@@ -5,10 +5,10 @@
 #include "app/finish.h"
 #include "app/sequence.h"
 #include "core/fatal.h"
+#include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
-#include "install/paths.h"
 #include "install/worker.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
@@ -21,7 +21,7 @@ static char WindowsDirectory[PathSize];  // upper case for the message; reused f
 
 static void StartUninstaller(void)
 {
-    if (!FormatText(WindowsDirectory, sizeof WindowsDirectory, "%s%s", DataFolder, UninstallerName)) return;
+    if (!ComposeUninstallerPath(DataFolder, WindowsDirectory, sizeof WindowsDirectory)) return;
     ShellOpen(WindowsDirectory, "/s", SW_SHOWNORMAL);
 }
 

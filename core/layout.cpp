@@ -1,4 +1,4 @@
-// The title rule and the installed names; see layout.h.
+// The title rule and the installed layout; see layout.h.
 #include <string.h>
 #include "core/layout.h"
 #include "core/text.h"
@@ -6,6 +6,8 @@
 const char UninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char UninstallerName[] = "UNINSTAL.EXE";
 const char LogName[] = "INSTALL.LOG";
+const char VendorFolder[] = "Quilmark LLC";
+const char ProductFolder[] = "Vistaworks";
 const char *const UninstallValueNames[UninstallValueCount] = {
     "DisplayName", "UninstallString", "InstallLocation", "DisplayIcon", "Publisher", "VersionMajor", "VersionMinor",
 };
@@ -72,4 +74,84 @@ enum TitleFault TitleFaultOf(const char *title, size_t length)
 int ComposeUninstallKey(const char *title, char *key, size_t size)
 {
     return FormatText(key, size, "%s\\%s", UninstallRoot, title);
+}
+
+int ComposeScreenSaverFile(const char *title, char *file, size_t size)
+{
+    return FormatText(file, size, "%s.scr", title);
+}
+
+int ComposeScreenSaverPath(const char *windowsDirectory, const char *screenSaverFile, char *path, size_t size)
+{
+    size_t n = strlen(windowsDirectory);
+    const char *separator = n && windowsDirectory[n - 1] == '\\' ? "" : "\\";  // a drive root keeps its own
+    return FormatText(path, size, "%s%s%s", windowsDirectory, separator, screenSaverFile);
+}
+
+// Appends a backslash and a level, then creates it if the whole folder so far fit.
+static int AddLevel(char *folder, size_t size, const char *level, void (*createDirectory)(const char *))
+{
+    if (!AppendBackslash(folder, size) || !AppendText(folder, size, level)) return 0;
+    createDirectory(folder);
+    return 1;
+}
+
+int ComposeDataFolder(const char *base, const char *windowsDirectory, const char *title,
+                      void (*createDirectory)(const char *path), char *folder, size_t size)
+{
+    int fit = CopyText(folder, size, base);
+    if (!folder[0] && windowsDirectory[0]) {
+        fit = CopyText(folder, size, windowsDirectory) && AddLevel(folder, size, "All Users", createDirectory) &&
+              AddLevel(folder, size, "Application Data", createDirectory);
+    }
+    fit = fit && AddLevel(folder, size, VendorFolder, createDirectory) &&
+          AddLevel(folder, size, ProductFolder, createDirectory) && AddLevel(folder, size, title, createDirectory);
+    // AppendBackslash would accept a cut folder that happens to end in one; append unconditionally.
+    return fit && AppendText(folder, size, "\\");
+}
+
+int ComposeLogPath(const char *dataFolder, char *path, size_t size)
+{
+    return FormatText(path, size, "%s%s", dataFolder, LogName);
+}
+
+int ComposeUninstallerPath(const char *dataFolder, char *path, size_t size)
+{
+    return FormatText(path, size, "%s%s", dataFolder, UninstallerName);
+}
+
+// The entry's file name behind folder, in one composition so that only the whole path is bounded.
+static int EntryPath(int index, const char *title, const char *extensionField, const char *folder, char *path,
+                     size_t size)
+{
+    switch (index) {
+    case 0:
+        return FormatText(path, size, "%s%s.scr", folder, title);
+    case 1:
+        return FormatText(path, size, "%s%s.dat", folder, title);
+    case 2:
+        return ComposeUninstallerPath(folder, path, size);
+    }
+    if (index < 0) return 0;
+    char extension[ExtensionCharacters + 1];
+    size_t n = 0;
+    while (n < ExtensionCharacters && extensionField[n]) {
+        extension[n] = extensionField[n];
+        n++;
+    }
+    // Blank padding of the field (and an extension of blanks only) leaves no trace in the path.
+    extension[TrimmedLength(extension, n)] = 0;
+    return FormatText(path, size, "%sFILE%0*d%s", folder, FurtherFileDigits, index - 3, extension);
+}
+
+int ComposeEntryFileName(int index, const char *title, const char *extensionField, char *name, size_t size)
+{
+    return EntryPath(index, title, extensionField, "", name, size);
+}
+
+int ComposeEntryDestination(int index, const char *title, const char *extensionField, const char *screenSaverPath,
+                            const char *dataFolder, char *destination, size_t size)
+{
+    if (index == 0) return CopyText(destination, size, screenSaverPath);
+    return EntryPath(index, title, extensionField, dataFolder, destination, size);
 }

@@ -1,12 +1,17 @@
-// The installed layout, composed from parameters only: the one rule for a usable title, and the
-// names the installer writes and the uninstaller reads back. Portable; the installer's pre-check,
-// sspack and the uninstaller all ask the same rule, so none of them accepts what another refuses.
+// The installed layout, composed from parameters only: the one rule for a usable title, and every
+// file, folder and key the installer writes and the uninstaller reads back. Portable; the installer
+// (its pre-check and its walk), sspack and the uninstaller all compose through it, so none of them
+// accepts or names what another would not. Each call that composes returns 1 when the whole result
+// fit its buffer; a cut result is never used as a destination.
 #pragma once
 #include <stddef.h>
 
 extern const char UninstallRoot[];    // the uninstall entries' key under HKEY_LOCAL_MACHINE
 extern const char UninstallerName[];  // "UNINSTAL.EXE" in the data folder
 extern const char LogName[];          // "INSTALL.LOG" in the data folder
+// The data folder's last levels before the title; sized here so that their lengths are constants.
+extern const char VendorFolder[13];   // "Quilmark LLC"
+extern const char ProductFolder[11];  // "Vistaworks"
 enum { UninstallValueCount = 7 };
 // The values the installer writes under the uninstall key, in its order; the uninstaller deletes these.
 extern const char *const UninstallValueNames[UninstallValueCount];
@@ -31,5 +36,35 @@ int PathNameUsable(const char *name, size_t length);
 // Length of text without its trailing blanks.
 size_t TrimmedLength(const char *text, size_t length);
 
-// Root + "\" + title. 0 when it does not fit.
+enum {
+    UninstallKeySize = 1024,
+    FurtherFileDigits = 4,      // FILE0000 and up
+    ExtensionCharacters = 15,   // the 16th byte of the Extension field is never used
+};
+
+// Root + "\" + the trimmed title.
 int ComposeUninstallKey(const char *title, char *key, size_t size);
+
+// The trimmed title and ".scr": the screen saver's bare file name.
+int ComposeScreenSaverFile(const char *title, char *file, size_t size);
+
+// windowsDirectory + a backslash unless it ends with one + screenSaverFile.
+int ComposeScreenSaverPath(const char *windowsDirectory, const char *screenSaverFile, char *path, size_t size);
+
+// The data folder below base (the common application-data folder), or, when base is empty, below
+// windowsDirectory's All Users\Application Data: ...\Quilmark LLC\Vistaworks\<title>\.
+// createDirectory is called for each level in turn (its result does not matter: existing folders
+// are used); levels are created only while everything so far fit.
+int ComposeDataFolder(const char *base, const char *windowsDirectory, const char *title,
+                      void (*createDirectory)(const char *path), char *folder, size_t size);
+
+// dataFolder + "INSTALL.LOG" and dataFolder + "UNINSTAL.EXE".
+int ComposeLogPath(const char *dataFolder, char *path, size_t size);
+int ComposeUninstallerPath(const char *dataFolder, char *path, size_t size);
+
+// The file name entry number index gets: 0 <title>.scr, 1 <title>.dat, 2 UNINSTAL.EXE, 3 and up
+// FILEnnnn + the Extension field's first 15 bytes up to a zero byte, trailing blanks dropped.
+int ComposeEntryFileName(int index, const char *title, const char *extensionField, char *name, size_t size);
+// Where entry number index goes: 0 screenSaverPath; the others dataFolder + their file name.
+int ComposeEntryDestination(int index, const char *title, const char *extensionField, const char *screenSaverPath,
+                            const char *dataFolder, char *destination, size_t size);

@@ -19,7 +19,7 @@ static_assert(ValueText == REG_SZ && ValueExpandText == REG_EXPAND_SZ && ValueNu
 static LONG OpenUninstallKey(HKEY *key, DWORD *disposition)
 {
     char name[UninstallKeySize];
-    if (!UninstallKeyForFile(ScreenSaverFile, name, sizeof name)) return ERROR_INVALID_NAME;
+    if (!ComposeUninstallKey(ScreenSaverTitle, name, sizeof name)) return ERROR_INVALID_NAME;
     char noClass[] = "";
     return RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, noClass, 0, KEY_ALL_ACCESS, NULL, key, disposition);
 }

@@ -31,7 +31,7 @@ static void OpenInstallLog(void)
 {
     char path[PathSize];
     InstallLog = INVALID_HANDLE_VALUE;
-    if (!FormatText(path, sizeof path, "%s%s", DataFolder, LogName)) return;
+    if (!ComposeLogPath(DataFolder, path, sizeof path)) return;
     InstallLog = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
     if (InstallLog != INVALID_HANDLE_VALUE) SetFilePointer(InstallLog, 0, NULL, FILE_END);

@@ -4,8 +4,6 @@
 #include "core/fileio.h"
 #include "core/layout.h"
 #include "core/state.h"
-#include "core/text.h"
-#include "install/paths.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
 #include "payload/crc32.h"
@@ -37,7 +35,8 @@ static enum PayloadFault CheckIntegrity(int file, uint32_t fileSize, uint32_t pa
     return computed == recorded ? PayloadSound : PayloadChecksumWrong;
 }
 
-// Every destination the installation will write, composed as the installation composes them.
+// Every destination the installation will write, composed by the layout as the installation
+// composes them, here into locals: the installation's own values are not set yet.
 static int DestinationsFit(const char *title, const char *windowsDirectory, const char *applicationData,
                            int file, uint32_t tableOffset)
 {
@@ -52,27 +51,15 @@ static int DestinationsFit(const char *title, const char *windowsDirectory, cons
     };
     char logPath[PathSize];
     if (!ComposeDataFolder(applicationData, windowsDirectory, title, Ignore::Create, dataFolder, sizeof dataFolder) ||
-        !FormatText(logPath, sizeof logPath, "%s%s", dataFolder, LogName))  // a log not opened would lose every line
+        !ComposeLogPath(dataFolder, logPath, sizeof logPath))  // a log not opened would lose every line
         return 0;
-
-    // EntryDestination reads the installation's shared paths: lend it these for the walk.
-    char savedTitle[PathSize], savedFolder[PathSize], savedPath[PathSize];
-    memcpy(savedTitle, ScreenSaverTitle, PathSize);
-    memcpy(savedFolder, DataFolder, PathSize);
-    memcpy(savedPath, ScreenSaverPath, PathSize);
-    CopyText(ScreenSaverTitle, PathSize, title);
-    CopyText(DataFolder, PathSize, dataFolder);
-    CopyText(ScreenSaverPath, PathSize, screenSaverPath);
 
     int fit = FileSeek(file, (int32_t)tableOffset, SeekSet) == (int32_t)tableOffset;
     PayloadEntry entry;
     char destination[PathSize];
     for (int index = 0; fit && ReadPayloadEntry(file, &entry) == PayloadNext; index++)
-        fit = EntryDestination(index, &entry, destination, sizeof destination);
-
-    memcpy(ScreenSaverTitle, savedTitle, PathSize);
-    memcpy(DataFolder, savedFolder, PathSize);
-    memcpy(ScreenSaverPath, savedPath, PathSize);
+        fit = ComposeEntryDestination(index, title, entry.Extension, screenSaverPath, dataFolder, destination,
+                                      sizeof destination);
     return fit;
 }
 

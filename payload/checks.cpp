@@ -1,10 +1,10 @@
 // The pre-install checks' windows and system queries.
 #include <sys/stat.h>
 #include <windows.h>
+#include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
-#include "install/paths.h"
 #include "payload/block.h"
 #include "payload/checks.h"
 #include "payload/messages.h"

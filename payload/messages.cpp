@@ -55,11 +55,6 @@ int ComposeInstallCaption(const char *title, char *caption, size_t size)
     return FormatText(caption, size, "Installation des Bildschirmschoners %s", title);
 }
 
-int ComposeScreenSaverFile(const char *title, char *file, size_t size)
-{
-    return FormatText(file, size, "%s.scr", title);
-}
-
 void UpperCaseAscii(char *text)
 {
     for (; *text; text++)

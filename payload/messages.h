@@ -30,8 +30,6 @@ void TrimTitle(char *title, size_t size);
 
 // "Installation des Bildschirmschoners <title>", cut to the buffer.
 int ComposeInstallCaption(const char *title, char *caption, size_t size);
-// The title and ".scr": the screen saver's bare file name.
-int ComposeScreenSaverFile(const char *title, char *file, size_t size);
 // 'a'..'z' to 'A'..'Z' in place; every other byte, accented letters included, stays.
 void UpperCaseAscii(char *text);
 int ComposeInformationMessage(const char *title, const char *windowsDirectory, const char *sizeText, char *message,

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "core/layout.h"
 #include "tools/tool_error.h"
@@ -184,16 +185,27 @@ std::string EntryRole(size_t index)
     return index < 3 ? Roles[index] : "further file";
 }
 
+namespace {
+
+const char TypicalWindows[] = "C:\\WINDOWS";
+const char TypicalApplicationData[] = "C:\\ProgramData";
+
+void CreateNoFolder(const char *) {}
+
+// Room for the longest name the layout composes from this title: a folder holding it and a file
+// named after it, around fixed parts of less than 256 characters.
+std::vector<char> NameRoom(const std::string &title)
+{
+    return std::vector<char>(2 * title.size() + 256);
+}
+
+}  // namespace
+
 std::string DestinationFileName(size_t index, const std::string &trimmedTitle, const char *extensionField)
 {
-    if (index == 0) return trimmedTitle + ".scr";
-    if (index == 1) return trimmedTitle + ".dat";
-    if (index == 2) return "UNINSTAL.EXE";
-    char number[32];
-    std::snprintf(number, sizeof number, "FILE%04llu", (unsigned long long)(index - 3));
-    std::string name = number;
-    for (int i = 0; i < MaxExtensionLength && extensionField[i]; i++) name += extensionField[i];
-    return TrimTrailingBlanks(name);
+    std::vector<char> name = NameRoom(trimmedTitle);
+    ComposeEntryFileName((int)index, trimmedTitle.c_str(), extensionField, name.data(), name.size());
+    return name.data();
 }
 
 std::string DestinationName(size_t index, const std::string &trimmedTitle, const char *extensionField)
@@ -204,6 +216,12 @@ std::string DestinationName(size_t index, const std::string &trimmedTitle, const
 
 std::string TypicalDestination(size_t index, const std::string &trimmedTitle, const char *extensionField)
 {
-    std::string folder = index == 0 ? "C:\\WINDOWS\\" : "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\" + trimmedTitle + "\\";
-    return folder + DestinationFileName(index, trimmedTitle, extensionField);
+    const char *title = trimmedTitle.c_str();
+    std::vector<char> file = NameRoom(trimmedTitle), saver = file, folder = file, destination = file;
+    ComposeScreenSaverFile(title, file.data(), file.size());
+    ComposeScreenSaverPath(TypicalWindows, file.data(), saver.data(), saver.size());
+    ComposeDataFolder(TypicalApplicationData, TypicalWindows, title, CreateNoFolder, folder.data(), folder.size());
+    ComposeEntryDestination((int)index, title, extensionField, saver.data(), folder.data(), destination.data(),
+                            destination.size());
+    return destination.data();
 }

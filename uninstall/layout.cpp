@@ -39,8 +39,12 @@ int TitleOfDataFolder(const char *ownFolder, char *title, size_t size)
     if (!NameBefore(ownFolder, productStart - 1, &companyStart)) return 0;
     size_t productLength = titleStart - 1 - productStart;
     size_t companyLength = productStart - 1 - companyStart;
-    if (productLength != 10 || !SamePathPrefix(ownFolder + productStart, "Vistaworks", 10)) return 0;
-    if (companyLength != 12 || !SamePathPrefix(ownFolder + companyStart, "Quilmark LLC", 12)) return 0;
+    if (productLength != sizeof ProductFolder - 1 ||
+        !SamePathPrefix(ownFolder + productStart, ProductFolder, productLength))
+        return 0;
+    if (companyLength != sizeof VendorFolder - 1 ||
+        !SamePathPrefix(ownFolder + companyStart, VendorFolder, companyLength))
+        return 0;
     size_t titleLength = end - titleStart;
     if (titleLength + 1 > size || TitleFaultOf(ownFolder + titleStart, titleLength) != TitleSound) return 0;
     memcpy(title, ownFolder + titleStart, titleLength);

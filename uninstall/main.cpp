@@ -36,7 +36,7 @@ static int Uninstall(void)
     char ownPath[PathSize], ownFolder[PathSize], title[PathSize], logPath[PathSize];
     if (!OwnLongPath(ownPath, sizeof ownPath) || !FolderOfPath(ownPath, ownFolder, sizeof ownFolder) ||
         !TitleOfDataFolder(ownFolder, title, sizeof title) ||
-        !FormatText(logPath, sizeof logPath, "%s%s", ownFolder, LogName)) {
+        !ComposeLogPath(ownFolder, logPath, sizeof logPath)) {
         Tell(MisplacedMessage, MB_ICONEXCLAMATION);
         return 1;
     }

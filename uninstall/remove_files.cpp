@@ -2,6 +2,7 @@
 #include <string.h>
 #include <windows.h>
 #include "core/fileio.h"
+#include "core/layout.h"
 #include "core/system_win.h"
 #include "core/text.h"
 #include "uninstall/log_reader.h"
@@ -37,9 +38,8 @@ void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *o
     QueryWindowsDirectory(windowsDir, sizeof windowsDir);  // empty: then no screen saver line is allowed
     // Only this installation's screen saver may go, named as the installer named it.
     char saverFile[PathSize], saverPath[PathSize], saverShort[PathSize] = "";
-    if (!FormatText(saverFile, sizeof saverFile, "%s.scr", title) ||
-        !FormatText(saverPath, sizeof saverPath, "%s%s%s", windowsDir,
-                    windowsDir[0] && windowsDir[strlen(windowsDir) - 1] == '\\' ? "" : "\\", saverFile))
+    if (!ComposeScreenSaverFile(title, saverFile, sizeof saverFile) ||
+        !ComposeScreenSaverPath(windowsDir, saverFile, saverPath, sizeof saverPath))
         windowsDir[0] = 0;
     DWORD n = windowsDir[0] ? GetShortPathNameA(saverPath, saverShort, sizeof saverShort) : 0;
     if (n == 0 || n >= sizeof saverShort) saverShort[0] = 0;

@@ -75,15 +75,10 @@ TEST(EntryDestination, PathThatDoesNotFitIsRefusedAndTerminated)
 
 TEST(UninstallKey, NamedForTheWholeTitle)
 {
-    const std::vector<std::pair<const char *, const char *>> cases = {
-        {"Sample.scr", "Sample"},
-        {"Night Sky 2.0.scr", "Night Sky 2.0"},
-        {"a.b.c.scr", "a.b.c"},
-    };
-    for (const auto &c : cases) {
+    for (const char *title : {"Sample", "Night Sky 2.0", "a.b.c"}) {
         char key[UninstallKeySize];
-        ASSERT_EQ(UninstallKeyForFile(c.first, key, sizeof key), 1);
-        EXPECT_EQ(std::string(key), std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + c.second);
+        ASSERT_EQ(ComposeUninstallKey(title, key, sizeof key), 1);
+        EXPECT_EQ(std::string(key), std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + title);
     }
 }
 
@@ -127,13 +122,13 @@ TEST(UninstallKey, SevenValuesGoToTheRegistryWithTheirTerminatingZeroCounted)
 TEST(UninstallKey, BoundedByItsBuffer)
 {
     size_t root = strlen(UninstallRoot) + 1;
-    std::string file = std::string(UninstallKeySize - 1 - root, 't');  // exactly 1023 characters in all
+    std::string title = std::string(UninstallKeySize - 1 - root, 't');  // exactly 1023 characters in all
     char key[UninstallKeySize + 1];
     key[UninstallKeySize] = 'x';
-    EXPECT_EQ(UninstallKeyForFile(file.c_str(), key, UninstallKeySize), 1);
+    EXPECT_EQ(ComposeUninstallKey(title.c_str(), key, UninstallKeySize), 1);
     EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
-    file += "u";
-    EXPECT_EQ(UninstallKeyForFile(file.c_str(), key, UninstallKeySize), 0);
+    title += "u";
+    EXPECT_EQ(ComposeUninstallKey(title.c_str(), key, UninstallKeySize), 0);
     EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
     EXPECT_EQ(key[UninstallKeySize], 'x');
 }
