@@ -1,5 +1,7 @@
-// The licence and notice dialogs: both centre themselves and end on their two button commands.
+// The licence and notice dialogs: both centre themselves and end on their two button commands. The
+// licence comes straight from the payload block.
 #include "app/dialogs.h"
+#include "payload/block.h"
 
 void CentreOnScreen(HWND window)
 {
@@ -34,6 +36,41 @@ INT_PTR CALLBACK LicenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE;
     }
     return FALSE;
+}
+
+// The licence text goes from the payload block into a zero-filled global block one byte longer than
+// the text, so a text without terminator (or with a NUL inside) is shown up to its first NUL.
+static int RunLicenceDialog(HINSTANCE instance, FileHandle block, uint32_t length)
+{
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length + 1);
+    if (!memory) return 1;
+    char *text = (char *)GlobalLock(memory);
+    if (!text) {
+        GlobalFree(memory);
+        return 1;
+    }
+    int result = 1;
+    if (FileReadAll(block, text, length)) {
+        result = DialogBoxParamA(instance, MAKEINTRESOURCEA(LicenceDialogId), NULL, LicenceDialogProc,
+                                 (LPARAM)text) == IDOK;
+    }
+    GlobalUnlock(memory);
+    GlobalFree(memory);
+    return result;
+}
+
+int ShowLicence(HINSTANCE instance)
+{
+    FileHandle block = OpenPayloadBlock();
+    if (block == FileError) return 1;
+    uint8_t word[LicenceLengthSize];
+    int result = 1;
+    if (FileReadAll(block, word, sizeof word)) {
+        uint32_t length = (uint32_t)word[0] | (uint32_t)word[1] << 8;
+        if (length) result = RunLicenceDialog(instance, block, length);
+    }
+    FileClose(block);
+    return result;
 }
 
 INT_PTR CALLBACK NoticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

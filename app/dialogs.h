@@ -1,4 +1,4 @@
-// The two small dialogs that need nothing but their templates, and the centring they share.
+// The licence and notice dialogs, the centring they share, and the licence shown from the payload.
 #pragma once
 #include <windows.h>
 #include "res/resource.h"
@@ -9,6 +9,10 @@ void CentreOnScreen(HWND window);
 // LicenceDialog (template LicenceDialogId): lParam is the NUL-terminated licence text; ends with
 // IDOK (Accept) or IDCANCEL (Decline, the close box, Escape). Runs without owner window.
 INT_PTR CALLBACK LicenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows the payload's licence in LicenceDialog. 1 when it was accepted or there is none to show (or
+// it cannot be read completely); 0 when it was declined or its dialog could not be shown.
+int ShowLicence(HINSTANCE instance);
 
 // NoticeDialog (template NoticeDialogId), owned by the backdrop; no parameter, result unused.
 INT_PTR CALLBACK NoticeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,6 +2,7 @@
 // and then the uninstaller after a cancel or the Flash Player check and the finishing steps.
 // It runs inside the backdrop's first WM_TIMER; every path ends by destroying the backdrop.
 #include <windows.h>
+#include "app/dialogs.h"
 #include "app/finish.h"
 #include "app/sequence.h"
 #include "core/fatal.h"
@@ -12,7 +13,6 @@
 #include "install/worker.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
-#include "payload/licence.h"
 #include "payload/messages.h"
 
 static uint32_t RequiredBytes;
