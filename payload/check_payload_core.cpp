@@ -1,11 +1,13 @@
-// Structural and integrity checks of an installer file over the file layer, shared by the
-// installer's own pre-check (and fuzzed and unit-tested on the host).
+// The portable side of the checks before installing, over the file layer (fuzzed and unit-tested
+// on the host): the structural and integrity check of an installer file, and the payload's
+// installed total with the rule that compares it with the free space.
 #include <string.h>
 #include "core/fileio.h"
 #include "core/layout.h"
 #include "core/state.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
+#include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 #include "payload/messages.h"
@@ -131,4 +133,19 @@ enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, 
 enum FatalKind FatalKindOfFault(enum PayloadFault fault)
 {
     return fault == PayloadOwnPathTooLong ? FatalOwnPathTooLong : FatalDamagedInstaller;
+}
+
+int SumInstalledSizes(FileHandle block, uint32_t *total)
+{
+    *total = 0;
+    if (!SkipToPayloadTable(block)) return 0;
+    PayloadEntry entry;
+    int read;
+    while ((read = ReadPayloadEntry(block, &entry)) == PayloadNext) *total += InstalledSize(&entry);
+    return read == PayloadEnd;
+}
+
+int DiskSpaceSuffices(uint32_t freeKB, uint32_t requiredBytes)
+{
+    return freeKB > requiredBytes >> 10;
 }

@@ -1,7 +1,8 @@
 // The installer's pre-check: every file the authoring tool builds passes it unchanged; a file cut
 // short, a changed byte under the integrity record, an unusable title, an impossible size and
 // destinations over the path limit are refused, each for its own reason; a signed installer passes
-// and its certificate table must be the file's last part; the check writes nothing.
+// and its certificate table must be the file's last part; the check writes nothing. Beside it the
+// payload's installed total and the free-space rule of the disk-space question.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +12,7 @@
 #include "core/text.h"
 #include "install_fixture.h"
 #include "payload/check_payload.h"
+#include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 #include "sspack_fixture.h"
@@ -181,6 +183,17 @@ protected:
     {
         return {{"scr", 0, ".SCR"}, {"dat", 0, ".DAT"}, {"exe", 0, ".EXE"}, {"FWS\x09", 0, ".SWF"}};
     }
+    // The installed total over the table, as the disk-space question sums it.
+    int Sum(const std::string &file, uint32_t *total)
+    {
+        FixtureWriteFile(path_, file);
+        FileHandle f = OpenPayloadBlockAt(path_.c_str(), 0);
+        EXPECT_NE(f, FileError);
+        int result = SumInstalledSizes(f, total);
+        FileClose(f);
+        remove(path_.c_str());
+        return result;
+    }
     std::string path_ = "/tmp/check_payload_" + std::to_string(getpid()) + ".exe";
 };
 
@@ -291,6 +304,34 @@ TEST_F(HandMadePayload, TheInstallationsPathsAreLeftAsTheyWere)
     EXPECT_STREQ(DataFolder, "");
     EXPECT_STREQ(ScreenSaverPath, "unchanged");
     EXPECT_EQ(HostFiles.writes, 0u);
+}
+
+TEST_F(HandMadePayload, TheInstalledTotalAddsExpandedSizesOfCompressedAndStoredSizesOfOtherEntries)
+{
+    uint32_t total = 99;
+    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {{"abcd", 0, ".SCR"}, {"xy", 5000, ".DAT"}, {"123", 0, ".EXE"}}), &total), 1);
+    EXPECT_EQ(total, 4u + 5000u + 3u);
+    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {}), &total), 1);
+    EXPECT_EQ(total, 0u);
+    // The sum wraps at 2^32 as the installer's 32-bit count does.
+    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {{"a", 0xFFFFFFF0u, ".SCR"}, {"b", 0x20, ".DAT"}}), &total), 1);
+    EXPECT_EQ(total, 0x10u);
+}
+
+TEST_F(HandMadePayload, TheInstalledTotalOfATableWithoutTerminatorIsReported)
+{
+    uint32_t total = 99;
+    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {{"x", 7, ".SCR"}}, false), &total), 0);
+}
+
+TEST(DiskSpaceSuffices, OnlyMoreFreeThanNeededGoesOnWithoutAsking)
+{
+    EXPECT_FALSE(DiskSpaceSuffices(5000, 6000u << 10));
+    EXPECT_FALSE(DiskSpaceSuffices(6000, 6000u << 10));  // equal asks
+    EXPECT_TRUE(DiskSpaceSuffices(6001, 6000u << 10));
+    EXPECT_TRUE(DiskSpaceSuffices(1, 1023));   // under 1 KB needs 0 KB
+    EXPECT_FALSE(DiskSpaceSuffices(0, 1023));
+    EXPECT_TRUE(DiskSpaceSuffices(FreeSpaceUnknown, 0xFFFFFFFFu));  // unknown never asks
 }
 
 namespace {

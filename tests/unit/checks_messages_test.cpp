@@ -2,9 +2,6 @@
 // question's name and the disk-space question.
 #include <gtest/gtest.h>
 #include <string>
-#include "install_fixture.h"
-#include "core/fileio.h"
-#include "payload/checks.h"
 #include "payload/messages.h"
 
 TEST(FormatThousands, GroupsEveryThreeDigitsFromTheRight)
@@ -87,47 +84,4 @@ TEST(DiskSpaceQuestion, NamesTheNeededAndTheFreeKilobytesGrouped)
     EXPECT_STREQ(replace, "Auf Ihrem Computer ist bereits ein Bildschirmschoner mit dem Namen Sunset.SCR vorhanden. "
                           "Soll dieser ersetzt werden?");
     EXPECT_EQ((unsigned char)DiskFullCaption[7], 0xE4u);  // "Datenträger" in Windows-1252
-}
-
-TEST(DiskSpaceSuffices, OnlyMoreFreeThanNeededGoesOnWithoutAsking)
-{
-    EXPECT_FALSE(DiskSpaceSuffices(5000, 6000u << 10));
-    EXPECT_FALSE(DiskSpaceSuffices(6000, 6000u << 10));  // equal asks
-    EXPECT_TRUE(DiskSpaceSuffices(6001, 6000u << 10));
-    EXPECT_TRUE(DiskSpaceSuffices(1, 1023));   // under 1 KB needs 0 KB
-    EXPECT_FALSE(DiskSpaceSuffices(0, 1023));
-    EXPECT_TRUE(DiskSpaceSuffices(FreeSpaceUnknown, 0xFFFFFFFFu));  // unknown never asks
-}
-
-class InstalledTotal : public ::testing::Test {
-protected:
-    std::string path = "/tmp/checks_total_" + std::to_string(getpid()) + ".exe";
-    void TearDown() override { remove(path.c_str()); }
-    int Sum(const std::string &file, uint32_t *total)
-    {
-        FixtureWriteFile(path, file);
-        FileHandle f = OpenPayloadBlockAt(path.c_str(), 0);
-        EXPECT_NE(f, FileError);
-        int result = SumInstalledSizes(f, total);
-        FileClose(f);
-        return result;
-    }
-};
-
-TEST_F(InstalledTotal, AddsExpandedSizesOfCompressedAndStoredSizesOfOtherEntries)
-{
-    uint32_t total = 99;
-    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {{"abcd", 0, ".SCR"}, {"xy", 5000, ".DAT"}, {"123", 0, ".EXE"}}), &total), 1);
-    EXPECT_EQ(total, 4u + 5000u + 3u);
-    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {}), &total), 1);
-    EXPECT_EQ(total, 0u);
-    // The sum wraps at 2^32 as the installer's 32-bit count does.
-    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {{"a", 0xFFFFFFF0u, ".SCR"}, {"b", 0x20, ".DAT"}}), &total), 1);
-    EXPECT_EQ(total, 0x10u);
-}
-
-TEST_F(InstalledTotal, ATableWithoutTerminatorIsReported)
-{
-    uint32_t total = 99;
-    EXPECT_EQ(Sum(BuildFixtureInstaller("T", {{"x", 7, ".SCR"}}, false), &total), 0);
 }
