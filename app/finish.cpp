@@ -3,6 +3,7 @@
 #include <string.h>
 #include <windows.h>
 #include "app/finish.h"
+#include "app/finish_texts.h"
 #include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"

@@ -1,20 +1,10 @@
-// Message texts and their composition for the checks, the sequence and the Flash Player check.
+// Message texts and their composition for the checks and the sequence.
 #include <string.h>
 #include "core/text.h"
 #include "payload/messages.h"
 
 const char ReplaceCaption[] = "Bildschirmschoner überschreiben?";
 const char DiskFullCaption[] = "Datenträger voll";
-const char FlashCaption[] = "Den neuesten Flash Player installieren";
-static const char TrademarkText[] = "Macromedia Flash ist ein eingetragenes Warenzeichen der Macromedia, Inc.";
-const char FlashOutdatedText[] =
-    "Der Bildschirmschoner wurde zur Benutzung mit der neuesten Version des Macromedia Flash Players "
-    "entwickelt. Sollten Sie Probleme feststellen können, klicken Sie bitte auf Problemlösung im "
-    "Einstellungsmenü.\r\n\r\n"
-    "Macromedia Flash ist ein eingetragenes Warenzeichen der Macromedia, Inc.";
-const char DownloadFailedText[] = "Es kann keine Verbindung zu dieser Webseite hergestellt werden.";
-const char FinishedText[] = "Installation beendet!";
-const char FlashPlayerDownloadPage[] = "http://www.macromedia.com/go/getflashplayer";
 
 char *FormatThousands(uint32_t value, char *buffer)
 {
@@ -122,36 +112,4 @@ void FreeSpaceRoot(const char *path, char *root)
     root[n] = 0;
     char *slash = strrchr(root, '\\');
     if (slash) slash[1] = 0;
-}
-
-int ComposeFlashMissingText(char *message, size_t size)
-{
-    return FormatText(message, size,
-                      "Sie haben leider keinen Macromedia Flash Player auf Ihrem System installiert. Ohne diesen "
-                      "ist ein Ausführen des Programms nicht möglich. Klicken Sie auf OK, um sich die neueste "
-                      "Version von \"%s\" herunterzuladen. Wenn Sie dies später machen möchten, klicken Sie "
-                      "jetzt bitte auf \"Abbrechen\".\r\n\r\n%s",
-                      FlashPlayerDownloadPage, TrademarkText);
-}
-
-enum FlashVerdict DecideFlash(int32_t installed, int32_t required)
-{
-    if (installed <= 0) return FlashMissing;
-    if (installed < required) return FlashOutdated;
-    return FlashCurrent;
-}
-
-int32_t LeadingVersion(const char *text)
-{
-    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) text++;
-    int negative = *text == '-';
-    if (*text == '-' || *text == '+') text++;
-    int64_t value = 0;
-    for (; *text >= '0' && *text <= '9'; text++) {
-        value = value * 10 + (*text - '0');
-        if (value > 0x80000000LL) value = 0x80000000LL;  // held at the edge: no overflow
-    }
-    if (negative) value = -value;
-    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-    return (int32_t)value;
 }

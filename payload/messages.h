@@ -13,11 +13,6 @@ enum {
 
 extern const char ReplaceCaption[];     // "Bildschirmschoner überschreiben?"
 extern const char DiskFullCaption[];    // "Datenträger voll"
-extern const char FlashCaption[];       // messages A and C
-extern const char FlashOutdatedText[];  // message C
-extern const char DownloadFailedText[]; // message B
-extern const char FinishedText[];       // message D
-extern const char FlashPlayerDownloadPage[];
 
 // The decimal text of value with a comma after every three digits from the right. Every value is
 // taken as unsigned, so sizes of 2 GiB and more never show a minus sign. Returns buffer.
@@ -44,12 +39,3 @@ int ComposeDiskSpaceQuestion(uint32_t requiredKB, uint32_t freeKB, char *message
 // The folder whose free space stands for the drive: the path up to its last backslash (C:\WINDOWS
 // gives C:\). A path too long for the work buffer gives its drive's root (C:\ or \\server\share\).
 void FreeSpaceRoot(const char *path, char *root /* FreeSpaceRootSize bytes */);
-
-// Message A: the player is missing, with the offer to download it.
-int ComposeFlashMissingText(char *message, size_t size);
-
-enum FlashVerdict { FlashMissing, FlashOutdated, FlashCurrent };
-// The decision over the installed major version (-1: unknown) and the one the movie asks for.
-enum FlashVerdict DecideFlash(int32_t installed, int32_t required);
-// The leading integer of a version string, as atoi reads it; no digits give 0.
-int32_t LeadingVersion(const char *text);

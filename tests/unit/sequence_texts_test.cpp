@@ -1,6 +1,7 @@
 // The sequence's title trim and compositions at their limits, and the Flash Player decision.
 #include <gtest/gtest.h>
 #include <string>
+#include "app/finish_texts.h"
 #include "core/layout.h"
 #include "core/state.h"
 #include "payload/messages.h"
