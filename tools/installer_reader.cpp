@@ -24,15 +24,17 @@ const uint64_t MaxImageHeadBytes = 16u << 20;
 
 uint64_t ImageHeadLength(InstallerFile &file)
 {
-    uint8_t field[40];
+    uint8_t field[SectionHeaderSize];
     uint64_t need = std::min<uint64_t>(file.size(), 4096);
-    if (!file.ReadAt(0x3C, field, 4)) return need;
+    if (!file.ReadAt(PeHeaderPointerOffset, field, 4)) return need;
     uint64_t pe = U32(field);
-    if (!file.ReadAt(pe + 4, field, 20)) return need;
+    if (!file.ReadAt(pe + PeSignatureSize, field, PeFileHeaderSize)) return need;
     uint16_t sectionCount = U16(field + 2);
-    uint64_t table = pe + 24 + U16(field + 16);
-    need = std::max(need, std::min<uint64_t>(file.size(), std::max(pe + 26, table + (uint64_t)sectionCount * 40)));
-    for (uint32_t i = 0; i < sectionCount && file.ReadAt(table + 40 * i, field, 40); i++) {
+    uint64_t optional = pe + PeSignatureSize + PeFileHeaderSize;
+    uint64_t table = optional + U16(field + 16);
+    uint64_t tableEnd = table + (uint64_t)sectionCount * SectionHeaderSize;
+    need = std::max(need, std::min<uint64_t>(file.size(), std::max(optional + 2, tableEnd)));
+    for (uint32_t i = 0; i < sectionCount && file.ReadAt(table + SectionHeaderSize * i, field, sizeof field); i++) {
         if (std::string(reinterpret_cast<const char *>(field), strnlen(reinterpret_cast<const char *>(field), 8)) != ".rsrc")
             continue;
         uint64_t rawPointer = U32(field + 20), rawSize = U32(field + 16);

@@ -44,14 +44,16 @@ struct TreeReader {
     // Entries of the directory table at a section-relative offset: (key field, offset field).
     std::vector<std::pair<uint32_t, uint32_t>> Entries(uint32_t relative)
     {
-        uint32_t at = At(relative, 16);
-        uint32_t count = (uint32_t)GetU16(file, at + 12) + GetU16(file, at + 14);
+        uint32_t at = At(relative, ResourceDirectoryHeaderSize);
+        uint32_t count = (uint32_t)GetU16(file, at + 12) + GetU16(file, at + 14);  // named, then numbered
         entriesRead += count;
         if (entriesRead > MaxDirectoryEntries) throw ToolError("resource directory has too many entries");
-        at = At(relative + 16, count * 8);
+        at = At(relative + ResourceDirectoryHeaderSize, count * ResourceDirectoryEntrySize);
         std::vector<std::pair<uint32_t, uint32_t>> entries;
-        for (uint32_t i = 0; i < count; i++)
-            entries.emplace_back(GetU32(file, at + 8 * i), GetU32(file, at + 8 * i + 4));
+        for (uint32_t i = 0; i < count; i++) {
+            uint32_t entry = at + ResourceDirectoryEntrySize * i;
+            entries.emplace_back(GetU32(file, entry), GetU32(file, entry + 4));
+        }
         return entries;
     }
 
@@ -112,7 +114,8 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
 {
     PeImage image;
     image.fileSize = fileSize;
-    if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') throw ToolError("not an executable (no MZ header)");
+    if (file.size() < PeHeaderPointerOffset + 4 || file[0] != 'M' || file[1] != 'Z')
+        throw ToolError("not an executable (no MZ header)");
     image.peHeaderOffset = GetU32(file, PeHeaderPointerOffset);
     uint32_t pe = image.peHeaderOffset;
     if (!RangeInside(pe, PeSignatureSize + PeFileHeaderSize + 2, file.size()) || GetU32(file, pe) != 0x00004550)
@@ -175,7 +178,7 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
                 if (languageEntry.second & SubdirectoryFlag) throw ToolError("resource directory is too deep");
                 ResourceLanguage language;
                 language.key = tree.Key(languageEntry.first);
-                uint32_t at = tree.At(languageEntry.second, 16);
+                uint32_t at = tree.At(languageEntry.second, ResourceDataEntrySize);
                 language.data.entryOffset = at;
                 language.data.rva = GetU32(file, at);
                 language.data.size = GetU32(file, at + 4);
