@@ -1,13 +1,8 @@
-// The build follows the layout rule: the block overwrites the placeholder and the padding behind
-// it; the entries' data follow the stub, or the block where it outgrows the section, back to back.
+// The plan follows the layout rule: the block overwrites the placeholder and the padding behind
+// it, and may outgrow the section only where the section ends the stub.
 #include "tools/build_installer.h"
 
-#include <algorithm>
-#include <cstring>
-
-#include "payload/crc32.h"
 #include "tools/block_format.h"
-#include "tools/integrity_file.h"
 #include "tools/layout_rule.h"
 #include "tools/names.h"
 #include "tools/pe_image.h"
@@ -63,46 +58,4 @@ void CheckInputFile(const InputFile &file, uint64_t size)
     if (size == 0) throw ToolError(file.name + ": the file is empty");
     if (size > MaxInstallerBytes) throw ToolError(file.name + ": the file is larger than 2 GiB");
     if (file.extensionField.size() != ExtensionFieldSize) throw ToolError(file.name + ": bad extension field");
-}
-
-BuildResult BuildInstaller(BuildRequest request)
-{
-    BuildPlan plan = PlanBuild(request);
-    BuildResult result;
-    result.blockOffset = plan.blockOffset;
-    result.blockSize = plan.blockSize;
-    result.blockOutgrewSection = plan.blockOutgrewSection;
-    uint64_t blockEnd = plan.blockEnd;
-
-    // The stub and the room for the block first, then each entry's data as soon as it is made, so
-    // no more than one entry exists twice; the block goes in last, when every offset is known.
-    Bytes &out = result.installer;
-    out = std::move(request.stub);
-    ClearCheckSum(out, plan);
-    out.resize(std::max<uint64_t>(out.size(), blockEnd), 0);
-    for (InputFile &file : request.files) {
-        CheckInputFile(file, file.bytes.size());
-        EntryData data = MakeEntryData(file.bytes, request.compression);
-        Bytes().swap(file.bytes);
-        PayloadEntry entry;
-        entry.DataOffset = (uint32_t)out.size();
-        entry.StoredSize = (uint32_t)data.stored.size();
-        entry.ExpandedSize = data.expandedSize;
-        std::memcpy(entry.Extension, file.extensionField.data(), ExtensionFieldSize);
-        if (out.size() + data.stored.size() > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
-        out.insert(out.end(), data.stored.begin(), data.stored.end());
-        result.entries.push_back(entry);
-    }
-
-    Bytes block = ComposeBlock(request.licence, request.title, result.entries, request.integrityRecord);
-    std::copy(block.begin(), block.end(), out.begin() + plan.blockOffset);
-    uint64_t padded = (out.size() + SignerAlignment - 1) / SignerAlignment * SignerAlignment;
-    if (padded > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
-    out.resize(padded, 0);
-    if (request.integrityRecord) {
-        uint64_t crcAt = blockEnd - IntegrityRecordSize + IntegrityTagSize;
-        PutU32(out, crcAt, SealedCrc(ReadAtBytes, &out, out.size(), crcAt, "the installer"));
-    }
-    result.installerSize = out.size();
-    return result;
 }

@@ -1,4 +1,5 @@
 // Putting an installer together: stub + payload block at the LASTRES data + the entries' data.
+// What the build checks and plans; the build itself is BuildInstallerFile (build_to_file.h).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,8 +11,7 @@
 
 struct InputFile {
     std::string name;            // for messages and the summary
-    Bytes bytes;                 // the file's content (BuildInstaller)
-    std::string path;            // where it is read from (BuildInstallerFile)
+    std::string path;            // where it is read from
     std::string extensionField;  // 16 bytes, from ExtensionField()
 };
 
@@ -25,7 +25,6 @@ struct BuildRequest {
 };
 
 struct BuildResult {
-    Bytes installer;             // BuildInstaller only
     uint64_t installerSize = 0;  // bytes of the installer made
     std::vector<PayloadEntry> entries;
     uint32_t blockOffset = 0;
@@ -54,7 +53,3 @@ BuildPlan PlanBuild(const BuildRequest &request);
 void ClearCheckSum(Bytes &stub, const BuildPlan &plan);
 // Throws ToolError for an entry of this size the installer could not carry.
 void CheckInputFile(const InputFile &file, uint64_t size);
-
-// Throws ToolError for anything an installer could not install, naming it. Takes the request by
-// value: each file's bytes are released once its entry is made (pass std::move for large payloads).
-BuildResult BuildInstaller(BuildRequest request);

@@ -11,14 +11,6 @@
 
 enum class Compression { Stored, Fast, Best };
 
-struct EntryData {
-    Bytes stored;               // what goes to DataOffset, StoredSize bytes
-    uint32_t expandedSize = 0;  // 0 = stored as is
-};
-
-// The data for a file's bytes. Compression is a wish: a file that does not shrink is stored.
-EntryData MakeEntryData(const Bytes &file, Compression compression);
-
 // The bytes the installer writes for an entry's data. A stream whose stored bytes are used up
 // before its output is complete goes on with zero bits, as the installer's decoder does: the result
 // still has expandedSize bytes, and *note (when given) says so. Throws ToolError when the last match

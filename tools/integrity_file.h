@@ -14,9 +14,7 @@
 // pads its output so, to keep that padding out of the covered bytes.
 const uint64_t SignerAlignment = 8;
 
-// Readers for ReadAtCall: context is a const Bytes *, a FILE * opened for reading, or an
-// InstallerFile *.
-int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size);
+// Readers for ReadAtCall: context is a FILE * opened for reading, or an InstallerFile *.
 int ReadAtFile(void *context, uint32_t offset, void *buffer, uint32_t size);
 int ReadAtInstaller(void *context, uint32_t offset, void *buffer, uint32_t size);
 

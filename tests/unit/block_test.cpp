@@ -60,9 +60,9 @@ protected:
     }
     std::string Kind() const { return GetParam(); }
     // Builds and writes an installer; returns its path.
-    std::string Make(const BuildRequest &request, BuildResult *result = nullptr)
+    std::string Make(const BuildRequest &request, BuiltInstaller *result = nullptr)
     {
-        BuildResult built = BuildInstaller(request);
+        BuiltInstaller built = BuildThroughFile(request);
         if (result) *result = built;
         return dir_.Write("installer.exe", built.installer);
     }
@@ -76,7 +76,7 @@ TEST_P(PayloadReader, LicenceMovesTitleAndTableByItsLength)
     for (size_t length : {0u, 1u, 1000u, 65535u}) {
         SCOPED_TRACE(length);
         std::string licence(length, 'L');
-        BuildResult built;
+        BuiltInstaller built;
         std::string path = Make(Request(Kind(), "Sample", FourFiles(), licence), &built);
 
         FileHandle f = OpenPayloadBlockAt(path.c_str(), 0);
@@ -115,7 +115,7 @@ TEST_P(PayloadReader, TitleOf259CharactersFillsTheFieldUpToItsNul)
 
 TEST_P(PayloadReader, TitleFieldWithoutNulIsHandedOutTerminated)
 {
-    BuildResult built;
+    BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Sample", FourFiles()), &built);
     Bytes file = built.installer;
     std::memset(file.data() + built.blockOffset + LicenceLengthSize, 'x', TitleFieldSize);
@@ -146,7 +146,7 @@ TEST_P(PayloadReader, TableWhoseFirstEntryIsTheTerminatorHasNoEntries)
 
 TEST_P(PayloadReader, TerminatorDecidesNotEntryCount)
 {
-    BuildResult built;
+    BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Sample", FourFiles()), &built);
     for (uint16_t count : {0, 3, 5, 65535}) {
         SCOPED_TRACE(count);
@@ -167,7 +167,7 @@ TEST_P(PayloadReader, BlockPastTheSectionsRawDataReadsTheSame)
         SCOPED_TRACE(count);
         std::vector<InputFile> files;
         for (size_t i = 0; i < count; i++) files.push_back(File("f" + std::to_string(i) + ".bin", Pattern(100 + i, (uint32_t)i)));
-        BuildResult built;
+        BuiltInstaller built;
         std::string path = Make(Request(Kind(), "Grown", files), &built);
         EXPECT_EQ(built.blockOutgrewSection, count == 7);
         TableWalk walk = WalkTable(path);
@@ -177,10 +177,11 @@ TEST_P(PayloadReader, BlockPastTheSectionsRawDataReadsTheSame)
             const PayloadEntry &e = walk.entries[i];
             ASSERT_TRUE(RangeInside(e.DataOffset, e.StoredSize, built.installer.size()));
             EXPECT_GE(e.DataOffset, built.blockOffset + built.blockSize) << "data must not overlap the block";
-            EXPECT_TRUE(std::equal(files[i].bytes.begin(), files[i].bytes.end(), built.installer.begin() + e.DataOffset));
+            Bytes bytes = ReadWholeFile(files[i].path);
+            EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), built.installer.begin() + e.DataOffset));
         }
     }
-    BuildResult built;
+    BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Licensed", FourFiles(), std::string(5000, 'L')), &built);
     EXPECT_TRUE(built.blockOutgrewSection);
     EXPECT_EQ(TitleThroughOwnPath(path), "Licensed");
@@ -189,7 +190,7 @@ TEST_P(PayloadReader, BlockPastTheSectionsRawDataReadsTheSame)
 
 TEST_P(PayloadReader, EndOfFileBeforeTheTerminatorReportsDamage)
 {
-    BuildResult built;
+    BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Cut", FourFiles()), &built);
     uint32_t table = built.blockOffset + TableOffsetWithoutLicence;
     struct Cut {
@@ -231,7 +232,7 @@ TEST_P(PayloadReader, ShortReadsNeverLeadToAWrongBlock)
 
 TEST_P(PayloadReader, OptionalHeaderSizeIsTheFormatsOwn)
 {
-    BuildResult built;
+    BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Sample", FourFiles()), &built);
     uint32_t own = Kind() == "win64" ? PeOptionalHeader64Size : PeOptionalHeader32Size;
     uint32_t other = Kind() == "win64" ? PeOptionalHeader32Size : PeOptionalHeader64Size;
@@ -250,7 +251,7 @@ TEST_P(PayloadReader, OptionalHeaderSizeIsTheFormatsOwn)
 
 TEST_P(PayloadReader, SectionNameIsComparedWithinItsEightBytes)
 {
-    BuildResult built;
+    BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Sample", FourFiles()), &built);
     PeImage image = ParsePeImage(built.installer);
     uint32_t name = image.sections[image.resourceSection].headerOffset;

@@ -5,6 +5,7 @@
 // payload's installed total and the free-space rule of the disk-space question.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "core/host_hooks.h"
@@ -16,7 +17,6 @@
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 #include "sspack_fixture.h"
-#include "tools/integrity_file.h"
 
 using namespace packtest;
 
@@ -34,11 +34,11 @@ protected:
         std::string path = dir_.Write("setup.exe", file);
         return InspectPayload(path.c_str(), 0, windows, appData);
     }
-    BuildResult Build(bool integrity, const std::string &licence = "", const std::string &title = "Polar Lights")
+    BuiltInstaller Build(bool integrity, const std::string &licence = "", const std::string &title = "Polar Lights")
     {
         BuildRequest request = Request(GetParam(), title, FourFiles(), licence);
         request.integrityRecord = integrity;
-        return BuildInstaller(request);
+        return BuildThroughFile(request);
     }
     TempDir dir_;
 };
@@ -62,7 +62,7 @@ TEST_P(PayloadCheck, EveryBuiltInstallerPasses)
 TEST_P(PayloadCheck, AFileCutInsideAnEntrysDataOrTheTableIsRefused)
 {
     PACKTEST_NEED_STUB(GetParam(), "good");
-    BuildResult built = Build(true);
+    BuiltInstaller built = Build(true);
     for (const PayloadEntry &e : built.entries) {
         EXPECT_EQ(Inspect(Cut(built.installer, e.DataOffset + e.StoredSize - 1)), PayloadDataOutside);
         EXPECT_EQ(Inspect(Cut(built.installer, e.DataOffset + e.StoredSize / 2)), PayloadDataOutside);
@@ -78,7 +78,7 @@ TEST_P(PayloadCheck, AChangedByteInsideAnyEntryIsCaughtByTheIntegrityRecordOnly)
 {
     PACKTEST_NEED_STUB(GetParam(), "good");
     for (bool integrity : {true, false}) {
-        BuildResult built = Build(integrity);
+        BuiltInstaller built = Build(integrity);
         for (const PayloadEntry &e : built.entries) {
             for (uint32_t at : {0u, e.StoredSize / 2, e.StoredSize - 1}) {
                 Bytes damaged = built.installer;
@@ -88,7 +88,7 @@ TEST_P(PayloadCheck, AChangedByteInsideAnyEntryIsCaughtByTheIntegrityRecordOnly)
         }
     }
     // The record's CRC itself, and a byte of the stub's headers.
-    BuildResult built = Build(true);
+    BuiltInstaller built = Build(true);
     Bytes damaged = built.installer;
     damaged[built.blockOffset + built.blockSize - 1] ^= 1;
     EXPECT_EQ(Inspect(damaged), PayloadChecksumWrong);
@@ -100,7 +100,7 @@ TEST_P(PayloadCheck, AChangedByteInsideAnyEntryIsCaughtByTheIntegrityRecordOnly)
 TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
 {
     PACKTEST_NEED_STUB(GetParam(), "good");
-    BuildResult built = Build(true);
+    BuiltInstaller built = Build(true);
     EXPECT_EQ(built.installer.size() % 8, 0u) << "a signer must find nothing to pad";
     uint32_t optional = GetU32(built.installer, 0x3C) + 24;
     EXPECT_EQ(GetU32(built.installer, optional + 64), 0u) << "CheckSum none, so the record holds once signed";
@@ -158,7 +158,7 @@ TEST_P(PayloadCheck, TheBareStubIsRefused)
 TEST_P(PayloadCheck, AFileThatCannotBeReadToTheEndForItsCrcIsRefused)
 {
     PACKTEST_NEED_STUB(GetParam(), "good");
-    BuildResult built = Build(true);
+    BuiltInstaller built = Build(true);
     std::string path = dir_.Write("setup.exe", built.installer);
     HostFiles.readBudget = (int64_t)built.installer.size() / 2 + 4096;  // the table reads first, then half the CRC
     EXPECT_EQ(InspectPayload(path.c_str(), 0, Windows, AppData), PayloadChecksumWrong);
@@ -335,6 +335,15 @@ TEST(DiskSpaceSuffices, OnlyMoreFreeThanNeededGoesOnWithoutAsking)
 }
 
 namespace {
+// The coverage's reader over bytes in memory (context: a const Bytes *).
+int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size)
+{
+    const Bytes &bytes = *static_cast<const Bytes *>(context);
+    if (!RangeInside(offset, size, bytes.size())) return 0;
+    std::memcpy(buffer, bytes.data() + offset, size);
+    return 1;
+}
+
 // Headers as far as the integrity record looks: the PE header at 0x80, its optional header at 0x98.
 Bytes SigningHeaders(uint16_t magic, uint32_t directories, uint32_t tableOffset, uint32_t tableSize)
 {

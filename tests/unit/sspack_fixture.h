@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/build_installer.h"
+#include "tools/build_to_file.h"
 #include "tools/names.h"
 
 namespace packtest {
@@ -70,33 +70,6 @@ inline Bytes SignLikeASigner(Bytes file, uint32_t tableSize = 1024)
     return file;
 }
 
-inline InputFile File(const std::string &name, Bytes bytes)
-{
-    InputFile file;
-    file.name = name;
-    file.extensionField = ExtensionField(name);
-    file.bytes = std::move(bytes);
-    return file;
-}
-
-// The four files of a typical installer, each of its own size.
-inline std::vector<InputFile> FourFiles()
-{
-    return {File("saver.scr", Pattern(5000, 1)), File("saver.dat", Pattern(300, 2)),
-            File("uninst.exe", Pattern(4096, 3)), File("movie.swf", Pattern(999, 4))};
-}
-
-inline BuildRequest Request(const std::string &kind, const std::string &title, std::vector<InputFile> files,
-                            const std::string &licence = "")
-{
-    BuildRequest request;
-    request.stub = ReadWholeFile(StubPath(kind, "good"));
-    request.title = title;
-    request.licence = licence;
-    request.files = std::move(files);
-    return request;
-}
-
 // A file in a directory of its own that goes away with the test.
 class TempDir {
 public:
@@ -120,6 +93,51 @@ public:
 private:
     std::string path_;
 };
+
+// A file for a request: its bytes go to a directory of the test program's own, where the build
+// reads them.
+inline InputFile File(const std::string &name, const Bytes &bytes)
+{
+    static TempDir scratch;
+    static int count = 0;
+    InputFile file;
+    file.name = name;
+    file.extensionField = ExtensionField(name);
+    file.path = scratch.Write(std::to_string(count++) + "_" + name, bytes);
+    return file;
+}
+
+// The four files of a typical installer, each of its own size.
+inline std::vector<InputFile> FourFiles()
+{
+    return {File("saver.scr", Pattern(5000, 1)), File("saver.dat", Pattern(300, 2)),
+            File("uninst.exe", Pattern(4096, 3)), File("movie.swf", Pattern(999, 4))};
+}
+
+inline BuildRequest Request(const std::string &kind, const std::string &title, std::vector<InputFile> files,
+                            const std::string &licence = "")
+{
+    BuildRequest request;
+    request.stub = ReadWholeFile(StubPath(kind, "good"));
+    request.title = title;
+    request.licence = licence;
+    request.files = std::move(files);
+    return request;
+}
+
+// An installer made by the tool's build, through a file of its own, and its bytes read back.
+struct BuiltInstaller : BuildResult {
+    Bytes installer;
+};
+
+inline BuiltInstaller BuildThroughFile(const BuildRequest &request)
+{
+    TempDir dir;
+    BuiltInstaller built;
+    static_cast<BuildResult &>(built) = BuildInstallerFile(request, dir.Path("installer.exe"));
+    built.installer = ReadWholeFile(dir.Path("installer.exe"));
+    return built;
+}
 
 // ---- the programs -------------------------------------------------------------------------------
 

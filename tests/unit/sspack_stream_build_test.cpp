@@ -1,9 +1,13 @@
-// The installer written file by file, in chunks, is the installer the in-memory build makes.
+// The installer written file by file, in chunks: every byte where the installer's reader and its
+// integrity check look for it, and an output that replaces its input only once it is whole.
 #include <gtest/gtest.h>
 
+#include "lzh/encoder.h"
+#include "payload/crc32.h"
 #include "sspack_fixture.h"
+#include "tools/block_format.h"
 #include "tools/build_to_file.h"
-#include "tools/installer_reader.h"
+#include "tools/pe_image.h"
 #include "tools/tool_error.h"
 
 using namespace packtest;
@@ -24,13 +28,12 @@ Bytes Text(size_t size)
 
 }  // namespace
 
-TEST(SspackStreamBuild, WritesTheSameBytesAsTheInMemoryBuild)
+TEST(SspackStreamBuild, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
 {
     PACKTEST_NEED_STUB("win32", "good");
-    TempDir dir;
-    std::vector<InputFile> files = {File("saver.scr", Text(300000)), File("saver.dat", Pattern(140000, 5)),
-                                    File("uninst.exe", Text(40)), File("extra.bin", Pattern(1, 6))};
-    for (InputFile &f : files) f.path = dir.Write(f.name, f.bytes);
+    std::vector<Bytes> contents = {Text(300000), Pattern(140000, 5), Text(40), Pattern(1, 6)};
+    std::vector<InputFile> files = {File("saver.scr", contents[0]), File("saver.dat", contents[1]),
+                                    File("uninst.exe", contents[2]), File("extra.bin", contents[3])};
     struct Case {
         Compression compression;
         bool integrity;
@@ -41,19 +44,38 @@ TEST(SspackStreamBuild, WritesTheSameBytesAsTheInMemoryBuild)
         BuildRequest request = Request("win32", "Gleich", files, "Lizenz\r\n");
         request.compression = c.compression;
         request.integrityRecord = c.integrity;
-        BuildResult memory = BuildInstaller(request);
-        std::string out = dir.Path("streamed.exe");
-        BuildResult streamed = BuildInstallerFile(request, out);
-        EXPECT_EQ(streamed.installerSize, memory.installer.size());
-        EXPECT_EQ(ReadWholeFile(out), memory.installer);
-        ASSERT_EQ(streamed.entries.size(), memory.entries.size());
-        for (size_t i = 0; i < memory.entries.size(); i++) {
-            EXPECT_EQ(streamed.entries[i].StoredSize, memory.entries[i].StoredSize) << i;
-            EXPECT_EQ(streamed.entries[i].ExpandedSize, memory.entries[i].ExpandedSize) << i;
+        BuiltInstaller built = BuildThroughFile(request);
+
+        // The installer put together here from its parts: the stub with CheckSum zero and room for
+        // the block, each entry's data back to back (the coder's stream where it is smaller), the
+        // block, zeros up to a multiple of 8, and the CRC over all with its own field as zero.
+        Bytes expected = request.stub;
+        PutU32(expected, ParsePeImage(expected).checkSumOffset, 0);
+        uint64_t blockEnd = built.blockOffset + built.blockSize;
+        expected.resize(std::max<uint64_t>(expected.size(), blockEnd), 0);
+        ASSERT_EQ(built.entries.size(), contents.size());
+        for (size_t i = 0; i < contents.size(); i++) {
+            Bytes data = contents[i];
+            if (c.compression != Compression::Stored) {
+                CompressMode mode = c.compression == Compression::Fast ? CompressMode::Fast : CompressMode::Best;
+                Bytes stream = CompressBuffer(mode, data.data(), data.size());
+                if (stream.size() < data.size()) data = stream;
+            }
+            EXPECT_EQ(built.entries[i].DataOffset, expected.size()) << i;
+            EXPECT_EQ(built.entries[i].StoredSize, data.size()) << i;
+            EXPECT_EQ(built.entries[i].ExpandedSize, data == contents[i] ? 0u : contents[i].size()) << i;
+            expected.insert(expected.end(), data.begin(), data.end());
         }
+        Bytes block = ComposeBlock(request.licence, request.title, built.entries, c.integrity);
+        ASSERT_EQ(block.size(), built.blockSize);
+        std::copy(block.begin(), block.end(), expected.begin() + built.blockOffset);
+        expected.resize((expected.size() + 7) / 8 * 8, 0);
+        if (c.integrity) PutU32(expected, blockEnd - 4, Crc32Update(0, expected.data(), expected.size()));
+        EXPECT_EQ(built.installerSize, expected.size());
+        EXPECT_EQ(built.installer, expected);
         if (c.compression != Compression::Stored) {
-            EXPECT_NE(memory.entries[0].ExpandedSize, 0u) << "the text stays compressed";
-            EXPECT_EQ(memory.entries[1].ExpandedSize, 0u) << "noise falls back to stored";
+            EXPECT_NE(built.entries[0].ExpandedSize, 0u) << "the text stays compressed";
+            EXPECT_EQ(built.entries[1].ExpandedSize, 0u) << "noise falls back to stored";
         }
     }
 }
@@ -63,10 +85,10 @@ TEST(SspackStreamBuild, AnInputMayBeTheOutputAndFailuresLeaveNoFile)
     PACKTEST_NEED_STUB("win32", "good");
     TempDir dir;
     std::vector<InputFile> files = {File("saver.scr", Text(5000))};
-    files[0].path = dir.Write("saver.scr", files[0].bytes);
+    files[0].path = dir.Write("saver.scr", Text(5000));
     BuildRequest request = Request("win32", "Selbst", files);
     request.compression = Compression::Best;
-    Bytes expected = BuildInstaller(request).installer;
+    Bytes expected = BuildThroughFile(request).installer;
     BuildInstallerFile(request, files[0].path);  // reads the file it replaces
     EXPECT_EQ(ReadWholeFile(files[0].path), expected);
 

@@ -544,7 +544,7 @@ TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
         request.title = "Sample";
         request.licence = "Lizenz\r\n";
         request.files = FourFiles();
-        BuildResult built = BuildInstaller(request);
+        BuiltInstaller built = BuildThroughFile(request);
         std::string path = dir.Write("installer.exe", built.installer);
         FileHandle f = OpenPayloadBlockAt(path.c_str(), std::string(kind) == "win64" ? PeOptionalHeader64Size
                                                                                      : PeOptionalHeader32Size);
