@@ -11,6 +11,8 @@ uint64_t BlockSize(size_t licenceLength, size_t entryCount, bool integrityRecord
            (integrityRecord ? IntegrityRecordSize : 0);
 }
 
+namespace {
+
 void EncodePayloadEntry(const PayloadEntry &entry, uint8_t *raw)
 {
     Bytes fields(12);
@@ -20,6 +22,8 @@ void EncodePayloadEntry(const PayloadEntry &entry, uint8_t *raw)
     std::memcpy(raw, fields.data(), 12);
     std::memcpy(raw + 12, entry.Extension, ExtensionFieldSize);
 }
+
+}  // namespace
 
 Bytes ComposeBlock(const std::string &licence, const std::string &title, const std::vector<PayloadEntry> &entries,
                    bool integrityRecord)
@@ -42,10 +46,4 @@ Bytes ComposeBlock(const std::string &licence, const std::string &title, const s
         block.resize(block.size() + 4, 0);
     }
     return block;
-}
-
-bool HasIntegrityTag(const Bytes &file, uint64_t offset)
-{
-    return RangeInside(offset, IntegrityRecordSize, file.size()) &&
-           std::memcmp(file.data() + offset, IntegrityTag, IntegrityTagSize) == 0;
 }

@@ -14,7 +14,3 @@ uint64_t BlockSize(size_t licenceLength, size_t entryCount, bool integrityRecord
 // 28-byte terminator and, when asked for, room for the integrity record (tag written, CRC zero).
 Bytes ComposeBlock(const std::string &licence, const std::string &title, const std::vector<PayloadEntry> &entries,
                    bool integrityRecord);
-
-void EncodePayloadEntry(const PayloadEntry &entry, uint8_t *raw);
-
-bool HasIntegrityTag(const Bytes &file, uint64_t offset);

@@ -36,12 +36,6 @@ void AppendU16(Bytes &bytes, uint16_t value)
     bytes.push_back((uint8_t)(value >> 8));
 }
 
-void AppendU32(Bytes &bytes, uint32_t value)
-{
-    AppendU16(bytes, (uint16_t)value);
-    AppendU16(bytes, (uint16_t)(value >> 16));
-}
-
 bool RangeInside(uint64_t offset, uint64_t size, uint64_t length)
 {
     return offset <= length && size <= length - offset;

@@ -11,7 +11,6 @@ uint32_t GetU32(const Bytes &bytes, size_t offset);
 void PutU16(Bytes &bytes, size_t offset, uint16_t value);
 void PutU32(Bytes &bytes, size_t offset, uint32_t value);
 void AppendU16(Bytes &bytes, uint16_t value);
-void AppendU32(Bytes &bytes, uint32_t value);
 
 // True when [offset, offset + size) lies inside a buffer of the given length, without overflow.
 bool RangeInside(uint64_t offset, uint64_t size, uint64_t length);
