@@ -1,7 +1,9 @@
-// Putting an installer together: stub + payload block at the LASTRES data + the entries' data.
-// What the build checks and plans; the build itself is BuildInstallerFile (build_to_file.h).
+// Putting an installer together: stub + payload block at the LASTRES data + the entries' data,
+// written straight into its file (build_to_file.cpp) after the checks and plan of
+// build_installer.cpp.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,3 +55,13 @@ BuildPlan PlanBuild(const BuildRequest &request);
 void ClearCheckSum(Bytes &stub, const BuildPlan &plan);
 // Throws ToolError for an entry of this size the installer could not carry.
 void CheckInputFile(const InputFile &file, uint64_t size);
+
+// Reports the bytes of a file read so far (the first pass over it) against its size.
+using ReadProgress = std::function<void(const InputFile &file, uint64_t done, uint64_t size)>;
+
+// The installer from the request, each file read from its path and compressed and checked in
+// chunks, so the memory a build needs stays bounded whatever the sizes of the files. It is written
+// to a temporary file beside outPath that takes its place only once the build has succeeded, so
+// nothing half made is left behind and an input may also be the output. Throws ToolError, naming
+// it, for anything an installer could not install, and for files that cannot be read or written.
+BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath, const ReadProgress &progress = {});

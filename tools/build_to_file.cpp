@@ -1,7 +1,7 @@
 // The installer file is made in one forward pass over the entries: stub, room for the block, then
 // each entry at its final offset. The block goes in last, when every offset is known, and the
 // integrity CRC is taken in a final pass over the finished, padded file.
-#include "tools/build_to_file.h"
+#include "tools/build_installer.h"
 
 #include <cerrno>
 #include <cstdio>

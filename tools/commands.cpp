@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "tools/build_installer.h"
-#include "tools/build_to_file.h"
 #include "tools/entry_data.h"
 #include "tools/files.h"
 #include "tools/installer_reader.h"

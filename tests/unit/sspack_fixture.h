@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/build_to_file.h"
+#include "tools/build_installer.h"
 #include "tools/names.h"
 
 namespace packtest {

@@ -6,7 +6,7 @@
 #include "payload/crc32.h"
 #include "sspack_fixture.h"
 #include "tools/block_format.h"
-#include "tools/build_to_file.h"
+#include "tools/build_installer.h"
 #include "tools/pe_image.h"
 #include "tools/tool_error.h"
 
