@@ -1,41 +1,151 @@
-// The installer's own pre-check: the places it would write to come from the system as the
-// installation will ask for them, and a refusal is told before any window of the sequence.
-#include <windows.h>
-#include "core/fatal.h"
+// The portable side of the checks before installing, over the file layer (fuzzed and unit-tested
+// on the host): the structural and integrity check of an installer file, and the payload's
+// installed total with the rule that compares it with the free space.
+#include <string.h>
 #include "core/fileio.h"
+#include "core/layout.h"
 #include "core/state.h"
-#include "core/system_win.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
+#include "payload/checks.h"
+#include "payload/crc32.h"
+#include "payload/integrity.h"
+#include "payload/messages.h"
 
-static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
+enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
 
-// 1 when the own path is longer than the reader can take (it has 255 characters and a terminator);
-// a longer buffer tells a long path from a missing one.
-static int OwnPathTooLong(void)
+static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
+
+static int ReadAt(void *context, uint32_t offset, void *buffer, uint32_t size)
 {
-    static char own[OwnPathLimit + 1];
-    DWORD n = GetModuleFileNameA(NULL, own, sizeof own);
-    return n >= OwnPathSize;
+    int file = *(int *)context;
+    return offset <= (uint32_t)LargestSize && FileSeek(file, (int32_t)offset, SeekSet) == (int32_t)offset &&
+           FileReadAll(file, buffer, size);
 }
 
-int CheckPayload(void)
+// The record's CRC against the file, the certificate table, where signing appended one, left out.
+static enum PayloadFault CheckIntegrity(int file, uint32_t fileSize, uint32_t payloadEnd, uint32_t crcOffset,
+                                        uint32_t recorded)
 {
-    char own[OwnPathSize];
-    char windows[PathSize];
-    char applicationData[PathSize];
-    enum PayloadFault fault = PayloadUnreachable;
-    if (OwnFilePath(own, sizeof own)) {
-        // Both as the data folder's creation will find them; empty when the system has none.
-        QueryWindowsDirectory(windows, sizeof windows);
-        QueryCommonAppData(applicationData, sizeof applicationData);
-        fault = InspectPayload(own, OwnOptionalHeaderSize, windows, applicationData);
-    } else if (OwnPathTooLong()) {
-        fault = PayloadOwnPathTooLong;
+    SigningFields fields;
+    if (!ReadSigningFields(ReadAt, &file, &fields)) return PayloadChecksumWrong;
+    IntegrityCoverage coverage;
+    enum CertificatePlacement placement = CoverIntegrity(&fields, fileSize, payloadEnd, crcOffset, &coverage);
+    if (placement != CertificateNone && placement != CertificateLast) return PayloadCertificateMisplaced;
+    uint32_t computed;
+    if (!IntegrityCrc(&coverage, ReadAt, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
+    return computed == recorded ? PayloadSound : PayloadChecksumWrong;
+}
+
+// Every destination the installation will write, composed by the layout as the installation
+// composes them, here into locals: the installation's own values are not set yet.
+static int DestinationsFit(const char *title, const char *windowsDirectory, const char *applicationData,
+                           int file, uint32_t tableOffset)
+{
+    char screenSaverFile[PathSize];
+    char screenSaverPath[PathSize];
+    char dataFolder[PathSize];
+    if (!ComposeScreenSaverFile(title, screenSaverFile, sizeof screenSaverFile) ||
+        !ComposeScreenSaverPath(windowsDirectory, screenSaverFile, screenSaverPath, sizeof screenSaverPath))
+        return 0;
+    struct Ignore {
+        static void Create(const char *) {}
+    };
+    char logPath[PathSize];
+    if (!ComposeDataFolder(applicationData, windowsDirectory, title, Ignore::Create, dataFolder, sizeof dataFolder) ||
+        !ComposeLogPath(dataFolder, logPath, sizeof logPath))  // a log not opened would lose every line
+        return 0;
+
+    int fit = FileSeek(file, (int32_t)tableOffset, SeekSet) == (int32_t)tableOffset;
+    PayloadEntry entry;
+    char destination[PathSize];
+    for (int index = 0; fit && ReadPayloadEntry(file, &entry) == PayloadNext; index++)
+        fit = ComposeEntryDestination(index, title, entry.Extension, screenSaverPath, dataFolder, destination,
+                                      sizeof destination);
+    return fit;
+}
+
+static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirectory, const char *applicationData)
+{
+    int32_t blockOffset = FileSeek(file, 0, SeekCur);
+    int32_t end = FileSeek(file, 0, SeekEnd);
+    if (blockOffset < 0 || end < 0 || FileSeek(file, blockOffset, SeekSet) != blockOffset) return PayloadUnreachable;
+    uint32_t fileSize = (uint32_t)end;
+
+    uint8_t word[LicenceLengthSize];
+    if (!FileReadAll(file, word, sizeof word)) return PayloadTableCut;
+    uint32_t licenceLength = (uint32_t)word[0] | (uint32_t)word[1] << 8;
+    uint64_t titleOffset = (uint64_t)blockOffset + LicenceLengthSize + licenceLength;
+    uint64_t tableOffset = titleOffset + TitleFieldSize + EntryCountSize;
+    if (tableOffset > fileSize) return PayloadTableCut;
+
+    char title[TitleFieldSize];
+    if (FileSeek(file, (int32_t)titleOffset, SeekSet) != (int32_t)titleOffset ||
+        !FileReadAll(file, title, sizeof title))
+        return PayloadTableCut;
+    title[TitleFieldSize - 1] = 0;  // as the title reader hands it out
+
+    if (FileSeek(file, (int32_t)tableOffset, SeekSet) != (int32_t)tableOffset) return PayloadTableCut;
+    // The whole table first: a file cut inside it is reported as such, not by the entries before.
+    PayloadEntry entry;
+    int read;
+    enum PayloadFault entryFault = PayloadSound;
+    uint64_t dataEnd = 0;
+    while ((read = ReadPayloadEntry(file, &entry)) == PayloadNext) {
+        if (entryFault != PayloadSound) continue;
+        uint64_t end = (uint64_t)entry.DataOffset + entry.StoredSize;
+        if (end > fileSize) entryFault = PayloadDataOutside;
+        else if (entry.ExpandedSize > LargestSize) entryFault = PayloadSizeTooLarge;
+        if (end > dataEnd) dataEnd = end;
     }
-    if (fault == PayloadSound) return 1;
-    char text[512];
-    ComposeFatalText(FatalKindOfFault(fault), NULL, text, sizeof text);
-    ShowFatalMessage(text);
-    return 0;
+    if (read != PayloadEnd) return PayloadTableCut;
+    if (entryFault != PayloadSound) return entryFault;
+    int32_t recordOffset = FileSeek(file, 0, SeekCur);
+
+    uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
+    if (TitleFaultOf(title, titleLength) != TitleSound) return PayloadBadTitle;
+    title[titleLength] = 0;
+    if (!DestinationsFit(title, windowsDirectory, applicationData, file, (uint32_t)tableOffset))
+        return PayloadPathTooLong;
+
+    // The record behind the terminator, where there is one; without it the structure must do.
+    uint8_t record[IntegrityRecordSize];
+    if (recordOffset < 0 || FileSeek(file, recordOffset, SeekSet) != recordOffset ||
+        !FileReadAll(file, record, sizeof record) || memcmp(record, IntegrityTag, IntegrityTagSize) != 0)
+        return PayloadSound;
+    uint32_t recorded = (uint32_t)record[8] | (uint32_t)record[9] << 8 | (uint32_t)record[10] << 16 |
+                        (uint32_t)record[11] << 24;
+    uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
+    if (dataEnd > payloadEnd) payloadEnd = dataEnd;
+    return CheckIntegrity(file, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize, recorded);
+}
+
+enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
+                                 const char *applicationData)
+{
+    int file = OpenPayloadBlockAt(path, optionalHeaderSize);
+    if (file == FileError) return PayloadUnreachable;
+    enum PayloadFault fault = InspectOpenPayload(file, windowsDirectory, applicationData);
+    FileClose(file);
+    return fault;
+}
+
+enum FatalKind FatalKindOfFault(enum PayloadFault fault)
+{
+    return fault == PayloadOwnPathTooLong ? FatalOwnPathTooLong : FatalDamagedInstaller;
+}
+
+int SumInstalledSizes(FileHandle block, uint32_t *total)
+{
+    *total = 0;
+    if (!SkipToPayloadTable(block)) return 0;
+    PayloadEntry entry;
+    int read;
+    while ((read = ReadPayloadEntry(block, &entry)) == PayloadNext) *total += InstalledSize(&entry);
+    return read == PayloadEnd;
+}
+
+int DiskSpaceSuffices(uint32_t freeKB, uint32_t requiredBytes)
+{
+    return freeKB > requiredBytes >> 10;
 }

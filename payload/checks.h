@@ -18,7 +18,7 @@ int CheckDiskSpace(uint32_t &requiredBytes);
 uint32_t GetFreeDiskSpaceKB(const char *path);
 enum { FreeSpaceUnknown = 0xFFFFFFFFu };
 
-// The two rules below are portable and live with the pre-check (check_payload_core.cpp).
+// The two rules below are portable and live with the pre-check (check_payload.cpp).
 // Sums the installed sizes (modulo 2^32) over the table of a handle standing at the block start.
 // Returns 1 at the terminator, 0 when the file ends first (the total so far is kept).
 int SumInstalledSizes(FileHandle block, uint32_t *total);
