@@ -9,6 +9,7 @@
 #include <vector>
 #include "lzh/decoder.h"
 #include "lzh/encoder.h"
+#include "tools/byte_io.h"
 
 namespace {
 
@@ -90,18 +91,6 @@ Bytes Prose(size_t n, unsigned seed)
     return Bytes(text.begin(), text.end());
 }
 
-Bytes ReadFile(const std::string &path)
-{
-    Bytes b;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return b;
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0) b.insert(b.end(), chunk, chunk + n);
-    fclose(f);
-    return b;
-}
-
 TEST(LzhRoundTrip, SmallAndEdgeInputs)
 {
     Bytes all(256);
@@ -159,7 +148,7 @@ TEST(LzhRoundTrip, TextCompressesAndBestBeatsFast)
     if (DIR *d = opendir("/usr/share/common-licenses")) {
         while (dirent *e = readdir(d)) {
             if (e->d_name[0] == '.') continue;
-            Bytes f = ReadFile(std::string("/usr/share/common-licenses/") + e->d_name);
+            Bytes f = ReadWholeFile(std::string("/usr/share/common-licenses/") + e->d_name);
             licences.insert(licences.end(), f.begin(), f.end());
         }
         closedir(d);
@@ -194,7 +183,7 @@ TEST(LzhRoundTrip, Executables)
     const char *dllDir = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
     for (const char *name : {"kernel32.dll", "user32.dll", "comctl32.dll"}) candidates.push_back(std::string(dllDir) + "/" + name);
     for (auto &path : candidates) {
-        Bytes exe = ReadFile(path);
+        Bytes exe = ReadWholeFile(path);
         if (exe.size() < 2 || exe[0] != 'M' || exe[1] != 'Z') {
             ADD_FAILURE() << path << " is no PE file: make win32, or make deps for Wine";
             continue;

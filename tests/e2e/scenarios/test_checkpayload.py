@@ -103,15 +103,19 @@ class DamagedInstaller(rig.Scenario):
             f.write(data)
         return path
 
-    def test_cut_inside_each_entrys_data(self):
+    def refused_in_each_entry(self, damage):
+        # damage(data, offset, stored) gives the file's new bytes for one entry's data.
         for index in range(4):
             with self.subTest(entry=index):
                 def make(p):
                     exe, data = self.packed(p)
                     _, entries = table(bytes(data))
                     _, offset, stored = entries[index]
-                    return self.write(p, data[:offset + stored // 2])
+                    return self.write(p, damage(data, offset, stored))
                 self.refused(make)
+
+    def test_cut_inside_each_entrys_data(self):
+        self.refused_in_each_entry(lambda data, offset, stored: data[:offset + stored // 2])
 
     def test_cut_inside_the_table(self):
         def make(p):
@@ -121,15 +125,10 @@ class DamagedInstaller(rig.Scenario):
         self.refused(make)
 
     def test_one_byte_changed_in_each_entry_under_the_integrity_record(self):
-        for index in range(4):
-            with self.subTest(entry=index):
-                def make(p):
-                    exe, data = self.packed(p)
-                    _, entries = table(bytes(data))
-                    _, offset, stored = entries[index]
-                    data[offset + stored - 1] ^= 0x20
-                    return self.write(p, data)
-                self.refused(make)
+        def change_last_byte(data, offset, stored):
+            data[offset + stored - 1] ^= 0x20
+            return data
+        self.refused_in_each_entry(change_last_byte)
 
     def test_blank_title_and_one_ending_in_a_dot(self):
         # "Sky." would make the folder ...\Sky and the key ...\Sky.: another product's "Sky" key
