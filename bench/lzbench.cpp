@@ -293,6 +293,9 @@ int main(int argc, char **argv)
         if (strcmp(argv[i], "--no-memory") == 0) memory = false;
         if (strcmp(argv[i], "--decode-only") == 0) decodeOnly = true;
     }
+    // The coder's peak first: a child shares the pages its parent holds, and the corpora below
+    // and the heap the timed turns leave behind would count as the coder's.
+    long peakKb = memory && !decodeOnly ? PeakMemoryOfBest(100ull << 20) : -1;
     // Two programs for the decoder: the stub, small, and the authoring tool, a large PE32 whose
     // code is most of it.
     std::vector<std::pair<std::string, Bytes>> corpus;
@@ -335,7 +338,6 @@ int main(int argc, char **argv)
                r.deflate9, r.z6Pct, r.z9Pct);
         fflush(stdout);
     }
-    if (decodeOnly) memory = false;
     double sspackSeconds = 0, zlibSeconds = 0;
     double buildRatio = decodeOnly ? 0 : MeasureSspackBuild(std::max(1, std::min(runs, 3)), exe, &sspackSeconds, &zlibSeconds);
     if (buildRatio > 0)
@@ -366,10 +368,8 @@ int main(int argc, char **argv)
         double gain = 100.0 * (1.0 - r.bestPct / r.fastPct);
         printf("  best smaller than fast on text: %.1f %% (target >= 4 %%) %s\n", gain, gain >= 4.0 ? "met" : "NOT met");
     }
-    if (memory) {
-        long kb = PeakMemoryOfBest(100ull << 20);
-        printf("  peak memory of the best coder over a streamed 100 MB input: %.1f MB (target < 64 MB) %s\n", kb / 1024.0,
-               kb >= 0 && kb < 64 * 1024 ? "met" : "NOT met");
-    }
+    if (memory && !decodeOnly)
+        printf("  peak memory of the best coder over a streamed 100 MB input: %.1f MB (target < 64 MB) %s\n",
+               peakKb / 1024.0, peakKb >= 0 && peakKb < 64 * 1024 ? "met" : "NOT met");
     return 0;
 }
