@@ -1,5 +1,6 @@
 // Message texts and their composition for the checks and the sequence.
 #include <string.h>
+#include "core/layout.h"
 #include "core/text.h"
 #include "payload/messages.h"
 
@@ -28,9 +29,7 @@ char *FormatThousands(uint32_t value, char *buffer)
 
 size_t TrimmedTitleLength(const char *title, size_t size)
 {
-    size_t n = strnlen(title, size);
-    while (n && title[n - 1] == ' ') n--;
-    return n;
+    return TrimmedLength(title, strnlen(title, size));
 }
 
 void TrimTitle(char *title, size_t size)

@@ -4,8 +4,10 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include "core/layout.h"
+#include "core/state.h"
 
-enum { MaxTitleLength = 259, MaxExtensionLength = 15 };
+enum { MaxTitleLength = PathSize - 1, MaxExtensionLength = ExtensionCharacters };
 
 // False when the text is not UTF-8 or holds a character Windows-1252 cannot write.
 bool Utf8ToCp1252(const std::string &utf8, std::string *ansi);
