@@ -11,6 +11,7 @@
 #include "install/walk.h"
 #include "install/worker.h"
 #include "lzh/streams.h"
+#include "payload/messages.h"
 
 static const char CancelQuestion[] = "Sind Sie sicher, dass Sie die Installation abbrechen möchten?";
 static const char CancelCaption[] = "Installation abbrechen?";
@@ -96,7 +97,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         if (InstallMode == InteractiveMode) ShowWindow(dialog, SW_SHOW);
         ProgressDialog = dialog;
         char text[PathSize + 64];
-        FormatText(text, sizeof text, "Installation des Bildschirmschoners %s", ScreenSaverTitle);
+        ComposeInstallCaption(ScreenSaverTitle, text, sizeof text);
         SetWindowTextA(dialog, text);
         FormatText(text, sizeof text, "%s Bildschirmschoner", ScreenSaverTitle);
         SetDlgItemTextA(dialog, TitleLineId, text);

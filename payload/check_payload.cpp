@@ -37,6 +37,9 @@ static enum PayloadFault CheckIntegrity(int file, uint32_t fileSize, uint32_t pa
     return computed == recorded ? PayloadSound : PayloadChecksumWrong;
 }
 
+// The pre-check only asks whether the data folder's path fits; it creates no folder.
+static void CreateNothing(const char *) {}
+
 // Every destination the installation will write, composed by the layout as the installation
 // composes them, here into locals: the installation's own values are not set yet.
 static int DestinationsFit(const char *title, const char *windowsDirectory, const char *applicationData,
@@ -48,11 +51,8 @@ static int DestinationsFit(const char *title, const char *windowsDirectory, cons
     if (!ComposeScreenSaverFile(title, screenSaverFile, sizeof screenSaverFile) ||
         !ComposeScreenSaverPath(windowsDirectory, screenSaverFile, screenSaverPath, sizeof screenSaverPath))
         return 0;
-    struct Ignore {
-        static void Create(const char *) {}
-    };
     char logPath[PathSize];
-    if (!ComposeDataFolder(applicationData, windowsDirectory, title, Ignore::Create, dataFolder, sizeof dataFolder) ||
+    if (!ComposeDataFolder(applicationData, windowsDirectory, title, CreateNothing, dataFolder, sizeof dataFolder) ||
         !ComposeLogPath(dataFolder, logPath, sizeof logPath))  // a log not opened would lose every line
         return 0;
 
