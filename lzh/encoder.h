@@ -1,6 +1,7 @@
 // The coder of compressed entries for the authoring tool: writes streams that ExpandStream expands
 // to exactly the input. It keeps its own adaptive tree in step with the decoder's. Memory stays
-// bounded (a few windows and buffers) whatever the size of the input. Host only.
+// bounded (a few windows and buffers) whatever the size of the input. Built into sspack on Linux and
+// on Windows; the installer only decodes.
 #pragma once
 #include <stdint.h>
 #include <stddef.h>
