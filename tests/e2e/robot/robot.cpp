@@ -470,6 +470,30 @@ static void StepClose(const Step &s)
     Say(sys ? "close sys" : "close");
 }
 
+// Moves the current window off the screen and back: a picture can then show what lies beneath a
+// modal box while that box holds its program still. Moved, not hidden: a modal loop shows its
+// dialog again when it finds it hidden.
+static RECT HiddenFrom;
+
+static void StepShow(const Step &s)
+{
+    if (Skipped(s)) return;
+    if (!CurrentWindow || !IsWindow(CurrentWindow)) Fail(s.words[0] + ": the window is gone");
+    bool show = s.words[0] == "show";
+    const UINT flags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+    if (show) {
+        SetWindowPos(CurrentWindow, nullptr, HiddenFrom.left, HiddenFrom.top, 0, 0, flags);
+    } else {
+        GetWindowRect(CurrentWindow, &HiddenFrom);
+        SetWindowPos(CurrentWindow, nullptr, GetSystemMetrics(SM_CXSCREEN) + 64, HiddenFrom.top, 0, 0, flags);
+        // What lay beneath is painted again by its own program before the next picture.
+        RedrawWindow(GetDesktopWindow(), &HiddenFrom, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        HWND owner = GetWindow(CurrentWindow, GW_OWNER);
+        Settle(owner ? owner : CurrentWindow);
+    }
+    Say(show ? "show" : "hide");
+}
+
 static void StepShot(const Step &s)
 {
     if (Skipped(s)) return;
@@ -622,7 +646,8 @@ static void RunStep(const Step &s)
         {"start", StepStart}, {"wait", StepWait},     {"gone", StepGone},     {"end", StepEnd},
         {"press", StepPress}, {"key", StepKey},       {"close", StepClose},   {"shot", StepShot},
         {"xshot", StepXShot}, {"screen", StepScreen}, {"record", StepRecord}, {"say", StepSay},
-        {"sleep", StepSleep}, {"answer", StepAnswer}, {"forbid", StepForbid},
+        {"sleep", StepSleep}, {"answer", StepAnswer}, {"forbid", StepForbid}, {"hide", StepShow},
+        {"show", StepShow},
     };
     std::string verb = s.words.empty() ? std::string() : s.words[0];
     for (const auto &step : Steps) {
