@@ -403,12 +403,197 @@ static inline void CopyShort(uint8_t *to, const uint8_t *from, size_t n)
     }
 }
 
+// The fast loop's state: ExpandFast keeps it in one local and hands it to the helpers below, which
+// are inlined, so it stays in registers and reaches the globals once, on the way out.
+template <typename BitWord>
+struct FastState {
+    enum { WordBits = (int)(sizeof(BitWord) * 8) };
+    BitWord buffer;    // valid bits at the top
+    int count;         // number of valid bits
+    uint32_t left;     // stored bytes not yet taken into the bit word
+    uint32_t padding;  // zero bytes taken past them
+    const uint8_t *in, *inEnd;
+    uint8_t *out, *outEnd;
+    uint32_t r;        // the next history write position
+    ExpandSource *source;
+    ExpandSink *sink;
+    int32_t expandedSize;
+};
+
+// The source window's end, but never past the stored data.
+template <typename BitWord>
+static inline void TakeSourceWindow(FastState<BitWord> &s)
+{
+    s.in = s.source->next;
+    s.inEnd = s.source->end;
+    if ((size_t)(s.inEnd - s.in) > s.left) s.inEnd = s.in + s.left;
+}
+
+// Careful top-up: refills the source window when it is used up, zero bytes past the data.
+template <typename BitWord>
+static inline void TopUpCarefully(FastState<BitWord> &s)
+{
+    while (s.count <= s.WordBits - 8) {
+        BitWord byte = 0;
+        if (s.left) {
+            if (s.in == s.inEnd) {
+                s.source->next = s.in;
+                s.source->refill(s.source, s.left);
+                TakeSourceWindow(s);
+            }
+            byte = *s.in++;
+            --s.left;
+        } else {
+            ++s.padding;
+        }
+        s.buffer |= byte << (s.WordBits - 8 - s.count);
+        s.count += 8;
+    }
+}
+
+// A whole word at once: the bytes that fit are taken, and the bits of the next one that land
+// below the valid bits are the very bits it brings when it is taken, so they may stay.
+template <typename BitWord>
+static inline void TopUp(FastState<BitWord> &s)
+{
+    if (s.count > s.WordBits - 8) return;
+    if ((size_t)(s.inEnd - s.in) >= sizeof(BitWord)) {
+        s.buffer |= LoadBigEndian<BitWord>(s.in) >> s.count;
+        int bytes = (s.WordBits - s.count) >> 3;
+        s.in += bytes;
+        s.left -= (uint32_t)bytes;
+        s.count += bytes * 8;
+    } else {
+        TopUpCarefully(s);
+    }
+}
+
+// The next n (1..14) bits of the stream, which the caller has made sure are there.
+template <typename BitWord>
+static inline unsigned Peek(const FastState<BitWord> &s, int n)
+{
+    return (unsigned)(s.buffer >> (s.WordBits - n));
+}
+
+template <typename BitWord>
+static inline void Drop(FastState<BitWord> &s, int n)
+{
+    s.buffer <<= n;
+    s.count -= n;
+}
+
+template <typename BitWord>
+static inline void DrainIfFull(FastState<BitWord> &s)
+{
+    if (s.out == s.outEnd) {
+        s.sink->next = s.out;
+        s.sink->drain(s.sink, s.expandedSize);
+        s.out = s.sink->next;
+        s.outEnd = s.sink->end;
+    }
+}
+
+// One byte to the output and to the history.
+template <typename BitWord>
+static inline void PutByte(FastState<BitWord> &s, uint8_t *window, uint8_t x)
+{
+    *s.out++ = x;
+    DrainIfFull(s);
+    window[s.r] = x;
+    s.r = (s.r + 1) & HistoryMask;
+}
+
+// A position passed on the walk: noted on the path and counted at once; the deepest one whose
+// count reaches its right neighbour's is the one that must change places.
+static inline void CountPassed(HuffTree &t, int16_t *path, int &depth, int &swapAt, int c)
+{
+    path[depth] = (int16_t)c;
+    unsigned f = t.frequency[c];
+    swapAt = f >= t.frequency[c + 1] ? depth : swapAt;
+    t.frequency[c] = (uint16_t)(f + 1);
+    ++depth;
+}
+
+// The walk to a symbol, two levels per step: a step's first bit picks a child, whose link is
+// either a leaf or, with the second bit, the next position. Returns the symbol, with the path,
+// its depth and the deepest level that must change places (-1: none).
+template <typename BitWord>
+static inline int WalkToSymbol(FastState<BitWord> &s, HuffTree &t, int16_t *path, int *depth, int *swapAt)
+{
+    int d = 0, swap = -1;
+    int node = RootNode;
+    int leaf;
+    for (;;) {
+        if (s.count < 2) TopUp(s);
+        int first = (int)Peek(s, 1);
+        CountPassed(t, path, d, swap, Steps[node].child + first);
+        int link = Steps[node].grandchild[first];
+        if (link >= LeafMark) {
+            Drop(s, 1);
+            leaf = link;
+            break;
+        }
+        node = link + (int)(Peek(s, 2) & 1);
+        CountPassed(t, path, d, swap, node);
+        Drop(s, 2);
+        if (Steps[node].child >= LeafMark) {
+            leaf = Steps[node].child;
+            break;
+        }
+    }
+    *depth = d;
+    *swapAt = swap;
+    return leaf - LeafMark;
+}
+
+// A match's distance code, read whole from the bit word: its history position.
+template <typename BitWord>
+static inline uint32_t MatchSource(FastState<BitWord> &s)
+{
+    if (s.count < 14) TopUp(s);
+    unsigned b = Peek(s, 8);
+    unsigned bits = Distance.length[b] + 6u;
+    unsigned distance = Distance.upper[b] * 64 + (Peek(s, (int)bits) & 63u);
+    Drop(s, (int)bits);
+    return (s.r - distance - 1) & HistoryMask;
+}
+
+// A match of length bytes from history position p.
+template <typename BitWord>
+static inline void CopyMatch(FastState<BitWord> &s, uint8_t *window, uint32_t p, int length)
+{
+    uint32_t distance = (s.r - p) & HistoryMask;  // D + 1
+    if (s.outEnd - s.out < MaxMatch) {
+        for (int i = 0; i < length; ++i) {
+            PutByte(s, window, window[p]);
+            p = (p + 1) & HistoryMask;
+        }
+        return;
+    }
+    // Neither wrapping nor overlapping itself, behind r or far enough ahead of it: two plain
+    // copies, no loop over the bytes.
+    if (distance >= (uint32_t)length && distance <= HistorySize - MaxMatch && p + MaxMatch <= HistorySize &&
+        s.r + MaxMatch <= HistorySize) {
+        CopyShort(s.out, window + p, (size_t)length);
+        CopyShort(window + s.r, window + p, (size_t)length);
+        s.r = (s.r + (uint32_t)length) & HistoryMask;
+    } else {
+        for (int i = 0; i < length; ++i) {
+            uint8_t x = window[p];
+            s.out[i] = x;
+            window[s.r] = x;
+            s.r = (s.r + 1) & HistoryMask;
+            p = (p + 1) & HistoryMask;
+        }
+    }
+    s.out += length;
+    DrainIfFull(s);
+}
+
 template <typename BitWord>
 static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress progress, int32_t expandedSize,
                        uint32_t storedSize)
 {
-    enum { WordBits = (int)(sizeof(BitWord) * 8) };
-
     StartBitReader(source, storedSize);
     if (expandedSize == 0) return;
     ResetTree();
@@ -418,165 +603,48 @@ static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress pr
     HuffTree &t = DecoderTree;
     int16_t path[NodeCount];  // the positions of the current symbol's walk, root side first
     uint8_t *const window = History.bytes;
-    uint32_t r = InitialBlanks;
-    BitWord buffer = 0;
-    int count = 0;
-    uint32_t left = storedSize;  // stored bytes not yet taken into the bit word
-    uint32_t padding = 0;        // zero bytes taken past them
-    const uint8_t *in = source->next;
-    const uint8_t *inEnd = source->end;
-    if ((size_t)(inEnd - in) > left) inEnd = in + left;
-    uint8_t *out = sink->next;
-    uint8_t *outEnd = sink->end;
-
-    // Careful top-up: refills the source window when it is used up, zero bytes past the data.
-    auto topUpCarefully = [&]() {
-        while (count <= WordBits - 8) {
-            BitWord byte = 0;
-            if (left) {
-                if (in == inEnd) {
-                    source->next = in;
-                    source->refill(source, left);
-                    in = source->next;
-                    inEnd = source->end;
-                    if ((size_t)(inEnd - in) > left) inEnd = in + left;
-                }
-                byte = *in++;
-                --left;
-            } else {
-                ++padding;
-            }
-            buffer |= byte << (WordBits - 8 - count);
-            count += 8;
-        }
-    };
-    // A whole word at once: the bytes that fit are taken, and the bits of the next one that land
-    // below the valid bits are the very bits it brings when it is taken, so they may stay.
-    auto topUp = [&]() {
-        if (count > WordBits - 8) return;
-        if ((size_t)(inEnd - in) >= sizeof(BitWord)) {
-            buffer |= LoadBigEndian<BitWord>(in) >> count;
-            int bytes = (WordBits - count) >> 3;
-            in += bytes;
-            left -= (uint32_t)bytes;
-            count += bytes * 8;
-        } else {
-            topUpCarefully();
-        }
-    };
-    auto drainIfFull = [&]() {
-        if (out == outEnd) {
-            sink->next = out;
-            sink->drain(sink, expandedSize);
-            out = sink->next;
-            outEnd = sink->end;
-        }
-    };
-    auto put = [&](uint8_t x) {
-        *out++ = x;
-        drainIfFull();
-    };
+    FastState<BitWord> s;
+    s.buffer = 0;
+    s.count = 0;
+    s.left = storedSize;
+    s.padding = 0;
+    s.source = source;
+    s.sink = sink;
+    s.expandedSize = expandedSize;
+    s.r = InitialBlanks;
+    TakeSourceWindow(s);
+    s.out = sink->next;
+    s.outEnd = sink->end;
 
     int64_t produced = 0;
-    if (expandedSize > 0) drainIfFull();
+    if (expandedSize > 0) DrainIfFull(s);
     while (produced < expandedSize) {
-        topUp();
-        // The walk, two levels per step: a step's first bit picks a child, whose link is either
-        // a leaf or, with the second bit, the next position. Each position passed is counted
-        // at once, and the deepest one that must change places is noted.
-        int depth = 0;
-        int node = RootNode;
-        int n;
-        int swapAt = -1;
-        auto pass = [&](int c) {
-            path[depth] = (int16_t)c;
-            unsigned f = t.frequency[c];
-            swapAt = f >= t.frequency[c + 1] ? depth : swapAt;
-            t.frequency[c] = (uint16_t)(f + 1);
-            ++depth;
-        };
-        for (;;) {
-            if (count < 2) topUp();
-            int first = (int)(buffer >> (WordBits - 1));
-            pass(Steps[node].child + first);
-            int link = Steps[node].grandchild[first];
-            if (link >= LeafMark) {
-                buffer <<= 1;
-                count -= 1;
-                n = link;
-                break;
-            }
-            node = link + (int)((buffer >> (WordBits - 2)) & 1);
-            pass(node);
-            buffer <<= 2;
-            count -= 2;
-            if (Steps[node].child >= LeafMark) {
-                n = Steps[node].child;
-                break;
-            }
-        }
-        int s = n - LeafMark;
+        TopUp(s);
+        int depth, swapAt;
+        int symbol = WalkToSymbol(s, t, path, &depth, &swapAt);
         if (swapAt < 0 && t.frequency[RootNode] != RebuildFrequency)
             ++t.frequency[RootNode];
         else
-            CountAfterWalk(t, s, path, depth, swapAt);
-        if (s < LiteralCount) {
-            put((uint8_t)s);
-            window[r] = (uint8_t)s;
-            r = (r + 1) & HistoryMask;
+            CountAfterWalk(t, symbol, path, depth, swapAt);
+        if (symbol < LiteralCount) {
+            PutByte(s, window, (uint8_t)symbol);
             produced += 1;
         } else {
-            if (count < 14) topUp();
-            unsigned b = (unsigned)(buffer >> (WordBits - 8));
-            unsigned upper = Distance.upper[b];
-            unsigned bitsTaken = Distance.length[b] + 6u;
-            unsigned low = (unsigned)(buffer >> (WordBits - bitsTaken)) & 63u;
-            buffer <<= bitsTaken;
-            count -= (int)bitsTaken;
-            uint32_t p = (r - (upper * 64 + low) - 1) & HistoryMask;
-            int length = s - MatchSymbolBase;
-            uint32_t distance = (r - p) & HistoryMask;  // D + 1
-            // Neither wrapping nor overlapping itself, behind r or far enough ahead of it: two plain
-            // copies, no loop over the bytes.
-            if (outEnd - out >= MaxMatch && distance >= (uint32_t)length && distance <= HistorySize - MaxMatch &&
-                p + MaxMatch <= HistorySize && r + MaxMatch <= HistorySize) {
-                CopyShort(out, window + p, (size_t)length);
-                CopyShort(window + r, window + p, (size_t)length);
-                r = (r + (uint32_t)length) & HistoryMask;
-                out += length;
-                drainIfFull();
-            } else if (outEnd - out >= MaxMatch) {
-                for (int i = 0; i < length; ++i) {
-                    uint8_t x = window[p];
-                    out[i] = x;
-                    window[r] = x;
-                    r = (r + 1) & HistoryMask;
-                    p = (p + 1) & HistoryMask;
-                }
-                out += length;
-                drainIfFull();
-            } else {
-                for (int i = 0; i < length; ++i) {
-                    uint8_t x = window[p];
-                    put(x);
-                    window[r] = x;
-                    r = (r + 1) & HistoryMask;
-                    p = (p + 1) & HistoryMask;
-                }
-            }
+            int length = symbol - MatchSymbolBase;
+            CopyMatch(s, window, MatchSource(s), length);
             produced += length;
         }
         if (progress) {
-            History.position = r;  // what a pump may look at
+            History.position = s.r;  // what a pump may look at
             if (!progress((int32_t)(produced < INT32_MAX ? produced : INT32_MAX))) break;
         }
     }
-    source->next = in;
-    sink->next = out;
-    History.position = r;
-    Bits.remaining = left;
-    Bits.count = (uint32_t)count;
-    Bits.padding = padding;
+    source->next = s.in;
+    sink->next = s.out;
+    History.position = s.r;
+    Bits.remaining = s.left;
+    Bits.count = (uint32_t)s.count;
+    Bits.padding = s.padding;
 }
 
 void ExpandStream(ExpandSource *source, ExpandSink *sink, ExpandProgress progress, int32_t expandedSize,
