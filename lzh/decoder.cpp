@@ -44,8 +44,9 @@ static_assert(Distance.upper[0x20] == 1 && Distance.length[0x20] == 4, "the seco
 const DistanceTables DistanceCode = Distance;
 
 // ---- The adaptive code ----------------------------------------------------------------------------
-static inline void ResetTreeAt(HuffTree &t)
+void ResetTree(HuffTree *tree)
 {
+    HuffTree &t = *tree;
     for (int s = 0; s < SymbolCount; ++s) {
         t.frequency[s] = 1;
         t.child[s] = (int16_t)(LeafMark + s);
@@ -63,8 +64,9 @@ static inline void ResetTreeAt(HuffTree &t)
 
 // Halves the leaves (rounding up, so none drops to 0) and builds the internal nodes again in
 // frequency order; a new node goes behind every node of equal frequency.
-static void RebuildTreeAt(HuffTree &t)
+void RebuildTree(HuffTree *tree)
 {
+    HuffTree &t = *tree;
     int j = 0;
     for (int i = 0; i < NodeCount; ++i) {
         if (t.child[i] >= LeafMark) {
@@ -191,10 +193,10 @@ static inline void CountUpFrom(HuffTree &t, int c)
 }
 
 template <bool WithSteps>
-static inline void UpdateTreeAt(HuffTree &t, int symbol)
+static inline void UpdateTree(HuffTree &t, int symbol)
 {
     if (t.frequency[RootNode] == RebuildFrequency) {
-        RebuildTreeAt(t);
+        RebuildTree(&t);
         if (WithSteps) RenewAllSteps(t);
     }
     CountUpFrom<WithSteps>(t, t.parent[LeafMark + symbol]);
@@ -204,10 +206,10 @@ static inline void UpdateTreeAt(HuffTree &t, int symbol)
 // until the first exchange the parents are known, so the counts need not wait for the parent
 // table; after an exchange the path no longer holds and the table is followed.
 template <bool WithSteps>
-static inline void UpdateAlongPath(HuffTree &t, int symbol, const int16_t *path, int depth)
+static inline void UpdateTreeAlong(HuffTree &t, int symbol, const int16_t *path, int depth)
 {
     if (t.frequency[RootNode] == RebuildFrequency) {
-        UpdateTreeAt<WithSteps>(t, symbol);
+        UpdateTree<WithSteps>(t, symbol);
         return;
     }
     for (int d = depth - 1; d >= 0; --d) {
@@ -233,7 +235,7 @@ static void CountAfterWalk(HuffTree &t, int symbol, const int16_t *path, int dep
 {
     if (t.frequency[RootNode] == RebuildFrequency) {
         for (int d = 0; d < depth; ++d) --t.frequency[path[d]];
-        UpdateTreeAt<true>(t, symbol);
+        UpdateTree<true>(t, symbol);
         return;
     }
     for (int d = 0; d < swapAt; ++d) --t.frequency[path[d]];
@@ -243,15 +245,12 @@ static void CountAfterWalk(HuffTree &t, int symbol, const int16_t *path, int dep
     if (c != 0) CountUpFrom<true>(t, c);
 }
 
-void ResetTreeOf(HuffTree *tree) { ResetTreeAt(*tree); }
-void UpdateTreeOf(HuffTree *tree, int symbol) { UpdateTreeAt<false>(*tree, symbol); }
-void RebuildTreeOf(HuffTree *tree) { RebuildTreeAt(*tree); }
-void UpdateTreeAlongOf(HuffTree *tree, int symbol, const int16_t *path, int depth)
+// The public forms update without the fast loop's walk steps.
+void UpdateTree(HuffTree *tree, int symbol) { UpdateTree<false>(*tree, symbol); }
+void UpdateTreeAlong(HuffTree *tree, int symbol, const int16_t *path, int depth)
 {
-    UpdateAlongPath<false>(*tree, symbol, path, depth);
+    UpdateTreeAlong<false>(*tree, symbol, path, depth);
 }
-void ResetTree(void) { ResetTreeAt(DecoderTree); }
-void UpdateTree(int symbol) { UpdateTreeAt<false>(DecoderTree, symbol); }
 
 // ---- The single steps -----------------------------------------------------------------------------
 // The bit reader keeps 16 bits at most; past the stored data it appends zero bytes.
@@ -307,7 +306,7 @@ int DecodeSymbol(void)
     int n = DecoderTree.child[RootNode];
     while (n < LeafMark) n = DecoderTree.child[n + ReadBit()];
     int symbol = n - LeafMark;
-    UpdateTree(symbol);
+    UpdateTree(&DecoderTree, symbol);
     return symbol;
 }
 
@@ -344,7 +343,7 @@ void ExpandStreamStepwise(ExpandSource *source, ExpandSink *sink, ExpandProgress
 {
     StartBitReader(source, storedSize);
     if (expandedSize == 0) return;
-    ResetTree();
+    ResetTree(&DecoderTree);
     StartHistory();
     int64_t produced = 0;  // wide: a final match may pass even the largest size
     if (expandedSize > 0) DrainIfFull(sink, expandedSize);
@@ -596,7 +595,7 @@ static void ExpandFast(ExpandSource *source, ExpandSink *sink, ExpandProgress pr
 {
     StartBitReader(source, storedSize);
     if (expandedSize == 0) return;
-    ResetTree();
+    ResetTree(&DecoderTree);
     RenewAllSteps(DecoderTree);
     StartHistory();
 

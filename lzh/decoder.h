@@ -31,13 +31,13 @@ struct HuffTree {
     int16_t parent[ParentCount];  // 0..566: parent of a position (root: 0); 567 + s: position of the leaf of s
 };
 
-// Tree operations over any instance (the coder keeps its own); the decoder's are on DecoderTree.
-void ResetTreeOf(HuffTree *tree);
-void UpdateTreeOf(HuffTree *tree, int symbol);
-void RebuildTreeOf(HuffTree *tree);
-// The same update as UpdateTreeOf when the symbol's path is known: the positions from the root's
+// Tree operations over any instance: the decoder's is DecoderTree, the coder keeps its own.
+void ResetTree(HuffTree *tree);
+void UpdateTree(HuffTree *tree, int symbol);
+void RebuildTree(HuffTree *tree);
+// The same update as UpdateTree when the symbol's path is known: the positions from the root's
 // child down to its leaf, as the tree stands before the update.
-void UpdateTreeAlongOf(HuffTree *tree, int symbol, const int16_t *path, int depth);
+void UpdateTreeAlong(HuffTree *tree, int symbol, const int16_t *path, int depth);
 
 // ---- Byte source, byte sink and progress check of one stream --------------------------------------
 // The decoder takes stored bytes from [next, end) and writes output bytes to [next, end) of the
@@ -122,7 +122,5 @@ extern const DistanceTables DistanceCode;
 void StartBitReader(ExpandSource *source, uint32_t storedSize);
 int ReadBit(void);
 int Read8Bits(void);
-void ResetTree(void);
-void UpdateTree(int symbol);
 int DecodeSymbol(void);    // decodes a symbol from Bits and updates DecoderTree with it
 int DecodeDistance(void);  // 0..4095

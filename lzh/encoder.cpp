@@ -92,7 +92,7 @@ public:
     Coder(const CompressReader &read, const CompressWriter &write)
         : read_(read), bits_(write), buffer_(BufferSize), head_(HashSize, NoPosition), prev_(ChainSize, NoPosition)
     {
-        ResetTreeOf(&tree_);
+        ResetTree(&tree_);
         memset(buffer_.data(), ' ', InitialBlanks);
         end_ = InitialBlanks;
     }
@@ -200,7 +200,7 @@ private:
             for (int k = 0; k < take; ++k, ++d) code = code << 1 | (uint32_t)(down[d] & 1);
             bits_.Put(code, take);
         }
-        UpdateTreeAlongOf(&tree_, symbol, down, depth);
+        UpdateTreeAlong(&tree_, symbol, down, depth);
     }
 
     void EmitLiteral(uint8_t byte) { EmitSymbol(byte); }

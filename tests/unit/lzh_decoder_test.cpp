@@ -82,7 +82,7 @@ void ExpectTreeSound(const HuffTree &t)
 
 TEST(LzhDecoder, InitialCodesAreEightBitsFrom56AndNineBitsBelow)
 {
-    ResetTree();
+    ResetTree(&DecoderTree);
     ExpectTreeSound(DecoderTree);
     EXPECT_EQ(DecoderTree.child[RootNode], 564);
     EXPECT_EQ(DecoderTree.frequency[RootNode], SymbolCount);
@@ -170,7 +170,7 @@ TEST(LzhDecoder, ZeroBitsRenumberTheAllZeroPathAfterTheFirstLiteral)
     static const uint8_t none[1] = {0};
     ExpandSource source = {none, none, CountRefill, 0};
     StartBitReader(&source, 0);
-    ResetTree();
+    ResetTree(&DecoderTree);
     EXPECT_EQ(DecodeSymbol(), 0x38);
     EXPECT_EQ(DecoderTree.parent[LeafMark + 0x38], 283);
     EXPECT_EQ(DecodeSymbol(), 283);
@@ -206,7 +206,7 @@ TEST(LzhDecoder, SizeZeroTouchesNothingAndNegativeSizesOnlyReset)
         EXPECT_TRUE(r.bytes.empty());
         EXPECT_EQ(r.sink.next, r.room);
         HuffTree fresh;
-        ResetTreeOf(&fresh);
+        ResetTree(&fresh);
         EXPECT_EQ(memcmp(&fresh, &DecoderTree, sizeof fresh), 0) << "tree reset";
         EXPECT_EQ(std::string((char *)History.bytes, InitialBlanks), std::string(InitialBlanks, ' '));
         memcpy(&DecoderTree, &before, sizeof before);
@@ -227,11 +227,11 @@ TEST(LzhDecoder, EveryStreamStartsFromTheInitialTree)
 TEST(LzhDecoder, FirstRebuildComesInTheUpdateOfSymbol32485)
 {
     HuffTree t;
-    ResetTreeOf(&t);
+    ResetTree(&t);
     std::mt19937 rng(3);
     std::geometric_distribution<int> skewed(0.05);  // frequent small symbols, a long tail
     for (int n = 1; n <= 32484; ++n) {
-        UpdateTreeOf(&t, skewed(rng) % SymbolCount);
+        UpdateTree(&t, skewed(rng) % SymbolCount);
         ASSERT_EQ(t.frequency[RootNode], SymbolCount + n);
     }
     ASSERT_EQ(t.frequency[RootNode], RebuildFrequency);
@@ -243,7 +243,7 @@ TEST(LzhDecoder, FirstRebuildComesInTheUpdateOfSymbol32485)
         halvedSum += (leafFrequency[s] + 1) / 2;
     }
     HuffTree rebuilt = t;
-    RebuildTreeOf(&rebuilt);
+    RebuildTree(&rebuilt);
     ExpectTreeSound(rebuilt);
     for (int s = 0; s < SymbolCount; ++s) {
         unsigned f = rebuilt.frequency[rebuilt.parent[LeafMark + s]];
@@ -254,7 +254,7 @@ TEST(LzhDecoder, FirstRebuildComesInTheUpdateOfSymbol32485)
     }
     EXPECT_EQ(rebuilt.frequency[RootNode], halvedSum);
 
-    UpdateTreeOf(&t, 0);  // the 32485th: rebuilds, then counts its symbol
+    UpdateTree(&t, 0);  // the 32485th: rebuilds, then counts its symbol
     EXPECT_EQ(t.frequency[RootNode], halvedSum + 1);
     ExpectTreeSound(t);
 }
@@ -262,12 +262,12 @@ TEST(LzhDecoder, FirstRebuildComesInTheUpdateOfSymbol32485)
 TEST(LzhDecoder, LongRandomStreamsKeepTheTreeSoundThroughRebuilds)
 {
     HuffTree t;
-    ResetTreeOf(&t);
+    ResetTree(&t);
     std::mt19937 rng(11);
     int rebuilds = 0;
     for (int n = 0; n < 200000; ++n) {
         if (t.frequency[RootNode] == RebuildFrequency) ++rebuilds;
-        UpdateTreeOf(&t, (int)(rng() % 34) + (n % 7 == 0 ? 250 : 0));
+        UpdateTree(&t, (int)(rng() % 34) + (n % 7 == 0 ? 250 : 0));
     }
     EXPECT_GE(rebuilds, 5);
     ExpectTreeSound(t);

@@ -23,7 +23,7 @@ void ExpectTokensWithinBounds(const Bytes &stream, uint32_t size)
 {
     ExpandSource source = {stream.data(), stream.data() + stream.size(), NoRefill, 0};
     StartBitReader(&source, (uint32_t)stream.size());
-    ResetTree();
+    ResetTree(&DecoderTree);
     uint64_t produced = 0;
     while (produced < size) {
         int s = DecodeSymbol();
