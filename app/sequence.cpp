@@ -17,29 +17,30 @@
 
 static uint32_t RequiredBytes;
 static char InstallCaption[InstallCaptionSize];
-static char WindowsDirectory[PathSize];  // upper case for the message; reused for the uninstaller's path
 
 static void StartUninstaller(void)
 {
-    if (!ComposeUninstallerPath(DataFolder, WindowsDirectory, sizeof WindowsDirectory)) return;
-    ShellOpen(WindowsDirectory, "/s", SW_SHOWNORMAL);
+    char uninstaller[PathSize];
+    if (!ComposeUninstallerPath(DataFolder, uninstaller, sizeof uninstaller)) return;
+    ShellOpen(uninstaller, "/s", SW_SHOWNORMAL);
 }
 
 // Steps up to the licence; 0 when the sequence ends there.
 static int Prepare(HWND backdrop, HINSTANCE module)
 {
     if (!CheckExistingScreenSaver(module)) return 0;
-    if (!CheckDiskSpace(RequiredBytes)) return 0;
+    if (!CheckDiskSpace(&RequiredBytes)) return 0;
 
     TrimTitle(ScreenSaverTitle, sizeof ScreenSaverTitle);
     ComposeInstallCaption(ScreenSaverTitle, InstallCaption, sizeof InstallCaption);
     ComposeScreenSaverFile(ScreenSaverTitle, ScreenSaverFile, sizeof ScreenSaverFile);
-    QueryWindowsDirectory(WindowsDirectory, sizeof WindowsDirectory);  // empty when it fails
-    UpperCaseAscii(WindowsDirectory);
+    char windowsDirectory[PathSize] = "";  // upper case, for the message; empty when unknown
+    QueryWindowsDirectory(windowsDirectory, sizeof windowsDirectory);
+    UpperCaseAscii(windowsDirectory);
     char sizeText[NumberTextSize];
     FormatThousands(RequiredBytes, sizeText);
     char message[MessageTextSize];
-    ComposeInformationMessage(ScreenSaverTitle, WindowsDirectory, sizeText, message, sizeof message);
+    ComposeInformationMessage(ScreenSaverTitle, windowsDirectory, sizeText, message, sizeof message);
 
     if (InstallMode == InteractiveMode && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return 0;

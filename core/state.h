@@ -27,3 +27,7 @@ extern HWND ProgressDialog;              // the progress dialog, stored on its i
 // Drains the thread's messages so the dialogs stay alive during long work. The installer's is in the
 // install worker; the host build supplies a hook for tests.
 void MessagePump(void);
+
+// Bytes between two pump points, in the stored copy (bytes read) and the expansion (bytes produced)
+// alike; the first pump point of an entry comes after its first piece.
+enum { PumpInterval = 102400 };

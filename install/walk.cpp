@@ -36,7 +36,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
                 if (total < entry->StoredSize) result = EntryStopped;
                 break;
             }
-            pumpPoint += CopyPumpInterval;
+            pumpPoint += PumpInterval;
         }
     }
     FileClose(out);

@@ -4,10 +4,7 @@
 #include "core/fileio.h"
 #include "payload/block.h"
 
-enum {
-    ChunkSize = 2048,        // one buffer for the whole walk
-    CopyPumpInterval = 102400,  // bytes read between pump points after a stored entry's first chunk
-};
+enum { ChunkSize = 2048 };  // one buffer for the whole walk
 
 enum EntryResult {
     EntryWritten,      // every byte reached the destination

@@ -6,10 +6,7 @@
 #include "core/fileio.h"
 #include "lzh/decoder.h"
 
-enum {
-    StreamBlockSize = 16384,  // one read of stored bytes, one write of output
-    PumpInterval = 102400     // produced bytes between two message pumps
-};
+enum { StreamBlockSize = 16384 };  // one read of stored bytes, one write of output
 
 enum ExtractResult {
     ExtractSourceFailed = 0,       // the own file could not be had, opened or positioned: nothing created

@@ -10,9 +10,9 @@ typedef struct HINSTANCE__ *HINSTANCE;
 // Asks (interactive mode only) before a screen saver named like the installer file is replaced.
 int CheckExistingScreenSaver(HINSTANCE instance);
 
-// Sets requiredBytes to the payload's installed total (0 when the payload cannot be opened) and asks
+// Sets *requiredBytes to the payload's installed total (0 when the payload cannot be opened) and asks
 // in either mode when the drive has no more KB free than that.
-int CheckDiskSpace(uint32_t &requiredBytes);
+int CheckDiskSpace(uint32_t *requiredBytes);
 
 // The free space available to the caller on the drive of path, in KB; 0xFFFFFFFF when unknown.
 uint32_t GetFreeDiskSpaceKB(const char *path);

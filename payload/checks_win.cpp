@@ -53,20 +53,20 @@ uint32_t GetFreeDiskSpaceKB(const char *path)
     return FreeSpaceUnknown;
 }
 
-int CheckDiskSpace(uint32_t &requiredBytes)
+int CheckDiskSpace(uint32_t *requiredBytes)
 {
-    requiredBytes = 0;
+    *requiredBytes = 0;
     FileHandle block = OpenPayloadBlock();
     if (block == FileError) return 1;
-    SumInstalledSizes(block, &requiredBytes);
+    SumInstalledSizes(block, requiredBytes);
     FileClose(block);
 
     char windows[512];
     if (!QueryWindowsDirectory(windows, sizeof windows)) return 1;
     uint32_t freeKB = GetFreeDiskSpaceKB(windows);
-    if (DiskSpaceSuffices(freeKB, requiredBytes)) return 1;
+    if (DiskSpaceSuffices(freeKB, *requiredBytes)) return 1;
 
     char question[MessageTextSize];
-    ComposeDiskSpaceQuestion(requiredBytes >> 10, freeKB, question, sizeof question);
+    ComposeDiskSpaceQuestion(*requiredBytes >> 10, freeKB, question, sizeof question);
     return MessageBoxA(NULL, question, DiskFullCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDCANCEL;
 }
