@@ -3,12 +3,12 @@
 #include <string.h>
 #include <windows.h>
 #include "app/finish.h"
-#include "app/finish_texts.h"
+#include "app/flash_version.h"
+#include "core/installer_texts.h"
 #include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
-#include "payload/messages.h"
 #include "res/resource.h"
 #include "app/dialogs.h"
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "app/backdrop.h"
 #include "app/sequence.h"
+#include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "payload/block.h"
@@ -38,7 +39,7 @@ static void PaintGradient(HDC dc, const RECT *client)
 static void PaintHeading(HDC dc, RECT *area)
 {
     char heading[HeadingSize];
-    FormatText(heading, sizeof heading, "%s Bildschirmschoner", ScreenSaverTitle);  // a long title is cut
+    ComposeSaverName(ScreenSaverTitle, heading, sizeof heading);  // a long title is cut
 
     HFONT font = CreateFontA(-MulDiv(HeadingPoints, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_DONTCARE,
                              FALSE, FALSE, FALSE, ANSI_CHARSET, 0, 0, 0, 0, "Arial");

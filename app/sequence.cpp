@@ -6,6 +6,7 @@
 #include "app/finish.h"
 #include "app/sequence.h"
 #include "core/fatal.h"
+#include "core/installer_texts.h"
 #include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"
@@ -13,7 +14,6 @@
 #include "install/worker.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
-#include "payload/messages.h"
 
 static uint32_t RequiredBytes;
 static char InstallCaption[InstallCaptionSize];

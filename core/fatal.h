@@ -11,11 +11,7 @@ enum FatalKind {
     FatalOutOfMemory,       // the copy buffer could not be had
 };
 
-enum { FatalExitCode = 1 };
-extern const char FatalCaption[];  // "Fehler!!!"
-
-// The message for a kind; path is used by FatalShortWrite only. Returns 1 when it fit.
-int ComposeFatalText(enum FatalKind kind, const char *path, char *buffer, size_t size);
+enum { FatalExitCode = 1 };  // its text and caption: core/installer_texts.h
 
 #if defined(__GNUC__)
 __attribute__((noreturn))

@@ -2,6 +2,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include "core/fatal.h"
+#include "core/installer_texts.h"
 
 void ShowFatalMessage(const char *text)
 {

@@ -1,6 +1,7 @@
 // The fatal stop's platform calls on Windows.
 #include <windows.h>
 #include "core/fatal.h"
+#include "core/installer_texts.h"
 
 void ShowFatalMessage(const char *text)
 {

@@ -155,3 +155,15 @@ int ComposeEntryDestination(int index, const char *title, const char *extensionF
     if (index == 0) return CopyText(destination, size, screenSaverPath);
     return EntryPath(index, title, extensionField, dataFolder, destination, size);
 }
+
+size_t TrimmedTitleLength(const char *title, size_t size)
+{
+    return TrimmedLength(title, strnlen(title, size));
+}
+
+void TrimTitle(char *title, size_t size)
+{
+    size_t n = strnlen(title, size);
+    size_t keep = TrimmedTitleLength(title, size);
+    while (n > keep) title[--n] = 0;
+}

@@ -35,6 +35,9 @@ int PathNameUsable(const char *name, size_t length);
 
 // Length of text without its trailing blanks.
 size_t TrimmedLength(const char *text, size_t length);
+// The same for a title field of size bytes, terminated within it or not; TrimTitle cuts in place.
+size_t TrimmedTitleLength(const char *title, size_t size);
+void TrimTitle(char *title, size_t size);
 
 enum {
     UninstallKeySize = 1024,

@@ -49,3 +49,9 @@ int AppendBackslash(char *buffer, size_t size)
     if (used && buffer[used - 1] == '\\') return 1;
     return AppendText(buffer, size, "\\");
 }
+
+void UpperCaseAscii(char *text)
+{
+    for (; *text; text++)
+        if (*text >= 'a' && *text <= 'z') *text = (char)(*text - 'a' + 'A');
+}

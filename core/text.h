@@ -12,3 +12,6 @@ int CopyText(char *buffer, size_t size, const char *text);
 int AppendText(char *buffer, size_t size, const char *text);
 // Appends a backslash unless the text already ends with one (a drive root such as C:\).
 int AppendBackslash(char *buffer, size_t size);
+
+// 'a'..'z' to 'A'..'Z' in place; every other byte, accented letters included, stays.
+void UpperCaseAscii(char *text);

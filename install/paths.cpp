@@ -1,5 +1,6 @@
 // The installation's destinations and uninstall values, portable so every limit is tested on the host.
 #include <string.h>
+#include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "install/paths.h"
@@ -19,7 +20,6 @@ int ComposeInstallLocation(const char *uninstallerPath, char *location, size_t s
 }
 
 enum { VersionMajorValue = 7, VersionMinorValue = 0 };
-static const char Publisher[] = "Erstellt mit Quilmark's Vistaworks";
 
 static void SetValue(UninstallValue *value, int index, uint32_t type, const void *data, uint32_t size)
 {
@@ -33,7 +33,7 @@ void ComposeUninstallValues(const char *title, const char *uninstallerPath, cons
                             UninstallValues *set)
 {
     // Cut texts are still written (failures are silent); their size follows what is in the buffer.
-    FormatText(set->displayName, sizeof set->displayName, "%s Bildschirmschoner", title);
+    ComposeSaverName(title, set->displayName, sizeof set->displayName);
     ComposeInstallLocation(uninstallerPath, set->installLocation, sizeof set->installLocation);
     FormatText(set->displayIcon, sizeof set->displayIcon, "%s,-0", screenSaverPath);
     set->versionMajor = VersionMajorValue;
@@ -43,7 +43,7 @@ void ComposeUninstallValues(const char *title, const char *uninstallerPath, cons
     SetValue(&v[1], 1, ValueExpandText, uninstallerPath, (uint32_t)strlen(uninstallerPath) + 1);
     SetValue(&v[2], 2, ValueExpandText, set->installLocation, (uint32_t)strlen(set->installLocation) + 1);
     SetValue(&v[3], 3, ValueText, set->displayIcon, (uint32_t)strlen(set->displayIcon) + 1);
-    SetValue(&v[4], 4, ValueText, Publisher, (uint32_t)sizeof Publisher);
+    SetValue(&v[4], 4, ValueText, PublisherText, (uint32_t)strlen(PublisherText) + 1);
     SetValue(&v[5], 5, ValueNumber, &set->versionMajor, 4);
     SetValue(&v[6], 6, ValueNumber, &set->versionMinor, 4);
 }

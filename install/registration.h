@@ -17,5 +17,3 @@ void WriteUninstallValues(const char *uninstallerPath);
 
 // system.ini's [boot] SCRNSAVE.EXE = the short path, and screen saving switched on.
 void ActivateScreenSaver(void);
-
-extern const char AccessDeniedText[];

@@ -3,15 +3,12 @@
 #include <string.h>
 #include <windows.h>
 #include "core/fatal.h"
+#include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
 #include "install/paths.h"
 #include "install/registration.h"
-
-const char AccessDeniedText[] =
-    "Sie haben keinen Zugriff auf die nötige Systemkonfiguration. "
-    "Installieren Sie das Programm erneut mithilfe eines Administrator-Accounts.";
 
 static_assert(ValueText == REG_SZ && ValueExpandText == REG_EXPAND_SZ && ValueNumber == REG_DWORD,
               "the composed values carry the registry's own type numbers");

@@ -3,6 +3,7 @@
 #include <string.h>
 #include <windows.h>
 #include "core/fatal.h"
+#include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "install/cancel.h"
@@ -11,10 +12,7 @@
 #include "install/walk.h"
 #include "install/worker.h"
 #include "lzh/streams.h"
-#include "payload/messages.h"
 
-static const char CancelQuestion[] = "Sind Sie sicher, dass Sie die Installation abbrechen möchten?";
-static const char CancelCaption[] = "Installation abbrechen?";
 
 static HANDLE InstallLog = INVALID_HANDLE_VALUE;
 
@@ -99,7 +97,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         char text[PathSize + 64];
         ComposeInstallCaption(ScreenSaverTitle, text, sizeof text);
         SetWindowTextA(dialog, text);
-        FormatText(text, sizeof text, "%s Bildschirmschoner", ScreenSaverTitle);
+        ComposeSaverName(ScreenSaverTitle, text, sizeof text);
         SetDlgItemTextA(dialog, TitleLineId, text);
         // Queued, so the dialog is up (or, quietly, still hidden) before the work starts.
         PostMessageA(dialog, WM_COMMAND, IDOK, (LPARAM)GetDlgItem(dialog, IDOK));

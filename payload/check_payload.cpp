@@ -10,7 +10,6 @@
 #include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
-#include "payload/messages.h"
 
 enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "core/fatal.h"
 #include "core/fileio.h"
+#include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "payload/block.h"

@@ -1,6 +1,7 @@
 // The checks before anything is written: an existing screen saver of the installer's name, and
 // room on the drive of the Windows directory. Each returns 1 to go on and 0 when the user gave up.
 #pragma once
+#include <stddef.h>
 #include <stdint.h>
 #include "core/fileio.h"
 
@@ -18,7 +19,18 @@ int CheckDiskSpace(uint32_t *requiredBytes);
 uint32_t GetFreeDiskSpaceKB(const char *path);
 enum { FreeSpaceUnknown = 0xFFFFFFFFu };
 
-// The two rules below are portable and live with the pre-check (check_payload.cpp).
+// ---- Portable (checks.cpp) -----------------------------------------------------------------------
+enum { FreeSpaceRootSize = 32 };  // the drive path the free space is asked for
+
+// The replace question's name: the installer file's name without its extension, plus ".SCR".
+// Only a dot in the file name itself counts, not one in a folder name.
+int ExistingScreenSaverName(const char *ownPath, char *name, size_t size);
+
+// The folder whose free space stands for the drive: the path up to its last backslash (C:\WINDOWS
+// gives C:\). A path too long for the work buffer gives its drive's root (C:\ or \\server\share\).
+void FreeSpaceRoot(const char *path, char *root /* FreeSpaceRootSize bytes */);
+
+// The two rules below live with the pre-check (check_payload.cpp).
 // Sums the installed sizes (modulo 2^32) over the table of a handle standing at the block start.
 // Returns 1 at the terminator, 0 when the file ends first (the total so far is kept).
 int SumInstalledSizes(FileHandle block, uint32_t *total);

@@ -1,13 +1,13 @@
 // The pre-install checks' windows and system queries.
 #include <sys/stat.h>
 #include <windows.h>
+#include "core/installer_texts.h"
 #include "core/layout.h"
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
 #include "payload/block.h"
 #include "payload/checks.h"
-#include "payload/messages.h"
 
 int CheckExistingScreenSaver(HINSTANCE instance)
 {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/host_hooks.h"
+#include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
 #include "install_fixture.h"
