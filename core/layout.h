@@ -38,9 +38,15 @@ size_t TrimmedLength(const char *text, size_t length);
 
 enum {
     UninstallKeySize = 1024,
+    FirstFurtherEntry = 3,      // entries from here on are named FILEnnnn + their Extension field
     FurtherFileDigits = 4,      // FILE0000 and up
     ExtensionCharacters = 15,   // the 16th byte of the Extension field is never used
 };
+
+// 1 when the Extension field, read as ComposeEntryFileName reads it, ends a file name that Windows
+// keeps as written and that stays one line of INSTALL.LOG in the data folder: no control byte, none
+// of \ / : * ? " < > |, no "..", no trailing dot. Blanks only (a file without extension) are usable.
+int ExtensionFieldUsable(const char *extensionField);
 
 // Root + "\" + the trimmed title.
 int ComposeUninstallKey(const char *title, char *key, size_t size);

@@ -175,8 +175,12 @@ std::string ExtensionField(const std::string &path)
             throw ToolError(path + ": the extension holds characters the installer cannot use");
         if (c >= 'a' && c <= 'z') c = (char)(c - 32);
     }
-    extension.resize(16, ' ');
-    return extension;
+    std::string field = extension;
+    field.resize(16, ' ');
+    if (!ExtensionFieldUsable(field.c_str()))
+        throw ToolError(path + ": the extension \"" + extension +
+                        "\" ends in a dot once its blanks are dropped; Windows would drop that dot as well");
+    return field;
 }
 
 std::string EntryRole(size_t index)
