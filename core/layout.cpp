@@ -49,6 +49,18 @@ static int ForbiddenNameByte(unsigned char c)
     return c < 0x20 || strchr("\\/:*?\"<>|", c) != NULL;  // 0 never reaches strchr
 }
 
+// A name as short as an 8.3 name (a base of up to 8 characters, an extension of up to 3) holding a ~
+// may be the short name made for another long name (PROGRA~1, or a hashed form with letters after
+// the ~). Opened under such a name, a path reaches that file or folder instead of one of its own.
+static int LooksLikeShortName(const char *name, size_t length)
+{
+    const char *dot = (const char *)memchr(name, '.', length);
+    size_t base = dot ? (size_t)(dot - name) : length;
+    if (base == 0 || base > 8 || (dot && (length - base - 1 > 3 || memchr(dot + 1, '.', length - base - 1))))
+        return 0;
+    return memchr(name, '~', length) != NULL;
+}
+
 size_t TrimmedLength(const char *text, size_t length)
 {
     while (length && text[length - 1] == ' ') length--;
@@ -73,6 +85,7 @@ enum TitleFault TitleFaultOf(const char *title, size_t length)
     if ((length == 1 && title[0] == '.') || (length == 2 && title[0] == '.' && title[1] == '.')) return TitleDotName;
     if (title[length - 1] == '.' || title[length - 1] == ' ') return TitleTrailingDot;
     if (IsDeviceName(title, length)) return TitleDeviceName;
+    if (LooksLikeShortName(title, length)) return TitleShortNameAlias;
     return TitleSound;
 }
 

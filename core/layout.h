@@ -23,6 +23,7 @@ enum TitleFault {
     TitleTrailingDot,    // Windows drops a trailing dot (or blank) from a path name, not from a key name
     TitleForbiddenByte,  // a control byte or one of \ / : * ? " < > |
     TitleDeviceName,     // CON, PRN, AUX, NUL, COM1..9, LPT1..9 and the like, with or without extension
+    TitleShortNameAlias, // 8.3-shaped with a ~ (PROGRA~1): may be another file's or folder's short name
 };
 
 // The trimmed title (length characters, trailing blanks already removed by the caller) as one

@@ -156,6 +156,9 @@ std::string TitleProblem(const std::string &ansiTitle)
         return "the title holds a character not allowed in file names";
     case TitleDeviceName:
         return "the title is a reserved device name of Windows";
+    case TitleShortNameAlias:
+        return "the title \"" + title + "\" has the shape of a short (8.3) name with a ~; on a drive with short "
+               "names it may name another program's file or folder";
     }
     return "the title is refused";
 }

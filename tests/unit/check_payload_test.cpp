@@ -213,6 +213,11 @@ TEST_F(HandMadePayload, TitlesThatCannotNameAFileOrKeyAreRefused)
         EXPECT_EQ(InspectTitle(title), PayloadBadTitle) << title;
     EXPECT_EQ(InspectTitle("Sky.x"), PayloadSound);
     EXPECT_EQ(InspectTitle("COM10"), PayloadSound);
+    // Shaped like a short name with a ~: <Windows>\SOMELO~1.scr may be another product's saver.
+    for (const char *title : {"SOMELO~1", "PROGRA~1", "sample~1", "SAMPLE~1.DAT", "PROG~8XZ", "~1"})
+        EXPECT_EQ(InspectTitle(title), PayloadBadTitle) << title;
+    for (const char *title : {"SOMELONG~1", "Sky~1.Blue", "A~1.B.C", "Sky ~1 Saver", "Sky_1"})
+        EXPECT_EQ(InspectTitle(title), PayloadSound) << title;
 }
 
 TEST_F(HandMadePayload, ExtensionsThatCannotEndAFurtherFilesNameAreRefused)

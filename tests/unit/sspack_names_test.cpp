@@ -92,6 +92,8 @@ TEST(SspackNames, TitleProblems)
     EXPECT_NE(TitleProblem("nul.backup"), "");
     EXPECT_NE(TitleProblem(std::string("a\0b", 3)), "");
     EXPECT_EQ(TitleProblem("a\x7F"), "") << "DEL is allowed in file names";
+    EXPECT_NE(TitleProblem("SOMELO~1").find("short (8.3) name"), std::string::npos);
+    EXPECT_EQ(TitleProblem("Some Long Saver~1"), "");
 }
 
 TEST(Crc32, MatchesTheIeeeCheckValuesInAnyPieces)

@@ -230,6 +230,7 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
         {"extension over 15", BuildArgs("T", {files_[0], dir_.Write("a.abcdefghijklmnop", Bytes{1})}), "15"},
         {"extension ending in a dot", BuildArgs("T", {files_[0], files_[1], files_[2], dir_.Write("movie. ", Bytes{1})}),
          "movie. : the extension \". \" ends in a dot"},
+        {"short name", WithFiles(BuildArgs("PROGRA~1")), "short (8.3) name"},
         {"missing stub", {"build", "--stub", dir_.Path("nostub.exe"), "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "nostub.exe"},
         {"stub not PE", {"build", "--stub", files_[1], "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "not"},
         {"signed stub", {"build", "--stub", dir_.Write("signed.exe", SignLikeASigner(ReadWholeFile(stub_))), "--title", "T",

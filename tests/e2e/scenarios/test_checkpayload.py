@@ -131,10 +131,11 @@ class DamagedInstaller(rig.Scenario):
             return data
         self.refused_in_each_entry(change_last_byte)
 
-    def test_blank_title_and_one_ending_in_a_dot(self):
+    def test_blank_title_one_ending_in_a_dot_and_a_short_name(self):
         # "Sky." would make the folder ...\Sky and the key ...\Sky.: another product's "Sky" key
-        # would be the one its uninstaller deletes.
-        for title in (b" " * len(TITLE), b"Sky.  "):
+        # would be the one its uninstaller deletes. "SAMP~1" may be the short name of another
+        # title's data folder or screen saver.
+        for title in (b" " * len(TITLE), b"Sky.  ", b"SAMP~1"):
             def make(p):
                 exe, data = self.packed(p, integrity=False)
                 block, _ = table(bytes(data))
