@@ -44,6 +44,23 @@ static int IsDeviceName(const char *name, size_t length)
     return 0;
 }
 
+static int ForbiddenNameByte(unsigned char c)
+{
+    return c < 0x20 || strchr("\\/:*?\"<>|", c) != NULL;  // 0 never reaches strchr
+}
+
+// A name as short as an 8.3 name (a base of up to 8 characters, an extension of up to 3) holding a ~
+// may be the short name made for another long name (PROGRA~1, or a hashed form with letters after
+// the ~). Opened under such a name, a path reaches that file or folder instead of one of its own.
+static int LooksLikeShortName(const char *name, size_t length)
+{
+    const char *dot = (const char *)memchr(name, '.', length);
+    size_t base = dot ? (size_t)(dot - name) : length;
+    if (base == 0 || base > 8 || (dot && (length - base - 1 > 3 || memchr(dot + 1, '.', length - base - 1))))
+        return 0;
+    return memchr(name, '~', length) != NULL;
+}
+
 size_t TrimmedLength(const char *text, size_t length)
 {
     while (length && text[length - 1] == ' ') length--;
@@ -63,11 +80,12 @@ enum TitleFault TitleFaultOf(const char *title, size_t length)
     if (length == 0) return TitleEmpty;
     for (size_t i = 0; i < length; i++) {
         unsigned char c = (unsigned char)title[i];
-        if (c < 0x20 || strchr("\\/:*?\"<>|", c)) return TitleForbiddenByte;
+        if (ForbiddenNameByte(c)) return TitleForbiddenByte;
     }
     if ((length == 1 && title[0] == '.') || (length == 2 && title[0] == '.' && title[1] == '.')) return TitleDotName;
     if (title[length - 1] == '.' || title[length - 1] == ' ') return TitleTrailingDot;
     if (IsDeviceName(title, length)) return TitleDeviceName;
+    if (LooksLikeShortName(title, length)) return TitleShortNameAlias;
     return TitleSound;
 }
 
@@ -120,6 +138,31 @@ int ComposeUninstallerPath(const char *dataFolder, char *path, size_t size)
     return FormatText(path, size, "%s%s", dataFolder, UninstallerName);
 }
 
+// The extension a further entry's name gets: the field's first 15 bytes up to a zero byte, without
+// trailing blanks (the field's padding, or an extension of blanks only). Returns its length.
+static size_t ExtensionOfField(const char *extensionField, char extension[ExtensionCharacters + 1])
+{
+    size_t n = 0;
+    while (n < ExtensionCharacters && extensionField[n]) {
+        extension[n] = extensionField[n];
+        n++;
+    }
+    n = TrimmedLength(extension, n);
+    extension[n] = 0;
+    return n;
+}
+
+int ExtensionFieldUsable(const char *extensionField)
+{
+    char extension[ExtensionCharacters + 1];
+    size_t n = ExtensionOfField(extensionField, extension);
+    for (size_t i = 0; i < n; i++) {
+        if (ForbiddenNameByte((unsigned char)extension[i])) return 0;
+    }
+    // Windows drops a trailing dot, so the log would name a file that is not there.
+    return strstr(extension, "..") == NULL && (n == 0 || extension[n - 1] != '.');
+}
+
 // The entry's file name behind folder, in one composition so that only the whole path is bounded.
 static int EntryPath(int index, const char *title, const char *extensionField, const char *folder, char *path,
                      size_t size)
@@ -134,14 +177,8 @@ static int EntryPath(int index, const char *title, const char *extensionField, c
     }
     if (index < 0) return 0;
     char extension[ExtensionCharacters + 1];
-    size_t n = 0;
-    while (n < ExtensionCharacters && extensionField[n]) {
-        extension[n] = extensionField[n];
-        n++;
-    }
-    // Blank padding of the field (and an extension of blanks only) leaves no trace in the path.
-    extension[TrimmedLength(extension, n)] = 0;
-    return FormatText(path, size, "%sFILE%0*d%s", folder, FurtherFileDigits, index - 3, extension);
+    ExtensionOfField(extensionField, extension);
+    return FormatText(path, size, "%sFILE%0*d%s", folder, FurtherFileDigits, index - FirstFurtherEntry, extension);
 }
 
 int ComposeEntryFileName(int index, const char *title, const char *extensionField, char *name, size_t size)

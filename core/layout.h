@@ -23,6 +23,7 @@ enum TitleFault {
     TitleTrailingDot,    // Windows drops a trailing dot (or blank) from a path name, not from a key name
     TitleForbiddenByte,  // a control byte or one of \ / : * ? " < > |
     TitleDeviceName,     // CON, PRN, AUX, NUL, COM1..9, LPT1..9 and the like, with or without extension
+    TitleShortNameAlias, // 8.3-shaped with a ~ (PROGRA~1): may be another file's or folder's short name
 };
 
 // The trimmed title (length characters, trailing blanks already removed by the caller) as one
@@ -41,9 +42,15 @@ void TrimTitle(char *title, size_t size);
 
 enum {
     UninstallKeySize = 1024,
+    FirstFurtherEntry = 3,      // entries from here on are named FILEnnnn + their Extension field
     FurtherFileDigits = 4,      // FILE0000 and up
     ExtensionCharacters = 15,   // the 16th byte of the Extension field is never used
 };
+
+// 1 when the Extension field, read as ComposeEntryFileName reads it, ends a file name that Windows
+// keeps as written and that stays one line of INSTALL.LOG in the data folder: no control byte, none
+// of \ / : * ? " < > |, no "..", no trailing dot. Blanks only (a file without extension) are usable.
+int ExtensionFieldUsable(const char *extensionField);
 
 // Root + "\" + the trimmed title.
 int ComposeUninstallKey(const char *title, char *key, size_t size);

@@ -41,27 +41,29 @@ static void CreateNothing(const char *) {}
 
 // Every destination the installation will write, composed by the layout as the installation
 // composes them, here into locals: the installation's own values are not set yet.
-static int DestinationsFit(const char *title, const char *windowsDirectory, const char *applicationData,
-                           int file, uint32_t tableOffset)
+static enum PayloadFault DestinationFault(const char *title, const char *windowsDirectory,
+                                          const char *applicationData, int file, uint32_t tableOffset)
 {
     char screenSaverFile[PathSize];
     char screenSaverPath[PathSize];
     char dataFolder[PathSize];
     if (!ComposeScreenSaverFile(title, screenSaverFile, sizeof screenSaverFile) ||
         !ComposeScreenSaverPath(windowsDirectory, screenSaverFile, screenSaverPath, sizeof screenSaverPath))
-        return 0;
+        return PayloadPathTooLong;
     char logPath[PathSize];
     if (!ComposeDataFolder(applicationData, windowsDirectory, title, CreateNothing, dataFolder, sizeof dataFolder) ||
         !ComposeLogPath(dataFolder, logPath, sizeof logPath))  // a log not opened would lose every line
-        return 0;
+        return PayloadPathTooLong;
 
     int fit = FileSeek(file, (int32_t)tableOffset, SeekSet) == (int32_t)tableOffset;
     PayloadEntry entry;
     char destination[PathSize];
-    for (int index = 0; fit && ReadPayloadEntry(file, &entry) == PayloadNext; index++)
+    for (int index = 0; fit && ReadPayloadEntry(file, &entry) == PayloadNext; index++) {
+        if (index >= FirstFurtherEntry && !ExtensionFieldUsable(entry.Extension)) return PayloadBadExtension;
         fit = ComposeEntryDestination(index, title, entry.Extension, screenSaverPath, dataFolder, destination,
                                       sizeof destination);
-    return fit;
+    }
+    return fit ? PayloadSound : PayloadPathTooLong;
 }
 
 static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirectory, const char *applicationData)
@@ -104,8 +106,9 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
     uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
     if (TitleFaultOf(title, titleLength) != TitleSound) return PayloadBadTitle;
     title[titleLength] = 0;
-    if (!DestinationsFit(title, windowsDirectory, applicationData, file, (uint32_t)tableOffset))
-        return PayloadPathTooLong;
+    enum PayloadFault destinationFault = DestinationFault(title, windowsDirectory, applicationData, file,
+                                                          (uint32_t)tableOffset);
+    if (destinationFault != PayloadSound) return destinationFault;
 
     // The record behind the terminator, where there is one; without it the structure must do.
     uint8_t record[IntegrityRecordSize];

@@ -13,6 +13,7 @@ enum PayloadFault {
     PayloadDataOutside,    // DataOffset + StoredSize beyond the end of the file
     PayloadSizeTooLarge,   // ExpandedSize of 2^31 or more
     PayloadBadTitle,       // refused by the title rule (core/layout.h)
+    PayloadBadExtension,   // a further entry's Extension field refused by the layout's extension rule
     PayloadPathTooLong,    // ScreenSaverPath, DataFolder, INSTALL.LOG or a destination over 259 characters
     PayloadChecksumWrong,  // the integrity record does not match the file
     PayloadCertificateMisplaced,  // a certificate table that is not the file's last part behind the payload

@@ -265,6 +265,11 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     std::string title = TrimTrailingBlanks(view.title);
     std::string problem = TitleProblem(view.title);
     if (!problem.empty()) throw ToolError(installer + ": damaged installer: " + problem);
+    // With the title rule, the extension rule keeps separators, control bytes and ':' (a stream name
+    // on Windows) out of every name written here; all are judged before the first is written.
+    for (size_t i = FirstFurtherEntry; i < view.entries.size(); i++)
+        if (!ExtensionFieldUsable(view.entries[i].Extension))
+            throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
     std::error_code ec;
     fs::create_directories(FsPath(directory), ec);
     if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
@@ -273,9 +278,6 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
         if (!RangeInside(e.DataOffset, e.StoredSize, view.fileSize))
             throw ToolError(installer + Format(": damaged installer: the data of entry %zu lie beyond the end of the file", i));
         std::string name = Cp1252ToUtf8(DestinationFileName(i, title, e.Extension));
-        for (char c : name)
-            if ((uint8_t)c < 0x20 || c == '/' || c == '\\')
-                throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
         if (!ExpansionPossible(e))
             throw ToolError(installer + Format(": damaged installer: entry %zu cannot expand to %u bytes", i, e.ExpandedSize));
         std::string path = PathText(FsPath(directory) / FsPath(name));
@@ -336,6 +338,9 @@ bool RunVerify(const std::string &installer, std::ostream &out)
         if (typical.size() > MaxTitleLength)
             note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
                  ", over the installer's 259");
+        if (i >= FirstFurtherEntry && !ExtensionFieldUsable(e.Extension))
+            check(false, name + ": the extension \"" + PrintableText(ExtensionText(e)) +
+                             "\" cannot end a file name (the installer refuses it)");
         bool inside = RangeInside(e.DataOffset, e.StoredSize, view.fileSize);
         check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
                                     inside ? "inside the file" : "run past the end of the file"));

@@ -156,6 +156,9 @@ std::string TitleProblem(const std::string &ansiTitle)
         return "the title holds a character not allowed in file names";
     case TitleDeviceName:
         return "the title is a reserved device name of Windows";
+    case TitleShortNameAlias:
+        return "the title \"" + title + "\" has the shape of a short (8.3) name with a ~; on a drive with short "
+               "names it may name another program's file or folder";
     }
     return "the title is refused";
 }
@@ -175,8 +178,12 @@ std::string ExtensionField(const std::string &path)
             throw ToolError(path + ": the extension holds characters the installer cannot use");
         if (c >= 'a' && c <= 'z') c = (char)(c - 32);
     }
-    extension.resize(16, ' ');
-    return extension;
+    std::string field = extension;
+    field.resize(16, ' ');
+    if (!ExtensionFieldUsable(field.c_str()))
+        throw ToolError(path + ": the extension \"" + extension +
+                        "\" ends in a dot once its blanks are dropped; Windows would drop that dot as well");
+    return field;
 }
 
 std::string EntryRole(size_t index)

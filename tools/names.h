@@ -25,7 +25,8 @@ std::string TitleProblem(const std::string &ansiTitle);
 
 // The 16-byte Extension field for a file: its extension in upper case with the dot, blank-padded;
 // blanks only for a file without extension. Throws ToolError for one the installer cannot use
-// (longer than 15 characters, or with characters not allowed in file names).
+// (longer than 15 characters, with characters not allowed in file names, or refused by the layout's
+// extension rule, as "movie. " is: its extension ". " would end the name in a dot).
 std::string ExtensionField(const std::string &path);
 
 // "screen saver", "data file", "uninstaller", "further file".

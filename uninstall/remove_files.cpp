@@ -59,7 +59,11 @@ void RemoveListedFiles(const char *logPath, const char *ownFolder, const char *o
             continue;
         }
         PathVerdict verdict = ClassifyLogPath(line, ownFolder, windowsDir, saverFile, saverShort);
-        if (verdict == PathOutside || verdict == PathMalformed) {
+        if (verdict == PathOutside) {
+            NoteOutside(report, line);
+            continue;
+        }
+        if (verdict == PathMalformed) {
             NoteSkipped(report, line);
             continue;
         }

@@ -45,6 +45,12 @@ void NoteSkipped(RemovalReport *report, const char *path)
     report->skippedListed += AddToList(report->skippedList, sizeof report->skippedList, path);
 }
 
+void NoteOutside(RemovalReport *report, const char *path)
+{
+    report->outside++;
+    NoteSkipped(report, path);
+}
+
 void NoteDamaged(RemovalReport *report)
 {
     report->damaged++;
@@ -58,7 +64,7 @@ int RemovalComplete(const RemovalReport *report)
 
 int RemovalMustBeRepeated(const RemovalReport *report)
 {
-    return report->failed != 0;
+    return report->failed != 0 || report->outside != 0;
 }
 
 int ComposeQuestion(const char *title, char *text, size_t size)
@@ -103,6 +109,11 @@ int ComposeResultMessage(const RemovalReport *report, const char *title, char *t
                           "\nDiese Einträge des Installationsprotokolls liegen außerhalb der Ordner des "
                           "Bildschirmschoners und wurden nicht gelöscht:\n",
                           report->skippedList, report->skippedListed, report->skipped);
+        if (report->outside) {
+            fit &= AppendText(text, size, "Das Installationsprotokoll und das Deinstallationsprogramm bleiben "
+                                          "erhalten, damit die Deinstallation über die Systemsteuerung wiederholt "
+                                          "werden kann.\n");
+        }
     }
     if (report->damaged) {
         char line[128];

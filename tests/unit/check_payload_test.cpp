@@ -214,6 +214,34 @@ TEST_F(HandMadePayload, TitlesThatCannotNameAFileOrKeyAreRefused)
         EXPECT_EQ(InspectTitle(title), PayloadBadTitle) << title;
     EXPECT_EQ(InspectTitle("Sky.x"), PayloadSound);
     EXPECT_EQ(InspectTitle("COM10"), PayloadSound);
+    // Shaped like a short name with a ~: <Windows>\SOMELO~1.scr may be another product's saver.
+    for (const char *title : {"SOMELO~1", "PROGRA~1", "sample~1", "SAMPLE~1.DAT", "PROG~8XZ", "~1"})
+        EXPECT_EQ(InspectTitle(title), PayloadBadTitle) << title;
+    for (const char *title : {"SOMELONG~1", "Sky~1.Blue", "A~1.B.C", "Sky ~1 Saver", "Sky_1"})
+        EXPECT_EQ(InspectTitle(title), PayloadSound) << title;
+}
+
+TEST_F(HandMadePayload, ExtensionsThatCannotEndAFurtherFilesNameAreRefused)
+{
+    auto with = [](size_t index, const std::string &extension) {
+        std::vector<FixtureEntry> entries = Four();
+        entries[index].extension = extension;
+        return BuildFixtureInstaller("Sample", entries);
+    };
+    // The field's first 15 bytes up to a zero byte, trailing blanks dropped, as the walk reads it.
+    for (const char *sound : {".SWF", "", ".ABCDEFGHIJKLMN", ".A B", ". A", ".A~1", "SWF"})
+        EXPECT_EQ(Inspect(with(3, sound)), PayloadSound) << sound;
+    EXPECT_EQ(Inspect(with(3, std::string(".AB\0:\\..\\x", 10))), PayloadSound) << "after the zero byte";
+    EXPECT_EQ(Inspect(with(3, ".ABCDEFGHIJKLMN.")), PayloadSound) << "the 16th byte is never used";
+    const char *refused[] = {
+        ".", ". ", ". . ", ".A.", ".ABCDEFGHIJKLM.x",  // Windows drops the trailing dot: FILE0000.
+        "\\..\\..\\..\\..\\ab", "/../ab", ".A..B", "..",  // out of the data folder
+        ".A\r\nC:\\x", ".A\t", ".SWF:s", ".A*", ".A?", ".A\"", ".A<", ".A>", ".A|",
+    };
+    for (const char *extension : refused) EXPECT_EQ(Inspect(with(3, extension)), PayloadBadExtension) << extension;
+    // Entries 0 to 2 are named by the title alone; their field names nothing.
+    EXPECT_EQ(Inspect(with(0, ". ")), PayloadSound);
+    EXPECT_EQ(Inspect(with(2, ".EXE:s")), PayloadSound);
 }
 
 TEST(PayloadRefusal, APathTooLongToOpenIsToldAsSuchNotAsDamage)
@@ -223,7 +251,8 @@ TEST(PayloadRefusal, APathTooLongToOpenIsToldAsSuchNotAsDamage)
     ASSERT_TRUE(ComposeFatalText(FatalKindOfFault(PayloadOwnPathTooLong), nullptr, text, sizeof text));
     EXPECT_STREQ(text, "Der Pfad der Installationsdatei ist zu lang. Bitte verschieben Sie das Programm in einen "
                        "Ordner mit k\xFCrzerem Pfad und starten Sie es erneut.");
-    for (PayloadFault fault : {PayloadUnreachable, PayloadTableCut, PayloadBadTitle, PayloadChecksumWrong})
+    for (PayloadFault fault :
+         {PayloadUnreachable, PayloadTableCut, PayloadBadTitle, PayloadBadExtension, PayloadChecksumWrong})
         EXPECT_EQ(FatalKindOfFault(fault), FatalDamagedInstaller) << fault;
 }
 

@@ -18,11 +18,16 @@ TEST(SspackNames, ExtensionFieldIsUpperCaseWithItsDotBlankPadded)
         {".hidden", "                "},
         {"trailing.", "                "},
         {"x.abcdefghijklmn", ".ABCDEFGHIJKLMN "},
+        {"movie.swf ", ".SWF            "},  // the installer drops the blank
+        {"movie. swf", ". SWF           "},
     };
     for (const Case &c : cases) EXPECT_EQ(ExtensionField(c.path), c.field) << c.path;
     EXPECT_THROW(ExtensionField("x.abcdefghijklmno"), ToolError) << "16 characters: the installer would cut it";
     EXPECT_THROW(ExtensionField("x.a*b"), ToolError);
     EXPECT_THROW(ExtensionField("x.\xC3\xA4"), ToolError);
+    // ". " would end the name in a dot once the blank is dropped: FILE0000. is FILE0000 on Windows.
+    EXPECT_THROW(ExtensionField("movie. "), ToolError);
+    EXPECT_THROW(ExtensionField("movie. .  "), ToolError);
 }
 
 TEST(SspackNames, DestinationsFollowTheEntrysIndex)
@@ -87,6 +92,8 @@ TEST(SspackNames, TitleProblems)
     EXPECT_NE(TitleProblem("nul.backup"), "");
     EXPECT_NE(TitleProblem(std::string("a\0b", 3)), "");
     EXPECT_EQ(TitleProblem("a\x7F"), "") << "DEL is allowed in file names";
+    EXPECT_NE(TitleProblem("SOMELO~1").find("short (8.3) name"), std::string::npos);
+    EXPECT_EQ(TitleProblem("Some Long Saver~1"), "");
 }
 
 TEST(Crc32, MatchesTheIeeeCheckValuesInAnyPieces)

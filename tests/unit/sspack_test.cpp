@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <set>
 #include <sstream>
 
@@ -227,6 +228,9 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
         {"directory", BuildArgs("T", {files_[0], dir_.Path("")}), "not a regular file"},
         {"file over 2 GiB", BuildArgs("T", {files_[0], big}), "2 GiB"},
         {"extension over 15", BuildArgs("T", {files_[0], dir_.Write("a.abcdefghijklmnop", Bytes{1})}), "15"},
+        {"extension ending in a dot", BuildArgs("T", {files_[0], files_[1], files_[2], dir_.Write("movie. ", Bytes{1})}),
+         "movie. : the extension \". \" ends in a dot"},
+        {"short name", WithFiles(BuildArgs("PROGRA~1")), "short (8.3) name"},
         {"missing stub", {"build", "--stub", dir_.Path("nostub.exe"), "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "nostub.exe"},
         {"stub not PE", {"build", "--stub", files_[1], "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "not"},
         {"signed stub", {"build", "--stub", dir_.Write("signed.exe", SignLikeASigner(ReadWholeFile(stub_))), "--title", "T",
@@ -301,6 +305,8 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     badTitle[view.blockOffset + 2 + 3] = '/';
     Bytes overlapping = good;
     PutU32(overlapping, view.tableOffset + PayloadEntrySize, view.blockOffset);
+    Bytes streamExtension = good;  // FILE0000.SWF:s, a stream of FILE0000.SWF on Windows
+    std::memcpy(&streamExtension[view.tableOffset + 3 * PayloadEntrySize + 12], ".SWF:s", 6);
     Bytes badCrc = good;
     badCrc[view.blockEnd + 8] ^= 0x80;
     Bytes otherNamedType = good;  // the type's name string, "LASTRES", becomes "LASTREZ"
@@ -332,6 +338,7 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         {"bit flipped in data", flipped, "integrity record"},
         {"expanded size 2 GiB", hugeExpanded, "2 GiB or more"},
         {"slash in title", badTitle, "not allowed"},
+        {"stream name as extension", streamExtension, "extension \".SWF:s\" cannot end a file name"},
         {"data over the block", overlapping, "overlap the payload block"},
         {"integrity record altered", badCrc, "integrity record"},
         {"payload type renamed", otherNamedType, "not \"LASTRES\""},
@@ -362,6 +369,9 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     EXPECT_EQ(Sspack({"extract", bad, dir_.Path("y")}).code, 1);
     WriteWholeFile(bad, badTitle);
     EXPECT_EQ(Sspack({"extract", bad, dir_.Path("z")}).code, 1) << "a title with a slash must not become a path";
+    WriteWholeFile(bad, streamExtension);
+    EXPECT_EQ(Sspack({"extract", bad, dir_.Path("s")}).code, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("s"))) << "judged before anything is written";
 }
 
 INSTANTIATE_TEST_SUITE_P(Stubs, SspackCli,

@@ -117,6 +117,7 @@ TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\..\\", nullptr},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\NUL\\", nullptr},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\com1.txt\\", nullptr},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\SAMPLE~1\\", nullptr},  // may be another title's folder
         {"Sample\\", nullptr},
         {"", nullptr},
     };

@@ -18,7 +18,9 @@ TEST(UninstallReport, CompleteOnlyWhenNothingListedStays)
         {"empty log", [](RemovalReport *) {}, 1, 0},
         {"log missing", [](RemovalReport *r) { r->logMissing = 1; }, 0, 0},
         {"a file in use", [](RemovalReport *r) { NoteFailed(r, "C:\\x"); }, 0, 1},
-        {"a line outside", [](RemovalReport *r) { NoteSkipped(r, "C:\\WINDOWS\\system32\\x"); }, 0, 0},
+        {"a malformed line", [](RemovalReport *r) { NoteSkipped(r, "C:\\WINDOWS\\..\\x"); }, 0, 0},
+        // Perhaps its own file, while this run was started under another spelling of its folder.
+        {"a line outside", [](RemovalReport *r) { NoteOutside(r, "C:\\WINDOWS\\system32\\x"); }, 0, 1},
         {"a damaged line", [](RemovalReport *r) { NoteDamaged(r); }, 0, 0},
         {"registration left", [](RemovalReport *r) { r->registrationLeft = 1; }, 0, 0},
     };
@@ -51,6 +53,12 @@ TEST(UninstallReport, MessagesNameTheTitleAndEveryProblem)
     EXPECT_NE(message.find("nicht gel\xF6scht werden:\nC:\\WINDOWS\\Sample.scr\n"), std::string::npos);
     EXPECT_NE(message.find("nicht gel\xF6scht:\nC:\\WINDOWS\\system32\\x.dll\n"), std::string::npos);
     EXPECT_NE(message.find("\n2 besch\xE4" "digte Zeilen"), std::string::npos);
+    const std::string kept = "Das Installationsprotokoll und das Deinstallationsprogramm bleiben erhalten";
+    EXPECT_EQ(message.find(kept), std::string::npos) << "a malformed line is no file of its own anywhere";
+    NoteOutside(&report, "Y:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\Sample.dat");
+    ASSERT_EQ(ComposeResultMessage(&report, "Sample", text, sizeof text), 1);
+    EXPECT_NE(std::string(text).find("Sample.dat\n" + kept + ", damit die Deinstallation \xFC" "ber die "
+                                     "Systemsteuerung wiederholt werden kann.\n"), std::string::npos) << text;
 }
 
 TEST(UninstallReport, LongListsAreCutAtWholePathsAndCounted)

@@ -1,5 +1,6 @@
 """A damaged installer is refused before anything is shown or written: cut inside an entry's data
-or inside the table, a byte changed under the integrity record, a blank title, the bare stub.
+or inside the table, a byte changed under the integrity record, an unusable title or extension,
+the bare stub.
 The refusal is an error box without owner and exit code 1, and the prefix has nothing new. A
 changed byte without the record passes the structural checks and installs. An installer signed
 with osslsigncode verifies and installs; signed, a changed byte of an entry's data or a
@@ -130,16 +131,29 @@ class DamagedInstaller(rig.Scenario):
             return data
         self.refused_in_each_entry(change_last_byte)
 
-    def test_blank_title_and_one_ending_in_a_dot(self):
+    def test_blank_title_one_ending_in_a_dot_and_a_short_name(self):
         # "Sky." would make the folder ...\Sky and the key ...\Sky.: another product's "Sky" key
-        # would be the one its uninstaller deletes.
-        for title in (b" " * len(TITLE), b"Sky.  "):
+        # would be the one its uninstaller deletes. "SAMP~1" may be the short name of another
+        # title's data folder or screen saver.
+        for title in (b" " * len(TITLE), b"Sky.  ", b"SAMP~1"):
             def make(p):
                 exe, data = self.packed(p, integrity=False)
                 block, _ = table(bytes(data))
                 data[block + 2:block + 2 + len(TITLE)] = title
                 return self.write(p, data)
             with self.subTest(title=title):
+                self.refused(make)
+
+    def test_an_extension_that_leaves_the_data_folder_or_ends_in_a_dot(self):
+        # Entry 3's Extension field: C:\ProgramData\ab, and FILE0000. (Windows makes FILE0000).
+        for extension in (b"\\..\\..\\..\\..\\ab", b".  "):
+            def make(p):
+                exe, data = self.packed(p, integrity=False)
+                _, entries = table(bytes(data))
+                at = entries[3][0] + 12
+                data[at:at + 16] = extension.ljust(16)
+                return self.write(p, data)
+            with self.subTest(extension=extension):
                 self.refused(make)
 
     def test_started_from_a_path_too_long_to_open_itself(self):

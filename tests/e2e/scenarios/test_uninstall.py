@@ -158,10 +158,33 @@ class Uninstall(rig.Scenario):
         self.assertEqual(self.p.read_file(r"C:\windows\system32\something.txt"), b"system file")
         self.assertTrue(self.p.exists(layout.PUBLISHER_FOLDER + r"\outside.txt"))
         self.assertTrue(self.p.exists(r"C:\windows\keep.scr"))
-        for path in INSTALLED:
+        for path in INSTALLED[:2] + INSTALLED[3:]:
             self.assertFalse(self.p.exists(path), path)
-        self.assertFalse(self.p.exists(layout.PRODUCT_FOLDER))
-        self.assertIsNone(self.p.reg_values(KEY))
+        # A line outside might be its own under another spelling: the log, the entry and the
+        # uninstaller stay for a run that finds it so.
+        self.assertEqual(self.p.listdir(DATA), [layout.INSTALL_LOG, layout.UNINSTALLER])
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
+
+    def test_started_through_another_drive_letter_it_keeps_what_a_later_run_needs(self):
+        # Y: is a second letter for drive C, as SUBST makes one: every line of the log lies outside
+        # the folder the uninstaller sees as its own.
+        self.install_quietly()
+        os.symlink(self.p.drive_c, os.path.join(self.p.path, "dosdevices", "y:"))
+        r = self.uninstall(QUESTION + '\npress "Ja"\nwait class=#32770 caption="Bildschirmschoner entfernen" '
+                                      'text~="nicht" timeout=20\nrecord rect=no style=no\npress "OK"', args=None,
+                           uninstaller="Y:" + UNINSTALLER[2:])
+        self.assertEqual(r.exit_code, 1)
+        box = "\n".join(r.section('window class=#32770 caption="Bildschirmschoner entfernen"'))
+        self.assertIn("liegen außerhalb der Ordner des Bildschirmschoners und wurden nicht gelöscht:\\n"
+                      "C:\\\\ProgramData", box)
+        self.assertIn("Das Installationsprotokoll und das Deinstallationsprogramm bleiben erhalten, damit die "
+                      "Deinstallation über die Systemsteuerung wiederholt werden kann.", box)
+        for path in INSTALLED[1:] + [LOG]:
+            self.assertTrue(self.p.exists(path), path)
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
+        r = self.uninstall()  # from where the installer put it
+        self.assertEqual(r.exit_code, 0)
+        self.assertClean()
 
     def test_garbage_in_the_log_is_skipped_without_a_crash(self):
         self.install_quietly()
