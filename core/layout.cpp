@@ -44,7 +44,7 @@ static int IsDeviceName(const char *name, size_t length)
     return 0;
 }
 
-static int ForbiddenNameByte(unsigned char c)
+int ForbiddenNameByte(unsigned char c)
 {
     return c < 0x20 || strchr("\\/:*?\"<>|", c) != NULL;  // 0 never reaches strchr
 }

@@ -34,6 +34,9 @@ enum TitleFault TitleFaultOf(const char *title, size_t length);
 // dot or blank, no "." or "..", no device name. Forbidden bytes are the caller's to check.
 int PathNameUsable(const char *name, size_t length);
 
+// 1 for a byte no file or key name may hold: a control byte or one of \ / : * ? " < > |.
+int ForbiddenNameByte(unsigned char c);
+
 // Length of text without its trailing blanks.
 size_t TrimmedLength(const char *text, size_t length);
 // The same for a title field of size bytes, terminated within it or not; TrimTitle cuts in place.

@@ -38,11 +38,6 @@ bool CodePointToCp1252(uint32_t cp, uint8_t *byte)
     return false;
 }
 
-bool ForbiddenNameByte(uint8_t c)
-{
-    return c < 0x20 || (c < 0x80 && std::string("\\/:*?\"<>|").find((char)c) != std::string::npos);
-}
-
 }  // namespace
 
 // Decodes one UTF-8 sequence at i; 0 when it is malformed (cut, overlong, a stray byte).
@@ -126,8 +121,7 @@ std::string PrintableText(const std::string &ansi)
 
 std::string TrimTrailingBlanks(const std::string &text)
 {
-    size_t end = text.find_last_not_of(' ');
-    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+    return text.substr(0, TrimmedLength(text.data(), text.size()));
 }
 
 std::string TitleProblem(const std::string &ansiTitle)
