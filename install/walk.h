@@ -28,7 +28,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
 
 // Walks the whole table. A destination that cannot be composed, created or fully written, or
 // entry data the file cannot deliver, is logged (when it was composed) and ends the process with
-// the fatal stop. A destination cut short whose line the log could not take (the same full disk)
-// (or by a failed read) is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when the
-// payload cannot be opened or the table ends without its terminator (nothing is repeated).
+// the fatal stop. A destination cut short (by a full disk or a failed read) whose line the log could
+// not take is removed first: nothing would ever find it again. Returns 1 at the terminator, 0 when
+// the payload cannot be opened or the table ends without its terminator (nothing is repeated).
 int InstallEntries(const InstallHooks *hooks, char *chunk);

@@ -1,6 +1,6 @@
 // Installers made by the authoring tool's own build code from the stubs the Windows builds
 // compile (tests/unit/stub), and the tool's programs run from their command lines: this build's
-// sspack, and the PE32 sspack.exe under Wine. Tests skip, saying so, when a build is not there.
+// sspack, and the PE32 sspack.exe under Wine. A test whose stub or program is not built fails.
 #pragma once
 #include <fcntl.h>
 #include <gtest/gtest.h>
