@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "res/resource.h"
 #include "tools/tool_error.h"
 
 namespace {
@@ -47,7 +48,7 @@ std::vector<std::string> LayoutRuleViolations(const PeImage &image)
     }
     if (image.resources.size() > 1 && image.resources[1].key.named)
         v.push_back("\"LASTRES\" is not the only named resource type (" + image.resources[1].key.Text() + ")");
-    if (type.names.size() != 1 || !(type.names[0].key == ResourceKey::Id(LastResId))) {
+    if (type.names.size() != 1 || !(type.names[0].key == ResourceKey::Id(PayloadResourceId))) {
         v.push_back("\"LASTRES\" must hold exactly one resource, id 1000");
         if (type.names.empty()) return v;
     }

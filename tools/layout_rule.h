@@ -7,7 +7,8 @@
 
 #include "tools/pe_image.h"
 
-enum { LastResId = 1000, LastResLanguage = 1033, PlaceholderSize = 4 };
+// LASTRES holds one resource, the stub's PayloadResourceId (res/resource.h), in one language.
+enum { LastResLanguage = 1033, PlaceholderSize = 4 };
 
 // Where the block goes in a stub that follows the rule.
 struct PayloadSite {
