@@ -2,6 +2,7 @@
 // otherwise, so a damaged file never leads to a read at an invented offset; beyond that the
 // headers are trusted, as the installers built by the authoring tool lay them out.
 #include <string.h>
+#include "core/bytes.h"
 #include "payload/block.h"
 
 #if defined(_WIN32)
@@ -10,8 +11,6 @@ static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
 static const uint32_t OwnOptionalHeaderSize = 0;  // the host reads installers of either kind
 #endif
 
-static uint32_t U16(const uint8_t *p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
-static uint32_t U32(const uint8_t *p) { return U16(p) | U16(p + 2) << 16; }
 
 static int SeekTo(FileHandle f, uint32_t offset)
 {
@@ -23,7 +22,7 @@ static int ReadDirectoryEntry(FileHandle f, uint32_t offset, uint32_t *next)
 {
     uint8_t entry[ResourceDirectoryEntrySize];
     if (!SeekTo(f, offset) || !FileReadAll(f, entry, sizeof entry)) return 0;
-    *next = U32(entry + 4) & 0x7FFFFFFF;
+    *next = GetU32(entry + 4) & 0x7FFFFFFF;
     return 1;
 }
 
@@ -31,13 +30,13 @@ int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *bloc
 {
     uint8_t word[4];
     if (!SeekTo(f, PeHeaderPointerOffset) || !FileReadAll(f, word, 4)) return 0;
-    uint32_t peHeader = U32(word);
+    uint32_t peHeader = GetU32(word);
 
     uint8_t headers[PeSignatureSize + PeFileHeaderSize + 2];
     if (!SeekTo(f, peHeader) || !FileReadAll(f, headers, sizeof headers)) return 0;
-    uint32_t sectionCount = U16(headers + PeSignatureSize + 2);
+    uint32_t sectionCount = GetU16(headers + PeSignatureSize + 2);
     if (optionalHeaderSize == 0) {
-        uint32_t magic = U16(headers + PeSignatureSize + PeFileHeaderSize);
+        uint32_t magic = GetU16(headers + PeSignatureSize + PeFileHeaderSize);
         optionalHeaderSize = magic == PeMagic64 ? PeOptionalHeader64Size : PeOptionalHeader32Size;
     }
 
@@ -52,8 +51,8 @@ int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *bloc
         if (strncmp((const char *)header, ".rsrc", 8) == 0) break;  // never past the 8-byte name
     }
     if (i == sectionCount) return 0;
-    uint32_t virtualAddress = U32(header + 12);
-    uint32_t rawData = U32(header + 20);
+    uint32_t virtualAddress = GetU32(header + 12);
+    uint32_t rawData = GetU32(header + 20);
 
     // The first entry at each level: the layout rule makes LASTRES the only named type, so it
     // sorts first, with one name and one language under it.
@@ -65,7 +64,7 @@ int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *bloc
 
     uint8_t data[ResourceDataEntrySize];
     if (!SeekTo(f, root + next) || !FileReadAll(f, data, sizeof data)) return 0;
-    *blockOffset = U32(data) - virtualAddress + rawData;
+    *blockOffset = GetU32(data) - virtualAddress + rawData;
     return *blockOffset <= 0x7FFFFFFF;
 }
 
@@ -94,7 +93,7 @@ void ReadScreenSaverTitle(char *buffer)
     if (f == FileError) return;
     uint8_t length[LicenceLengthSize];
     char title[TitleFieldSize];
-    if (FileReadAll(f, length, sizeof length) && FileSeek(f, (int32_t)U16(length), SeekCur) != -1 &&
+    if (FileReadAll(f, length, sizeof length) && FileSeek(f, (int32_t)GetU16(length), SeekCur) != -1 &&
         FileReadAll(f, title, sizeof title)) {
         title[TitleFieldSize - 1] = 0;  // a field without its NUL still hands out a terminated title
         memcpy(buffer, title, sizeof title);
@@ -106,15 +105,15 @@ int SkipToPayloadTable(FileHandle f)
 {
     uint8_t word[2];
     if (!FileReadAll(f, word, sizeof word)) return 0;
-    if (FileSeek(f, (int32_t)(U16(word) + TitleFieldSize), SeekCur) == -1) return 0;
+    if (FileSeek(f, (int32_t)(GetU16(word) + TitleFieldSize), SeekCur) == -1) return 0;
     return FileReadAll(f, word, sizeof word);  // EntryCount: the terminator decides, not the count
 }
 
 void DecodePayloadEntry(const uint8_t *raw, PayloadEntry *entry)
 {
-    entry->DataOffset = U32(raw);
-    entry->StoredSize = U32(raw + 4);
-    entry->ExpandedSize = U32(raw + 8);
+    entry->DataOffset = GetU32(raw);
+    entry->StoredSize = GetU32(raw + 4);
+    entry->ExpandedSize = GetU32(raw + 8);
     memcpy(entry->Extension, raw + 12, ExtensionFieldSize);
 }
 

@@ -2,6 +2,7 @@
 // on the host): the structural and integrity check of an installer file, and the payload's
 // installed total with the rule that compares it with the free space.
 #include <string.h>
+#include "core/bytes.h"
 #include "core/fileio.h"
 #include "core/layout.h"
 #include "core/state.h"
@@ -74,7 +75,7 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
 
     uint8_t word[LicenceLengthSize];
     if (!FileReadAll(file, word, sizeof word)) return PayloadTableCut;
-    uint32_t licenceLength = (uint32_t)word[0] | (uint32_t)word[1] << 8;
+    uint32_t licenceLength = GetU16(word);
     uint64_t titleOffset = (uint64_t)blockOffset + LicenceLengthSize + licenceLength;
     uint64_t tableOffset = titleOffset + TitleFieldSize + EntryCountSize;
     if (tableOffset > fileSize) return PayloadTableCut;
@@ -113,8 +114,7 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
     if (recordOffset < 0 || FileSeek(file, recordOffset, SeekSet) != recordOffset ||
         !FileReadAll(file, record, sizeof record) || memcmp(record, IntegrityTag, IntegrityTagSize) != 0)
         return PayloadSound;
-    uint32_t recorded = (uint32_t)record[8] | (uint32_t)record[9] << 8 | (uint32_t)record[10] << 16 |
-                        (uint32_t)record[11] << 24;
+    uint32_t recorded = GetU32(record + IntegrityTagSize);
     uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
     if (dataEnd > payloadEnd) payloadEnd = dataEnd;
     return CheckIntegrity(file, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize, recorded);

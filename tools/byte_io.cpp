@@ -1,4 +1,4 @@
-// Field access and whole-file I/O; every failure names the file.
+// Whole-file I/O; every failure names the file.
 #include "tools/byte_io.h"
 
 #include <cerrno>
@@ -7,28 +7,6 @@
 
 #include "tools/files.h"
 #include "tools/tool_error.h"
-
-uint16_t GetU16(const Bytes &bytes, size_t offset)
-{
-    return (uint16_t)(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-uint32_t GetU32(const Bytes &bytes, size_t offset)
-{
-    return (uint32_t)GetU16(bytes, offset) | (uint32_t)GetU16(bytes, offset + 2) << 16;
-}
-
-void PutU16(Bytes &bytes, size_t offset, uint16_t value)
-{
-    bytes[offset] = (uint8_t)value;
-    bytes[offset + 1] = (uint8_t)(value >> 8);
-}
-
-void PutU32(Bytes &bytes, size_t offset, uint32_t value)
-{
-    PutU16(bytes, offset, (uint16_t)value);
-    PutU16(bytes, offset + 2, (uint16_t)(value >> 16));
-}
 
 void AppendU16(Bytes &bytes, uint16_t value)
 {

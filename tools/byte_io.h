@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
+
 using Bytes = std::vector<uint8_t>;
 
-uint16_t GetU16(const Bytes &bytes, size_t offset);  // the caller has checked the bounds
-uint32_t GetU32(const Bytes &bytes, size_t offset);
-void PutU16(Bytes &bytes, size_t offset, uint16_t value);
-void PutU32(Bytes &bytes, size_t offset, uint32_t value);
+// The fields of core/bytes.h at an offset into a vector; the caller has checked the bounds.
+inline uint16_t GetU16(const Bytes &bytes, size_t offset) { return (uint16_t)GetU16(bytes.data() + offset); }
+inline uint32_t GetU32(const Bytes &bytes, size_t offset) { return GetU32(bytes.data() + offset); }
+inline void PutU16(Bytes &bytes, size_t offset, uint16_t value) { PutU16(bytes.data() + offset, value); }
+inline void PutU32(Bytes &bytes, size_t offset, uint32_t value) { PutU32(bytes.data() + offset, value); }
 void AppendU16(Bytes &bytes, uint16_t value);
 
 // True when [offset, offset + size) lies inside a buffer of the given length, without overflow.

@@ -14,9 +14,6 @@
 
 namespace {
 
-uint16_t U16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t *p) { return (uint32_t)U16(p) | (uint32_t)U16(p + 2) << 16; }
-
 // How much of the file's start the PE model reads: the headers with the section table and the
 // first ".rsrc" section's raw data, as far as the file holds them. A fixed bound keeps a damaged
 // header from making the tool read a whole installer into memory.
@@ -27,17 +24,17 @@ uint64_t ImageHeadLength(InstallerFile &file)
     uint8_t field[SectionHeaderSize];
     uint64_t need = std::min<uint64_t>(file.size(), 4096);
     if (!file.ReadAt(PeHeaderPointerOffset, field, 4)) return need;
-    uint64_t pe = U32(field);
+    uint64_t pe = GetU32(field);
     if (!file.ReadAt(pe + PeSignatureSize, field, PeFileHeaderSize)) return need;
-    uint16_t sectionCount = U16(field + 2);
+    uint16_t sectionCount = GetU16(field + 2);
     uint64_t optional = pe + PeSignatureSize + PeFileHeaderSize;
-    uint64_t table = optional + U16(field + 16);
+    uint64_t table = optional + GetU16(field + 16);
     uint64_t tableEnd = table + (uint64_t)sectionCount * SectionHeaderSize;
     need = std::max(need, std::min<uint64_t>(file.size(), std::max(optional + 2, tableEnd)));
     for (uint32_t i = 0; i < sectionCount && file.ReadAt(table + SectionHeaderSize * i, field, sizeof field); i++) {
         if (std::string(reinterpret_cast<const char *>(field), strnlen(reinterpret_cast<const char *>(field), 8)) != ".rsrc")
             continue;
-        uint64_t rawPointer = U32(field + 20), rawSize = U32(field + 16);
+        uint64_t rawPointer = GetU32(field + 20), rawSize = GetU32(field + 16);
         if (rawPointer <= file.size()) need = std::max(need, std::min(file.size(), rawPointer + rawSize));
         break;
     }
@@ -68,7 +65,7 @@ InstallerView ReadInstaller(InstallerFile &file)
     uint64_t at = block;
     uint8_t field[PayloadEntrySize];
     if (!file.ReadAt(at, field, LicenceLengthSize)) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
-    uint32_t licenceLength = U16(field);
+    uint32_t licenceLength = GetU16(field);
     at += LicenceLengthSize;
     if (!RangeInside(at, licenceLength + TitleFieldSize + EntryCountSize, file.size()))
         throw ToolError(path + ": truncated installer: the file ends inside the licence or the title");
@@ -103,7 +100,7 @@ InstallerView ReadInstaller(InstallerFile &file)
     uint64_t crcAt = at + IntegrityTagSize;
     view.integrity = MeasureIntegrity(ReadAtInstaller, &file, file.size(), view.payloadEnd, crcAt);
     if (view.hasIntegrityRecord) {
-        view.recordedCrc = U32(record + IntegrityTagSize);
+        view.recordedCrc = GetU32(record + IntegrityTagSize);
         CertificatePlacement placement = view.integrity.placement;
         if (view.integrity.headersRead && (placement == CertificateNone || placement == CertificateLast))
             view.computedCrc = CoveredCrc(view.integrity, ReadAtInstaller, &file, path);
