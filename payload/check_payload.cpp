@@ -2,7 +2,6 @@
 // on the host): the structural and integrity check of an installer file, and the payload's
 // installed total with the rule that compares it with the free space.
 #include <string.h>
-#include "core/bytes.h"
 #include "core/fileio.h"
 #include "core/layout.h"
 #include "core/state.h"
@@ -17,24 +16,16 @@ enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
 
 static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
 
-static int ReadAt(void *context, uint32_t offset, void *buffer, uint32_t size)
-{
-    int file = *(int *)context;
-    return offset <= (uint32_t)LargestSize && FileSeek(file, (int32_t)offset, SeekSet) == (int32_t)offset &&
-           FileReadAll(file, buffer, size);
-}
-
 // The record's CRC against the file, the certificate table, where signing appended one, left out.
-static enum PayloadFault CheckIntegrity(int file, uint32_t fileSize, uint32_t payloadEnd, uint32_t crcOffset,
-                                        uint32_t recorded)
+static enum PayloadFault CheckIntegrity(int file, const PeWalk *walk, uint32_t fileSize, uint32_t payloadEnd,
+                                        uint32_t crcOffset, uint32_t recorded)
 {
-    SigningFields fields;
-    if (!ReadSigningFields(ReadAt, &file, &fields)) return PayloadChecksumWrong;
+    if (!walk->signingRead) return PayloadChecksumWrong;
     IntegrityCoverage coverage;
-    enum CertificatePlacement placement = CoverIntegrity(&fields, fileSize, payloadEnd, crcOffset, &coverage);
+    enum CertificatePlacement placement = CoverIntegrity(&walk->signing, fileSize, payloadEnd, crcOffset, &coverage);
     if (placement != CertificateNone && placement != CertificateLast) return PayloadCertificateMisplaced;
     uint32_t computed;
-    if (!IntegrityCrc(&coverage, ReadAt, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
+    if (!IntegrityCrc(&coverage, ReadAtHandle, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
     return computed == recorded ? PayloadSound : PayloadChecksumWrong;
 }
 
@@ -66,26 +57,21 @@ static int DestinationsFit(const char *title, const char *windowsDirectory, cons
     return fit;
 }
 
-static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirectory, const char *applicationData)
+static enum PayloadFault InspectOpenPayload(int file, uint32_t optionalHeaderSize, const char *windowsDirectory,
+                                           const char *applicationData)
 {
-    int32_t blockOffset = FileSeek(file, 0, SeekCur);
+    PeWalk walk;
+    if (WalkPeHeaders(ReadAtHandle, &file, optionalHeaderSize, &walk) != PeWalkBlock) return PayloadUnreachable;
     int32_t end = FileSeek(file, 0, SeekEnd);
-    if (blockOffset < 0 || end < 0 || FileSeek(file, blockOffset, SeekSet) != blockOffset) return PayloadUnreachable;
+    if (end < 0) return PayloadUnreachable;
     uint32_t fileSize = (uint32_t)end;
 
-    uint8_t word[LicenceLengthSize];
-    if (!FileReadAll(file, word, sizeof word)) return PayloadTableCut;
-    uint32_t licenceLength = GetU16(word);
-    uint64_t titleOffset = (uint64_t)blockOffset + LicenceLengthSize + licenceLength;
-    uint64_t tableOffset = titleOffset + TitleFieldSize + EntryCountSize;
-    if (tableOffset > fileSize) return PayloadTableCut;
-
+    BlockHeader header;
     char title[TitleFieldSize];
-    if (FileSeek(file, (int32_t)titleOffset, SeekSet) != (int32_t)titleOffset ||
-        !FileReadAll(file, title, sizeof title))
-        return PayloadTableCut;
+    if (ReadBlockHeader(ReadAtHandle, &file, walk.blockOffset, &header, title) != BlockTable) return PayloadTableCut;
     title[TitleFieldSize - 1] = 0;  // as the title reader hands it out
 
+    uint32_t tableOffset = header.tableOffset;
     if (FileSeek(file, (int32_t)tableOffset, SeekSet) != (int32_t)tableOffset) return PayloadTableCut;
     // The whole table first: a file cut inside it is reported as such, not by the entries before.
     PayloadEntry entry;
@@ -106,26 +92,24 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
     uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
     if (TitleFaultOf(title, titleLength) != TitleSound) return PayloadBadTitle;
     title[titleLength] = 0;
-    if (!DestinationsFit(title, windowsDirectory, applicationData, file, (uint32_t)tableOffset))
-        return PayloadPathTooLong;
+    if (!DestinationsFit(title, windowsDirectory, applicationData, file, tableOffset)) return PayloadPathTooLong;
 
     // The record behind the terminator, where there is one; without it the structure must do.
-    uint8_t record[IntegrityRecordSize];
-    if (recordOffset < 0 || FileSeek(file, recordOffset, SeekSet) != recordOffset ||
-        !FileReadAll(file, record, sizeof record) || memcmp(record, IntegrityTag, IntegrityTagSize) != 0)
+    uint32_t recorded;
+    if (recordOffset < 0 || !ReadIntegrityRecord(ReadAtHandle, &file, (uint32_t)recordOffset, &recorded))
         return PayloadSound;
-    uint32_t recorded = GetU32(record + IntegrityTagSize);
     uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
     if (dataEnd > payloadEnd) payloadEnd = dataEnd;
-    return CheckIntegrity(file, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize, recorded);
+    return CheckIntegrity(file, &walk, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize,
+                          recorded);
 }
 
 enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
                                  const char *applicationData)
 {
-    int file = OpenPayloadBlockAt(path, optionalHeaderSize);
+    int file = FileOpenRead(path);
     if (file == FileError) return PayloadUnreachable;
-    enum PayloadFault fault = InspectOpenPayload(file, windowsDirectory, applicationData);
+    enum PayloadFault fault = InspectOpenPayload(file, optionalHeaderSize, windowsDirectory, applicationData);
     FileClose(file);
     return fault;
 }

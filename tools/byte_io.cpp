@@ -14,6 +14,14 @@ void AppendU16(Bytes &bytes, uint16_t value)
     bytes.push_back((uint8_t)(value >> 8));
 }
 
+int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size)
+{
+    const Bytes &bytes = *static_cast<const Bytes *>(context);
+    if (!RangeInside(offset, size, bytes.size())) return 0;
+    if (size) std::memcpy(buffer, bytes.data() + offset, size);
+    return 1;
+}
+
 bool RangeInside(uint64_t offset, uint64_t size, uint64_t length)
 {
     return offset <= length && size <= length - offset;

@@ -15,6 +15,9 @@ inline void PutU16(Bytes &bytes, size_t offset, uint16_t value) { PutU16(bytes.d
 inline void PutU32(Bytes &bytes, size_t offset, uint32_t value) { PutU32(bytes.data() + offset, value); }
 void AppendU16(Bytes &bytes, uint16_t value);
 
+// ReadAtCall (payload/block.h) over a Bytes held in memory; context points to it.
+int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size);
+
 // True when [offset, offset + size) lies inside a buffer of the given length, without overflow.
 bool RangeInside(uint64_t offset, uint64_t size, uint64_t length);
 

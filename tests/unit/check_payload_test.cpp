@@ -335,15 +335,6 @@ TEST(DiskSpaceSuffices, OnlyMoreFreeThanNeededGoesOnWithoutAsking)
 }
 
 namespace {
-// The coverage's reader over bytes in memory (context: a const Bytes *).
-int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size)
-{
-    const Bytes &bytes = *static_cast<const Bytes *>(context);
-    if (!RangeInside(offset, size, bytes.size())) return 0;
-    std::memcpy(buffer, bytes.data() + offset, size);
-    return 1;
-}
-
 // Headers as far as the integrity record looks: the PE header at 0x80, its optional header at 0x98.
 Bytes SigningHeaders(uint16_t magic, uint32_t directories, uint32_t tableOffset, uint32_t tableSize)
 {
