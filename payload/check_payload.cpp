@@ -57,8 +57,8 @@ static int DestinationsFit(const char *title, const char *windowsDirectory, cons
     return fit;
 }
 
-static enum PayloadFault InspectOpenPayload(int file, uint32_t optionalHeaderSize, const char *windowsDirectory,
-                                           const char *applicationData)
+enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSize, const char *windowsDirectory,
+                                     const char *applicationData)
 {
     PeWalk walk;
     if (WalkPeHeaders(ReadAtHandle, &file, optionalHeaderSize, &walk) != PeWalkBlock) return PayloadUnreachable;

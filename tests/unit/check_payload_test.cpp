@@ -2,10 +2,13 @@
 // short, a changed byte under the integrity record, an unusable title, an impossible size and
 // destinations over the path limit are refused, each for its own reason; a signed installer passes
 // and its certificate table must be the file's last part; the check writes nothing. Beside it the
-// payload's installed total and the free-space rule of the disk-space question.
+// payload's installed total and the free-space rule of the disk-space question. On every file
+// judged here, sspack verify is held against the pre-check: it never calls sound what the
+// installer refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 
 #include "core/host_hooks.h"
@@ -17,6 +20,8 @@
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 #include "sspack_fixture.h"
+#include "tools/commands.h"
+#include "tools/names.h"
 
 using namespace packtest;
 
@@ -25,6 +30,22 @@ namespace {
 const char *const Windows = "C:\\WINDOWS";
 const char *const AppData = "C:\\Documents and Settings\\All Users\\Application Data";
 
+// sspack verify on the same file: its first check line is the pre-check's verdict with the folders
+// verify measures paths with, and what the pre-check refuses, verify never calls sound.
+void ExpectVerifyHoldsToThePreCheck(const std::string &path)
+{
+    PayloadFault fault = InspectPayload(path.c_str(), 0, TypicalWindows, TypicalApplicationData);
+    std::ostringstream out;
+    bool sound = RunVerify(path, out);
+    std::string first = out.str().substr(0, out.str().find('\n'));
+    const char *expected = fault == PayloadSound ? "ok    the installer's pre-check passes the file"
+                                                 : "FAIL  the installer's pre-check refuses the file";
+    EXPECT_EQ(first.compare(0, strlen(expected), expected), 0) << fault << "\n" << out.str();
+    if (fault != PayloadSound) {
+        EXPECT_FALSE(sound) << out.str();
+    }
+}
+
 class PayloadCheck : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override { ResetHostFileHooks(); }
@@ -32,6 +53,7 @@ protected:
     PayloadFault Inspect(const Bytes &file, const char *windows = Windows, const char *appData = AppData)
     {
         std::string path = dir_.Write("setup.exe", file);
+        ExpectVerifyHoldsToThePreCheck(path);
         return InspectPayload(path.c_str(), 0, windows, appData);
     }
     BuiltInstaller Build(bool integrity, const std::string &licence = "", const std::string &title = "Polar Lights")
@@ -174,6 +196,7 @@ protected:
     PayloadFault Inspect(const std::string &file, const char *windows = Windows, const char *appData = AppData)
     {
         FixtureWriteFile(path_, file);
+        ExpectVerifyHoldsToThePreCheck(path_);
         PayloadFault fault = InspectPayload(path_.c_str(), 0, windows, appData);
         remove(path_.c_str());
         return fault;

@@ -11,6 +11,7 @@
 
 #include "lzh/decoder.h"
 #include "payload/block.h"
+#include "payload/check_payload.h"
 #include "sspack_fixture.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
@@ -343,6 +344,10 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         EXPECT_EQ(verify.code, 1);
         EXPECT_NE(verify.out.find("verdict: DAMAGED"), std::string::npos) << verify.out;
         EXPECT_NE(verify.out.find(c.verdict), std::string::npos) << verify.out;
+        // The installer's own verdict comes first, whichever sspack runs it.
+        bool refused = InspectPayload(bad.c_str(), 0, TypicalWindows, TypicalApplicationData) != PayloadSound;
+        EXPECT_EQ(verify.out.rfind(refused ? "FAIL  the installer's pre-check refuses the file: "
+                                           : "ok    the installer's pre-check passes the file", 0), 0u) << verify.out;
         ToolRun list = Sspack({"list", bad});
         ToolRun extract = Sspack({"extract", bad, dir_.Path("x")});
         EXPECT_TRUE(list.code == 0 || list.code == 1);
