@@ -10,6 +10,9 @@ namespace {
 
 const uint32_t SubdirectoryFlag = 0x80000000u;
 const uint32_t MaxDirectoryEntries = 65536;  // in all three levels: far above any real stub, bounds junk
+// Characters of resource names in all: a stub names one type, "LASTRES". The entry bound alone lets
+// every entry name the longest string again, gigabytes from a small file.
+const uint32_t MaxNameCharacters = 65536;
 
 struct TreeReader {
     const Bytes &file;
@@ -17,6 +20,7 @@ struct TreeReader {
     uint32_t sectionSize;    // bytes of raw data that lie inside the file
     uint32_t treeEnd = 0;
     uint32_t entriesRead = 0;
+    uint32_t nameCharacters = 0;
 
     // Checks that [relative, relative + size) of the section lies in the file, and notes its end.
     uint32_t At(uint32_t relative, uint32_t size)
@@ -32,6 +36,8 @@ struct TreeReader {
         if (!(field & SubdirectoryFlag)) return ResourceKey::Id(field);
         uint32_t at = At(field & ~SubdirectoryFlag, 2);
         uint32_t length = GetU16(file, at);
+        nameCharacters += length;
+        if (nameCharacters > MaxNameCharacters) throw ToolError("resource names are too long in all");
         at = At((field & ~SubdirectoryFlag) + 2, length * 2);
         std::string name;
         for (uint32_t i = 0; i < length; i++) {
@@ -88,7 +94,11 @@ bool ResourceKey::operator==(const ResourceKey &other) const
 
 std::string ResourceKey::Text() const
 {
-    return named ? "\"" + name + "\"" : std::to_string(id);
+    // A report names at most the start of a long name.
+    const size_t Shown = 64;
+    if (!named) return std::to_string(id);
+    if (name.size() <= Shown) return "\"" + name + "\"";
+    return "\"" + name.substr(0, Shown) + "...\" (" + std::to_string(name.size()) + " characters)";
 }
 
 int64_t PeImage::RvaToFileOffset(uint32_t rva) const
