@@ -266,6 +266,11 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     std::string title = TrimTrailingBlanks(view.title);
     std::string problem = TitleProblem(view.title);
     if (!problem.empty()) throw ToolError(installer + ": damaged installer: " + problem);
+    // Entries sharing stored bytes would multiply what a small file makes extract write.
+    std::vector<size_t> overlaps = OverlappingEntries(view.entries);
+    for (size_t i = 0; i < overlaps.size(); i++)
+        if (overlaps[i] != i)
+            throw ToolError(installer + Format(": damaged installer: the data of entries %zu and %zu overlap", i, overlaps[i]));
     std::error_code ec;
     fs::create_directories(FsPath(directory), ec);
     if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
@@ -352,6 +357,7 @@ void ReportLayout(InstallerFile &file, VerifyReport &report)
 
 void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport &report)
 {
+    std::vector<size_t> overlaps = OverlappingEntries(view.entries);
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
         std::string name = Format("entry %zu (%s)", i, EntryRole(i).c_str());
@@ -364,6 +370,8 @@ void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport 
                                            inside ? "inside the file" : "run past the end of the file"));
         bool overBlock = (uint64_t)e.DataOffset < view.blockEnd && (uint64_t)e.DataOffset + e.StoredSize > view.blockOffset;
         if (overBlock) report.Check(false, name + ": its data overlap the payload block");
+        if (overlaps[i] != i)
+            report.Check(false, name + Format(": its data overlap those of entry %zu", overlaps[i]));
         if (e.ExpandedSize >= 0x80000000u)
             report.Check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
         if (!e.ExpandedSize || !inside) continue;

@@ -113,6 +113,28 @@ std::string ExtensionText(const PayloadEntry &entry)
     return TrimTrailingBlanks(text);
 }
 
+std::vector<size_t> OverlappingEntries(const std::vector<PayloadEntry> &entries)
+{
+    std::vector<size_t> partner(entries.size()), order(entries.size());
+    for (size_t i = 0; i < entries.size(); i++) partner[i] = order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return entries[a].DataOffset < entries[b].DataOffset; });
+    // In order of their offsets, an entry overlaps an earlier one exactly when it starts before the
+    // furthest end so far; that entry's owner is then its partner, and it is the owner's.
+    uint64_t furthestEnd = 0;
+    size_t owner = 0;
+    for (size_t i : order) {
+        const PayloadEntry &e = entries[i];
+        if (e.DataOffset < furthestEnd) {
+            partner[i] = owner;
+            if (partner[owner] == owner) partner[owner] = i;
+        }
+        uint64_t end = (uint64_t)e.DataOffset + e.StoredSize;
+        if (end > furthestEnd) furthestEnd = end, owner = i;
+    }
+    return partner;
+}
+
 bool ExpansionPossible(const PayloadEntry &entry)
 {
     const uint64_t BytesPerStoredByte = 24, LongestMatch = 30;

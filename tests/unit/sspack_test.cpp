@@ -302,6 +302,8 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     badTitle[view.blockOffset + 2 + 3] = '/';
     Bytes overlapping = good;
     PutU32(overlapping, view.tableOffset + PayloadEntrySize, view.blockOffset);
+    Bytes sharing = good;  // entry 3 over entry 2's bytes and more: each still inside the file
+    PutU32(sharing, view.tableOffset + 3 * PayloadEntrySize, view.entries[2].DataOffset);
     Bytes badCrc = good;
     badCrc[view.blockEnd + 8] ^= 0x80;
     Bytes otherNamedType = good;  // the type's name string, "LASTRES", becomes "LASTREZ"
@@ -334,6 +336,7 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         {"expanded size 2 GiB", hugeExpanded, "2 GiB or more"},
         {"slash in title", badTitle, "not allowed"},
         {"data over the block", overlapping, "overlap the payload block"},
+        {"two entries sharing bytes", sharing, "entry 3 (further file): its data overlap those of entry 2"},
         {"integrity record altered", badCrc, "integrity record"},
         {"payload type renamed", otherNamedType, "not \"LASTRES\""},
     };
@@ -353,6 +356,11 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         EXPECT_TRUE(list.code == 0 || list.code == 1);
         EXPECT_TRUE(extract.code == 0 || extract.code == 1);
     }
+    WriteWholeFile(bad, sharing);
+    ToolRun shared = Sspack({"extract", bad, dir_.Path("shared")});
+    EXPECT_EQ(shared.code, 1);
+    EXPECT_NE(shared.err.find("the data of entries 2 and 3 overlap"), std::string::npos) << shared.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("shared"))) << "refused before anything is written";
     WriteWholeFile(bad, truncatedTable);
     EXPECT_EQ(Sspack({"list", bad}).code, 1);
     // A download cut inside the last entry's data: the table is whole and listed, the cut named.
