@@ -405,6 +405,9 @@ void ReportPayload(InstallerFile &file, const InstallerView &view, VerifyReport 
     ReportEntries(file, view, report);
 }
 
+// The certificate table as the installer judges it: where it lies decides. Its content lies
+// outside the integrity record and cannot hide a change of the payload, so what is odd inside it
+// is a note; whether the signature still holds is osslsigncode verify's to judge.
 void ReportSignature(InstallerFile &file, const InstallerView &view, VerifyReport &report)
 {
     const Integrity &integrity = view.integrity;
@@ -423,11 +426,12 @@ void ReportSignature(InstallerFile &file, const InstallerView &view, VerifyRepor
     case CertificateLast: {
         int records = 0;
         std::string problem = CertificateTableProblem(ReadAtInstaller, &file, offset, size, &records);
-        if (problem.empty())
-            report.Check(true, table + Format("the file's last part, %d record%s (the certificate is osslsigncode "
-                                              "verify's to judge)", records, records == 1 ? "" : "s"));
-        else
-            report.Check(false, table + "the file's last part, but damaged: " + problem);
+        report.Check(true, table + Format("the file's last part, %d record%s (outside the integrity record: "
+                                          "whether the signature holds is osslsigncode verify's to judge)",
+                                          records, records == 1 ? "" : "s"));
+        if (!problem.empty())
+            report.Note("signature: the table's content is not as a signer writes it: " + problem +
+                        " (bytes appended to tag a download look so)");
         break;
     }
     case CertificatePastEnd:

@@ -144,6 +144,8 @@ TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
     PutU32(intoPayload, directory + 4, (uint32_t)sound.size() - last.DataOffset);
     PutU32(pastEnd, directory + 4, 1024 + 8);
     appended.resize(appended.size() + 8, 0);
+    Bytes grown = appended;  // a download tag behind the record, the table's size raised to match
+    PutU32(grown, directory + 4, 1024 + 8);
     Bytes appendedUnsigned = built.installer;
     appendedUnsigned.resize(appendedUnsigned.size() + 8, 0);
     const Case cases[] = {
@@ -154,6 +156,7 @@ TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
         {"bytes appended behind the table", appended, PayloadCertificateMisplaced},
         {"the directory pointing into the payload", intoPayload, PayloadCertificateMisplaced},
         {"bytes appended to an unsigned installer", appendedUnsigned, PayloadChecksumWrong},
+        {"the table grown, its size raised to match", grown, PayloadSound},
     };
     for (const Case &c : cases) EXPECT_EQ(Inspect(c.file), c.fault) << c.what;
 
