@@ -1,6 +1,7 @@
 // The licence and notice dialogs: both centre themselves and end on their two button commands. The
 // licence comes straight from the payload block.
 #include "app/dialogs.h"
+#include "core/bytes.h"
 #include "payload/block.h"
 
 void CentreOnScreen(HWND window)
@@ -66,7 +67,7 @@ int ShowLicence(HINSTANCE instance)
     uint8_t word[LicenceLengthSize];
     int result = 1;
     if (FileReadAll(block, word, sizeof word)) {
-        uint32_t length = (uint32_t)word[0] | (uint32_t)word[1] << 8;
+        uint32_t length = GetU16(word);
         if (length) result = RunLicenceDialog(instance, block, length);
     }
     FileClose(block);

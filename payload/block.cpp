@@ -1,7 +1,8 @@
-// The self-locating payload reader. Every step checks its read and gives up with FileError
-// otherwise, so a damaged file never leads to a read at an invented offset; beyond that the
-// headers are trusted, as the installers built by the authoring tool lay them out.
+// The self-locating payload reader. Every step checks its read and gives up otherwise, so a
+// damaged file never leads to a read at an invented offset; beyond that the headers are trusted,
+// as the installers built by the authoring tool lay them out.
 #include <string.h>
+#include "core/bytes.h"
 #include "payload/block.h"
 
 #if defined(_WIN32)
@@ -10,63 +11,108 @@ static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
 static const uint32_t OwnOptionalHeaderSize = 0;  // the host reads installers of either kind
 #endif
 
-static uint32_t U16(const uint8_t *p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
-static uint32_t U32(const uint8_t *p) { return U16(p) | U16(p + 2) << 16; }
-
-static int SeekTo(FileHandle f, uint32_t offset)
+int ReadAtHandle(void *context, uint32_t offset, void *buffer, uint32_t size)
 {
-    return offset <= 0x7FFFFFFF && FileSeek(f, (int32_t)offset, SeekSet) == (int32_t)offset;
+    FileHandle f = *(FileHandle *)context;
+    return offset <= 0x7FFFFFFF && FileSeek(f, (int32_t)offset, SeekSet) == (int32_t)offset &&
+           FileReadAll(f, buffer, size);
+}
+
+// The fields signing changes; their places come from the magic, as a signer takes them.
+static void ReadSigningPart(ReadAtCall read, void *context, uint32_t optional, PeWalk *walk)
+{
+    int is64 = walk->magic == PeMagic64;
+    walk->signing.checkSumOffset = optional + PeCheckSumOffset;
+    uint8_t word[PeDirectoryEntrySize];
+    if (!read(context, optional + (is64 ? PeDirectoryCount64Offset : PeDirectoryCount32Offset), word, 4)) return;
+    walk->directoryCount = GetU32(word);
+    if (walk->directoryCount > PeCertificateDirectoryIndex) {
+        uint32_t entry = optional + (is64 ? PeDirectories64Offset : PeDirectories32Offset) +
+                         PeCertificateDirectoryIndex * PeDirectoryEntrySize;
+        if (!read(context, entry, word, sizeof word)) return;
+        walk->signing.directoryOffset = entry;
+        walk->signing.tableOffset = GetU32(word);
+        walk->signing.tableSize = GetU32(word + 4);
+    }
+    walk->signingRead = 1;
 }
 
 // Reads the directory entry at offset; its offset field is what the next level follows.
-static int ReadDirectoryEntry(FileHandle f, uint32_t offset, uint32_t *next)
+static int ReadDirectoryEntry(ReadAtCall read, void *context, uint32_t offset, uint32_t *next)
 {
     uint8_t entry[ResourceDirectoryEntrySize];
-    if (!SeekTo(f, offset) || !FileReadAll(f, entry, sizeof entry)) return 0;
-    *next = U32(entry + 4) & 0x7FFFFFFF;
+    if (!read(context, offset, entry, sizeof entry)) return 0;
+    *next = GetU32(entry + 4) & 0x7FFFFFFF;
     return 1;
+}
+
+int WalkPeHeaders(ReadAtCall read, void *context, uint32_t optionalHeaderSize, PeWalk *walk)
+{
+    memset(walk, 0, sizeof *walk);
+    uint8_t header[SectionHeaderSize];  // large enough for each read below
+    if (!read(context, PeHeaderPointerOffset, header, 4)) return PeWalkNothing;
+    uint32_t peHeader = GetU32(header);
+    uint32_t optional = peHeader + PeSignatureSize + PeFileHeaderSize;
+    if (optional < peHeader || optional > 0x7FFFFFFF) return PeWalkNothing;
+    // The signature, the file header and the magic; none of them is validated.
+    if (!read(context, peHeader, header, PeSignatureSize + PeFileHeaderSize + 2)) return PeWalkNothing;
+    walk->peHeader = peHeader;
+    walk->sectionCount = GetU16(header + PeSignatureSize + 2);
+    walk->declaredOptionalHeaderSize = GetU16(header + PeSignatureSize + 16);
+    walk->magic = GetU16(header + PeSignatureSize + PeFileHeaderSize);
+    ReadSigningPart(read, context, optional, walk);
+
+    // The section table follows the optional header of the build's own format; the file header's
+    // optional-header size is not consulted unless asked for.
+    if (optionalHeaderSize == PeOptionalHeaderAsDeclared)
+        optionalHeaderSize = walk->declaredOptionalHeaderSize;
+    else if (optionalHeaderSize == 0)
+        optionalHeaderSize = walk->magic == PeMagic64 ? PeOptionalHeader64Size : PeOptionalHeader32Size;
+    uint32_t section = optional + optionalHeaderSize;
+    walk->sectionTable = section;
+    uint32_t i;
+    for (i = 0; i < walk->sectionCount; i++) {
+        if (!read(context, section + i * SectionHeaderSize, header, sizeof header)) return PeWalkHeaders;
+        if (strncmp((const char *)header, ".rsrc", 8) == 0) break;  // never past the 8-byte name
+    }
+    if (i == walk->sectionCount) return PeWalkHeaders;
+    walk->resourceSectionHeader = section + i * SectionHeaderSize;
+    walk->resourceVirtualAddress = GetU32(header + 12);
+    walk->resourceRawSize = GetU32(header + 16);
+    walk->resourceRawData = GetU32(header + 20);
+
+    // The first entry at each level: the layout rule makes LASTRES the only named type, so it
+    // sorts first, with one name and one language under it.
+    uint32_t root = walk->resourceRawData;
+    uint32_t next;
+    if (!ReadDirectoryEntry(read, context, root + ResourceDirectoryHeaderSize, &next) ||
+        !ReadDirectoryEntry(read, context, root + ResourceDirectoryHeaderSize + next, &next) ||
+        !ReadDirectoryEntry(read, context, root + ResourceDirectoryHeaderSize + next, &next) ||
+        !read(context, root + next, header, ResourceDataEntrySize))
+        return PeWalkResourceSection;
+    walk->blockOffset = GetU32(header) - walk->resourceVirtualAddress + walk->resourceRawData;
+    return walk->blockOffset <= 0x7FFFFFFF ? PeWalkBlock : PeWalkResourceSection;
+}
+
+int ReadBlockHeader(ReadAtCall read, void *context, uint32_t blockOffset, BlockHeader *header, char *title)
+{
+    uint8_t word[2];
+    if (!read(context, blockOffset, word, LicenceLengthSize)) return BlockNothing;
+    header->licenceLength = GetU16(word);
+    header->titleOffset = blockOffset + LicenceLengthSize + header->licenceLength;
+    header->tableOffset = header->titleOffset + TitleFieldSize + EntryCountSize;
+    if (!read(context, header->titleOffset, title, TitleFieldSize)) return BlockLicenceLength;
+    if (!read(context, header->titleOffset + TitleFieldSize, word, EntryCountSize)) return BlockTitle;
+    header->entryCount = GetU16(word);  // read past: the terminator decides, not the count
+    return BlockTable;
 }
 
 int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *blockOffset)
 {
-    uint8_t word[4];
-    if (!SeekTo(f, PeHeaderPointerOffset) || !FileReadAll(f, word, 4)) return 0;
-    uint32_t peHeader = U32(word);
-
-    uint8_t headers[PeSignatureSize + PeFileHeaderSize + 2];
-    if (!SeekTo(f, peHeader) || !FileReadAll(f, headers, sizeof headers)) return 0;
-    uint32_t sectionCount = U16(headers + PeSignatureSize + 2);
-    if (optionalHeaderSize == 0) {
-        uint32_t magic = U16(headers + PeSignatureSize + PeFileHeaderSize);
-        optionalHeaderSize = magic == PeMagic64 ? PeOptionalHeader64Size : PeOptionalHeader32Size;
-    }
-
-    // The section table follows the optional header of the build's own format; the file header's
-    // optional-header size is not consulted.
-    uint32_t section = peHeader + PeSignatureSize + PeFileHeaderSize + optionalHeaderSize;
-    uint8_t header[SectionHeaderSize];
-    uint32_t i;
-    for (i = 0; i < sectionCount; i++) {
-        if (!SeekTo(f, section + i * SectionHeaderSize) || !FileReadAll(f, header, sizeof header))
-            return 0;
-        if (strncmp((const char *)header, ".rsrc", 8) == 0) break;  // never past the 8-byte name
-    }
-    if (i == sectionCount) return 0;
-    uint32_t virtualAddress = U32(header + 12);
-    uint32_t rawData = U32(header + 20);
-
-    // The first entry at each level: the layout rule makes LASTRES the only named type, so it
-    // sorts first, with one name and one language under it.
-    uint32_t root = rawData;
-    uint32_t next;
-    if (!ReadDirectoryEntry(f, root + ResourceDirectoryHeaderSize, &next)) return 0;
-    if (!ReadDirectoryEntry(f, root + ResourceDirectoryHeaderSize + next, &next)) return 0;
-    if (!ReadDirectoryEntry(f, root + ResourceDirectoryHeaderSize + next, &next)) return 0;
-
-    uint8_t data[ResourceDataEntrySize];
-    if (!SeekTo(f, root + next) || !FileReadAll(f, data, sizeof data)) return 0;
-    *blockOffset = U32(data) - virtualAddress + rawData;
-    return *blockOffset <= 0x7FFFFFFF;
+    PeWalk walk;
+    if (WalkPeHeaders(ReadAtHandle, &f, optionalHeaderSize, &walk) != PeWalkBlock) return 0;
+    *blockOffset = walk.blockOffset;
+    return 1;
 }
 
 FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize)
@@ -74,7 +120,7 @@ FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize)
     FileHandle f = FileOpenRead(path);
     if (f == FileError) return FileError;
     uint32_t block;
-    if (!LocatePayloadBlock(f, optionalHeaderSize, &block) || !SeekTo(f, block)) {
+    if (!LocatePayloadBlock(f, optionalHeaderSize, &block) || FileSeek(f, (int32_t)block, SeekSet) != (int32_t)block) {
         FileClose(f);
         return FileError;
     }
@@ -92,10 +138,9 @@ void ReadScreenSaverTitle(char *buffer)
 {
     FileHandle f = OpenPayloadBlock();
     if (f == FileError) return;
-    uint8_t length[LicenceLengthSize];
+    BlockHeader header;
     char title[TitleFieldSize];
-    if (FileReadAll(f, length, sizeof length) && FileSeek(f, (int32_t)U16(length), SeekCur) != -1 &&
-        FileReadAll(f, title, sizeof title)) {
+    if (ReadBlockHeader(ReadAtHandle, &f, (uint32_t)FileSeek(f, 0, SeekCur), &header, title) >= BlockTitle) {
         title[TitleFieldSize - 1] = 0;  // a field without its NUL still hands out a terminated title
         memcpy(buffer, title, sizeof title);
     }
@@ -104,17 +149,18 @@ void ReadScreenSaverTitle(char *buffer)
 
 int SkipToPayloadTable(FileHandle f)
 {
-    uint8_t word[2];
-    if (!FileReadAll(f, word, sizeof word)) return 0;
-    if (FileSeek(f, (int32_t)(U16(word) + TitleFieldSize), SeekCur) == -1) return 0;
-    return FileReadAll(f, word, sizeof word);  // EntryCount: the terminator decides, not the count
+    BlockHeader header;
+    char title[TitleFieldSize];
+    int32_t block = FileSeek(f, 0, SeekCur);
+    return block >= 0 && ReadBlockHeader(ReadAtHandle, &f, (uint32_t)block, &header, title) == BlockTable &&
+           FileSeek(f, (int32_t)header.tableOffset, SeekSet) == (int32_t)header.tableOffset;
 }
 
 void DecodePayloadEntry(const uint8_t *raw, PayloadEntry *entry)
 {
-    entry->DataOffset = U32(raw);
-    entry->StoredSize = U32(raw + 4);
-    entry->ExpandedSize = U32(raw + 8);
+    entry->DataOffset = GetU32(raw);
+    entry->StoredSize = GetU32(raw + 4);
+    entry->ExpandedSize = GetU32(raw + 8);
     memcpy(entry->Extension, raw + 12, ExtensionFieldSize);
 }
 

@@ -1,5 +1,8 @@
 // The payload block inside the installer's own file and the reader that finds it by walking the PE
-// headers and the resource directory itself, without the system's resource functions.
+// headers and the resource directory itself, without the system's resource functions. The one
+// walk of the PE headers and the one reader of the block's header live here, behind a read-at
+// seam, so the installer's title read, pre-check, integrity record and install walk and every
+// sspack command see the same block.
 #pragma once
 #include <stdint.h>
 #include "core/fileio.h"
@@ -39,7 +42,62 @@ enum {
     ResourceDirectoryEntrySize = 8,
     ResourceDataEntrySize = 16,
     OwnPathSize = 256,  // the reader fetches its own path into this many characters
+    // For WalkPeHeaders: the section table where SizeOfOptionalHeader puts it (the loader's view).
+    PeOptionalHeaderAsDeclared = 1,
 };
+
+// Reads size bytes at offset into buffer; 1 only when every byte arrived. A file handle, the
+// tool's installer file or memory can serve.
+typedef int (*ReadAtCall)(void *context, uint32_t offset, void *buffer, uint32_t size);
+
+// ReadAtCall over the file layer; context points to a FileHandle. Offsets beyond 2 GiB fail.
+int ReadAtHandle(void *context, uint32_t offset, void *buffer, uint32_t size);
+
+// The header fields that signing changes, found from the optional header's magic.
+typedef struct SigningFields {
+    uint32_t checkSumOffset;   // file offset of the CheckSum field
+    uint32_t directoryOffset;  // file offset of the certificate-table directory entry; 0: the header has none
+    uint32_t tableOffset;      // the certificate table as that entry names it; 0 and 0: none
+    uint32_t tableSize;
+} SigningFields;
+
+// What the walk of the PE headers found; each part is set once the walk has reached it.
+typedef struct PeWalk {
+    uint32_t peHeader;                    // from offset 0x3C
+    uint32_t sectionCount;                // NumberOfSections
+    uint32_t declaredOptionalHeaderSize;  // SizeOfOptionalHeader, as the file says
+    uint32_t magic;                       // the optional header's first field
+    uint32_t directoryCount;              // NumberOfRvaAndSizes (0 when the header ends before it)
+    int signingRead;                      // 1: signing holds the fields, the header reaches that far
+    SigningFields signing;
+    uint32_t sectionTable;                // where the walk took the section table to begin
+    uint32_t resourceSectionHeader;       // file offset of the first ".rsrc" section header
+    uint32_t resourceVirtualAddress, resourceRawData, resourceRawSize;
+    uint32_t blockOffset;                 // the first resource's data, as a file offset
+} PeWalk;
+
+enum PeWalkReach { PeWalkNothing = 0, PeWalkHeaders, PeWalkResourceSection, PeWalkBlock };
+
+// Walks the headers, the section table up to the first ".rsrc" section, and the first entry at
+// each level of its resource directory to the data entry the block lies at. optionalHeaderSize is
+// where the section table begins behind the optional header: the build's own size (224 or 240),
+// 0 for the standard size of the file's magic, or PeOptionalHeaderAsDeclared. Returns how far it
+// got; the signing fields always come from the magic.
+int WalkPeHeaders(ReadAtCall read, void *context, uint32_t optionalHeaderSize, PeWalk *walk);
+
+// The block's header, as file offsets.
+typedef struct BlockHeader {
+    uint32_t licenceLength;
+    uint32_t titleOffset;  // the licence text lies between the length and the title
+    uint32_t entryCount;   // as written; readers go by the terminator
+    uint32_t tableOffset;
+} BlockHeader;
+
+enum BlockReach { BlockNothing = 0, BlockLicenceLength, BlockTitle, BlockTable };
+
+// Reads LicenceLength, the 260-byte Title field (into title, as stored) and EntryCount of the
+// block at blockOffset. Returns how far the file holds them: BlockTable means all three.
+int ReadBlockHeader(ReadAtCall read, void *context, uint32_t blockOffset, BlockHeader *header, char *title);
 
 typedef struct PayloadEntry {
     uint32_t DataOffset;    // absolute offset of the data in the installer file
@@ -56,7 +114,8 @@ FileHandle OpenPayloadBlock(void);
 // it from the file's optional-header magic (the authoring tool's way).
 FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize);
 
-// The file offset of the block in an open installer file; 1 when it could be found.
+// The file offset of the block in an open installer file (WalkPeHeaders over the handle); 1 when
+// it could be found.
 int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *blockOffset);
 
 // Copies the 260-byte Title field into buffer (at least TitleFieldSize bytes), always terminated

@@ -15,24 +15,16 @@ enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
 
 static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
 
-static int ReadAt(void *context, uint32_t offset, void *buffer, uint32_t size)
-{
-    int file = *(int *)context;
-    return offset <= (uint32_t)LargestSize && FileSeek(file, (int32_t)offset, SeekSet) == (int32_t)offset &&
-           FileReadAll(file, buffer, size);
-}
-
 // The record's CRC against the file, the certificate table, where signing appended one, left out.
-static enum PayloadFault CheckIntegrity(int file, uint32_t fileSize, uint32_t payloadEnd, uint32_t crcOffset,
-                                        uint32_t recorded)
+static enum PayloadFault CheckIntegrity(int file, const PeWalk *walk, uint32_t fileSize, uint32_t payloadEnd,
+                                        uint32_t crcOffset, uint32_t recorded)
 {
-    SigningFields fields;
-    if (!ReadSigningFields(ReadAt, &file, &fields)) return PayloadChecksumWrong;
+    if (!walk->signingRead) return PayloadChecksumWrong;
     IntegrityCoverage coverage;
-    enum CertificatePlacement placement = CoverIntegrity(&fields, fileSize, payloadEnd, crcOffset, &coverage);
+    enum CertificatePlacement placement = CoverIntegrity(&walk->signing, fileSize, payloadEnd, crcOffset, &coverage);
     if (placement != CertificateNone && placement != CertificateLast) return PayloadCertificateMisplaced;
     uint32_t computed;
-    if (!IntegrityCrc(&coverage, ReadAt, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
+    if (!IntegrityCrc(&coverage, ReadAtHandle, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
     return computed == recorded ? PayloadSound : PayloadChecksumWrong;
 }
 
@@ -66,26 +58,21 @@ static enum PayloadFault DestinationFault(const char *title, const char *windows
     return fit ? PayloadSound : PayloadPathTooLong;
 }
 
-static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirectory, const char *applicationData)
+enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSize, const char *windowsDirectory,
+                                     const char *applicationData)
 {
-    int32_t blockOffset = FileSeek(file, 0, SeekCur);
+    PeWalk walk;
+    if (WalkPeHeaders(ReadAtHandle, &file, optionalHeaderSize, &walk) != PeWalkBlock) return PayloadUnreachable;
     int32_t end = FileSeek(file, 0, SeekEnd);
-    if (blockOffset < 0 || end < 0 || FileSeek(file, blockOffset, SeekSet) != blockOffset) return PayloadUnreachable;
+    if (end < 0) return PayloadUnreachable;
     uint32_t fileSize = (uint32_t)end;
 
-    uint8_t word[LicenceLengthSize];
-    if (!FileReadAll(file, word, sizeof word)) return PayloadTableCut;
-    uint32_t licenceLength = (uint32_t)word[0] | (uint32_t)word[1] << 8;
-    uint64_t titleOffset = (uint64_t)blockOffset + LicenceLengthSize + licenceLength;
-    uint64_t tableOffset = titleOffset + TitleFieldSize + EntryCountSize;
-    if (tableOffset > fileSize) return PayloadTableCut;
-
+    BlockHeader header;
     char title[TitleFieldSize];
-    if (FileSeek(file, (int32_t)titleOffset, SeekSet) != (int32_t)titleOffset ||
-        !FileReadAll(file, title, sizeof title))
-        return PayloadTableCut;
+    if (ReadBlockHeader(ReadAtHandle, &file, walk.blockOffset, &header, title) != BlockTable) return PayloadTableCut;
     title[TitleFieldSize - 1] = 0;  // as the title reader hands it out
 
+    uint32_t tableOffset = header.tableOffset;
     if (FileSeek(file, (int32_t)tableOffset, SeekSet) != (int32_t)tableOffset) return PayloadTableCut;
     // The whole table first: a file cut inside it is reported as such, not by the entries before.
     PayloadEntry entry;
@@ -106,28 +93,25 @@ static enum PayloadFault InspectOpenPayload(int file, const char *windowsDirecto
     uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
     if (TitleFaultOf(title, titleLength) != TitleSound) return PayloadBadTitle;
     title[titleLength] = 0;
-    enum PayloadFault destinationFault = DestinationFault(title, windowsDirectory, applicationData, file,
-                                                          (uint32_t)tableOffset);
+    enum PayloadFault destinationFault = DestinationFault(title, windowsDirectory, applicationData, file, tableOffset);
     if (destinationFault != PayloadSound) return destinationFault;
 
     // The record behind the terminator, where there is one; without it the structure must do.
-    uint8_t record[IntegrityRecordSize];
-    if (recordOffset < 0 || FileSeek(file, recordOffset, SeekSet) != recordOffset ||
-        !FileReadAll(file, record, sizeof record) || memcmp(record, IntegrityTag, IntegrityTagSize) != 0)
+    uint32_t recorded;
+    if (recordOffset < 0 || !ReadIntegrityRecord(ReadAtHandle, &file, (uint32_t)recordOffset, &recorded))
         return PayloadSound;
-    uint32_t recorded = (uint32_t)record[8] | (uint32_t)record[9] << 8 | (uint32_t)record[10] << 16 |
-                        (uint32_t)record[11] << 24;
     uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
     if (dataEnd > payloadEnd) payloadEnd = dataEnd;
-    return CheckIntegrity(file, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize, recorded);
+    return CheckIntegrity(file, &walk, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize,
+                          recorded);
 }
 
 enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
                                  const char *applicationData)
 {
-    int file = OpenPayloadBlockAt(path, optionalHeaderSize);
+    int file = FileOpenRead(path);
     if (file == FileError) return PayloadUnreachable;
-    enum PayloadFault fault = InspectOpenPayload(file, windowsDirectory, applicationData);
+    enum PayloadFault fault = InspectOpenPayload(file, optionalHeaderSize, windowsDirectory, applicationData);
     FileClose(file);
     return fault;
 }

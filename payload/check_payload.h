@@ -5,6 +5,7 @@
 #pragma once
 #include <stdint.h>
 #include "core/fatal.h"
+#include "core/fileio.h"
 
 enum PayloadFault {
     PayloadSound = 0,
@@ -29,6 +30,11 @@ enum FatalKind FatalKindOfFault(enum PayloadFault fault);
 // would use (applicationData empty: the Windows directory's All Users folder). Reads only.
 enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
                                  const char *applicationData);
+
+// The same for an installer file already open (the authoring tool's own file layer opens it);
+// the handle is left anywhere.
+enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSize, const char *windowsDirectory,
+                                     const char *applicationData);
 
 // The running installer: 1 when sound; otherwise the refusal is shown (no owner window, either
 // mode) and 0 returned, for the sequence to end with exit code 1. Windows only.

@@ -2,36 +2,25 @@
 // signer takes it; the installer's reader assumes its own build's format, but a file whose magic
 // was changed fails the CRC anyway, since the magic itself is covered.
 #include <string.h>
+#include "core/bytes.h"
 #include "payload/block.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 
-static uint32_t U16(const uint8_t *p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
-static uint32_t U32(const uint8_t *p) { return U16(p) | U16(p + 2) << 16; }
-
 int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields)
 {
-    memset(fields, 0, sizeof *fields);
-    uint8_t word[4];
-    if (!read(context, PeHeaderPointerOffset, word, sizeof word)) return 0;
-    uint32_t optional = U32(word) + PeSignatureSize + PeFileHeaderSize;
-    if (optional < U32(word) || optional > 0x7FFFFFFF) return 0;
-    uint8_t magic[2];
-    if (!read(context, optional, magic, sizeof magic)) return 0;
-    int is64 = U16(magic) == PeMagic64;
-    fields->checkSumOffset = optional + PeCheckSumOffset;
+    PeWalk walk;
+    WalkPeHeaders(read, context, 0, &walk);
+    *fields = walk.signing;
+    return walk.signingRead;
+}
 
-    uint8_t count[4];
-    if (!read(context, optional + (is64 ? PeDirectoryCount64Offset : PeDirectoryCount32Offset), count, sizeof count))
+int ReadIntegrityRecord(ReadAtCall read, void *context, uint32_t recordOffset, uint32_t *crc)
+{
+    uint8_t record[IntegrityRecordSize];
+    if (!read(context, recordOffset, record, sizeof record) || memcmp(record, IntegrityTag, IntegrityTagSize) != 0)
         return 0;
-    if (U32(count) <= PeCertificateDirectoryIndex) return 1;  // no entry for a certificate table
-    uint32_t entry = optional + (is64 ? PeDirectories64Offset : PeDirectories32Offset) +
-                     PeCertificateDirectoryIndex * PeDirectoryEntrySize;
-    uint8_t raw[PeDirectoryEntrySize];
-    if (!read(context, entry, raw, sizeof raw)) return 0;
-    fields->directoryOffset = entry;
-    fields->tableOffset = U32(raw);
-    fields->tableSize = U32(raw + 4);
+    *crc = GetU32(record + IntegrityTagSize);
     return 1;
 }
 

@@ -9,20 +9,14 @@
 // stream or memory can serve.
 #pragma once
 #include <stdint.h>
+#include "payload/block.h"  // the read-at seam, the walk of the PE headers and SigningFields
 
-// Reads size bytes at offset into buffer; 1 only when every byte arrived.
-typedef int (*ReadAtCall)(void *context, uint32_t offset, void *buffer, uint32_t size);
-
-// The header fields that signing changes, found from the optional header's magic.
-typedef struct SigningFields {
-    uint32_t checkSumOffset;   // file offset of the CheckSum field
-    uint32_t directoryOffset;  // file offset of the certificate-table directory entry; 0: the header has none
-    uint32_t tableOffset;      // the certificate table as that entry names it; 0 and 0: none
-    uint32_t tableSize;
-} SigningFields;
-
-// 1 when the headers could be read.
+// The signing fields as the walk of the PE headers finds them; 1 when the headers could be read.
 int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields);
+
+// The record right behind the table's terminator: its 8-byte tag, then the CRC. 1 and the CRC when
+// the tag is there; a file without it (or with a damaged tag) has no record.
+int ReadIntegrityRecord(ReadAtCall read, void *context, uint32_t recordOffset, uint32_t *crc);
 
 enum CertificatePlacement {
     CertificateNone = 0,        // the directory names no table

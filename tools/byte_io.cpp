@@ -1,4 +1,4 @@
-// Field access and whole-file I/O; every failure names the file.
+// Whole-file I/O; every failure names the file.
 #include "tools/byte_io.h"
 
 #include <cerrno>
@@ -8,32 +8,18 @@
 #include "tools/files.h"
 #include "tools/tool_error.h"
 
-uint16_t GetU16(const Bytes &bytes, size_t offset)
-{
-    return (uint16_t)(bytes[offset] | bytes[offset + 1] << 8);
-}
-
-uint32_t GetU32(const Bytes &bytes, size_t offset)
-{
-    return (uint32_t)GetU16(bytes, offset) | (uint32_t)GetU16(bytes, offset + 2) << 16;
-}
-
-void PutU16(Bytes &bytes, size_t offset, uint16_t value)
-{
-    bytes[offset] = (uint8_t)value;
-    bytes[offset + 1] = (uint8_t)(value >> 8);
-}
-
-void PutU32(Bytes &bytes, size_t offset, uint32_t value)
-{
-    PutU16(bytes, offset, (uint16_t)value);
-    PutU16(bytes, offset + 2, (uint16_t)(value >> 16));
-}
-
 void AppendU16(Bytes &bytes, uint16_t value)
 {
     bytes.push_back((uint8_t)value);
     bytes.push_back((uint8_t)(value >> 8));
+}
+
+int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size)
+{
+    const Bytes &bytes = *static_cast<const Bytes *>(context);
+    if (!RangeInside(offset, size, bytes.size())) return 0;
+    if (size) std::memcpy(buffer, bytes.data() + offset, size);
+    return 1;
 }
 
 bool RangeInside(uint64_t offset, uint64_t size, uint64_t length)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 
+#include "payload/check_payload.h"
 #include "tools/build_installer.h"
 #include "tools/entry_data.h"
 #include "tools/files.h"
@@ -270,6 +271,11 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     for (size_t i = FirstFurtherEntry; i < view.entries.size(); i++)
         if (!ExtensionFieldUsable(view.entries[i].Extension))
             throw ToolError(installer + Format(": damaged installer: entry %zu has an unusable extension", i));
+    // Entries sharing stored bytes would multiply what a small file makes extract write.
+    std::vector<size_t> overlaps = OverlappingEntries(view.entries);
+    for (size_t i = 0; i < overlaps.size(); i++)
+        if (overlaps[i] != i)
+            throw ToolError(installer + Format(": damaged installer: the data of entries %zu and %zu overlap", i, overlaps[i]));
     std::error_code ec;
     fs::create_directories(FsPath(directory), ec);
     if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
@@ -287,130 +293,210 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     }
 }
 
-static std::string Verdict(int problems)
+namespace {
+
+// verify's report: one line per check or note, then the verdict.
+class VerifyReport {
+public:
+    explicit VerifyReport(std::ostream &out) : out_(out) {}
+    void Check(bool ok, const std::string &what)
+    {
+        out_ << (ok ? "ok    " : "FAIL  ") << what << "\n";
+        if (!ok) problems_++;
+    }
+    void Note(const std::string &what) { out_ << "note  " << what << "\n"; }
+    // Prints the verdict; true when sound.
+    bool Finish()
+    {
+        if (problems_ == 0) out_ << "verdict: sound\n";
+        else out_ << Format("verdict: DAMAGED (%d problem%s)\n", problems_, problems_ == 1 ? "" : "s");
+        return problems_ == 0;
+    }
+
+private:
+    std::ostream &out_;
+    int problems_ = 0;
+};
+
+std::string PreCheckRefusal(PayloadFault fault)
 {
-    if (problems == 0) return "verdict: sound\n";
-    return Format("verdict: DAMAGED (%d problem%s)\n", problems, problems == 1 ? "" : "s");
+    switch (fault) {
+    case PayloadUnreachable: return "the payload block cannot be reached";
+    case PayloadTableCut: return "the file ends before the table's terminator";
+    case PayloadDataOutside: return "an entry's data run past the end of the file";
+    case PayloadSizeTooLarge: return "an entry's expanded size is 2 GiB or more";
+    case PayloadBadTitle: return "the title cannot name a file or registry key";
+    case PayloadBadExtension: return "a further file's extension cannot end a file name";
+    case PayloadPathTooLong:
+        return std::string("a destination would be over 259 characters with ") + TypicalWindows + " and " +
+               TypicalApplicationData;
+    case PayloadChecksumWrong: return "the integrity record does not match the file";
+    case PayloadCertificateMisplaced: return "the certificate table is not the file's last part behind the payload";
+    case PayloadOwnPathTooLong: return "its own path is too long";
+    case PayloadSound: break;
+    }
+    return "";
 }
 
-bool RunVerify(const std::string &installer, std::ostream &out)
+// The installer's own pre-check over the same file, the very code the installer runs.
+void ReportPreCheck(InstallerFile &file, VerifyReport &report)
 {
-    int problems = 0;
-    auto check = [&](bool ok, const std::string &what) {
-        out << (ok ? "ok    " : "FAIL  ") << what << "\n";
-        if (!ok) problems++;
-    };
-    auto note = [&](const std::string &what) { out << "note  " << what << "\n"; };
+    PayloadFault fault = InspectOpenPayload(file.handle(), 0, TypicalWindows, TypicalApplicationData);
+    if (fault == PayloadSound)
+        report.Check(true, std::string("the installer's pre-check passes the file (paths as with ") +
+                               TypicalWindows + " and " + TypicalApplicationData + ")");
+    else
+        report.Check(false, "the installer's pre-check refuses the file: " + PreCheckRefusal(fault));
+}
 
-    std::unique_ptr<InstallerFile> file;
+void ReportLayout(InstallerFile &file, VerifyReport &report)
+{
     try {
-        file = std::make_unique<InstallerFile>(installer);
-        std::vector<std::string> violations = LayoutRuleViolations(ReadInstallerImage(*file));
-        for (const std::string &v : violations) check(false, "layout: " + v);
-        if (violations.empty()) check(true, "LASTRES is the first resource at every directory level");
+        std::vector<std::string> violations = LayoutRuleViolations(ReadInstallerImage(file));
+        for (const std::string &v : violations) report.Check(false, "layout: " + v);
+        if (violations.empty()) report.Check(true, "LASTRES is the first resource at every directory level");
     } catch (const ToolError &e) {
-        check(false, std::string("executable: ") + e.what());
+        report.Check(false, std::string("executable: ") + e.what());
     }
+}
 
-    InstallerView view;
-    try {
-        if (!file) file = std::make_unique<InstallerFile>(installer);
-        view = ReadInstaller(*file);
-    } catch (const ToolError &e) {
-        check(false, e.what());
-        out << Verdict(problems);
-        return false;
-    }
-    check(true, Format("payload block at 0x%X, table terminated after %zu entries", view.blockOffset, view.entries.size()));
-
-    std::string problem = TitleProblem(view.title);
-    check(problem.empty(), problem.empty() ? "title \"" + PrintableText(view.title) + "\"" : problem);
-    if (!view.titleTerminated) note("the title field has no NUL; the installer cuts it to 259 characters");
-    if (view.licence.find('\0') != std::string::npos) note("the licence holds a NUL byte; the installer shows the text before it");
-    if (view.entryCount != view.entries.size())
-        note(Format("EntryCount is %u, the table holds %zu entries (the terminator decides)", view.entryCount,
-                    view.entries.size()));
-
+void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport &report)
+{
+    std::vector<size_t> overlaps = OverlappingEntries(view.entries);
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
         std::string name = Format("entry %zu (%s)", i, EntryRole(i).c_str());
         std::string typical = TypicalDestination(i, TrimTrailingBlanks(view.title), e.Extension);
         if (typical.size() > MaxTitleLength)
-            note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
-                 ", over the installer's 259");
+            report.Note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
+                        ", over the installer's 259");
         if (i >= FirstFurtherEntry && !ExtensionFieldUsable(e.Extension))
-            check(false, name + ": the extension \"" + PrintableText(ExtensionText(e)) +
-                             "\" cannot end a file name (the installer refuses it)");
+            report.Check(false, name + ": the extension \"" + PrintableText(ExtensionText(e)) +
+                                    "\" cannot end a file name (the installer refuses it)");
         bool inside = RangeInside(e.DataOffset, e.StoredSize, view.fileSize);
-        check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
-                                    inside ? "inside the file" : "run past the end of the file"));
-        bool overlaps = (uint64_t)e.DataOffset < view.blockEnd && (uint64_t)e.DataOffset + e.StoredSize > view.blockOffset;
-        if (overlaps) check(false, name + ": its data overlap the payload block");
-        if (e.ExpandedSize >= 0x80000000u) check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
-        if (e.ExpandedSize && inside) {
-            if (!ExpansionPossible(e)) {
-                check(false, name + Format(": a stream of %u bytes cannot expand to %u bytes", e.StoredSize, e.ExpandedSize));
-            } else {
-                try {
-                    std::string cut;
-                    RestoreEntryFrom(*file, e, [](const uint8_t *, size_t) { return true; }, &cut);
-                    if (cut.empty()) check(true, name + Format(": expands to exactly %u bytes", e.ExpandedSize));
-                    else note(name + ": " + cut);
-                } catch (const ToolError &error) {
-                    check(false, name + ": " + error.what());
-                }
-            }
+        report.Check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
+                                           inside ? "inside the file" : "run past the end of the file"));
+        bool overBlock = (uint64_t)e.DataOffset < view.blockEnd && (uint64_t)e.DataOffset + e.StoredSize > view.blockOffset;
+        if (overBlock) report.Check(false, name + ": its data overlap the payload block");
+        if (overlaps[i] != i)
+            report.Check(false, name + Format(": its data overlap those of entry %zu", overlaps[i]));
+        if (e.ExpandedSize >= 0x80000000u)
+            report.Check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
+        if (!e.ExpandedSize || !inside) continue;
+        if (!ExpansionPossible(e)) {
+            report.Check(false, name + Format(": a stream of %u bytes cannot expand to %u bytes", e.StoredSize, e.ExpandedSize));
+            continue;
+        }
+        try {
+            std::string cut;
+            RestoreEntryFrom(file, e, [](const uint8_t *, size_t) { return true; }, &cut);
+            if (cut.empty()) report.Check(true, name + Format(": expands to exactly %u bytes", e.ExpandedSize));
+            else report.Note(name + ": " + cut);
+        } catch (const ToolError &error) {
+            report.Check(false, name + ": " + error.what());
         }
     }
+}
 
+void ReportPayload(InstallerFile &file, const InstallerView &view, VerifyReport &report)
+{
+    report.Check(true, Format("payload block at 0x%X, table terminated after %zu entries", view.blockOffset,
+                              view.entries.size()));
+    std::string problem = TitleProblem(view.title);
+    report.Check(problem.empty(), problem.empty() ? "title \"" + PrintableText(view.title) + "\"" : problem);
+    if (!view.titleTerminated) report.Note("the title field has no NUL; the installer cuts it to 259 characters");
+    if (view.licence.find('\0') != std::string::npos)
+        report.Note("the licence holds a NUL byte; the installer shows the text before it");
+    if (view.entryCount != view.entries.size())
+        report.Note(Format("EntryCount is %u, the table holds %zu entries (the terminator decides)", view.entryCount,
+                           view.entries.size()));
+    ReportEntries(file, view, report);
+}
+
+// The certificate table as the installer judges it: where it lies decides. Its content lies
+// outside the integrity record and cannot hide a change of the payload, so what is odd inside it
+// is a note; whether the signature still holds is osslsigncode verify's to judge.
+void ReportSignature(InstallerFile &file, const InstallerView &view, VerifyReport &report)
+{
+    const Integrity &integrity = view.integrity;
+    if (!integrity.headersRead) {
+        report.Check(false, "signature: the file ends inside the optional header");
+        return;
+    }
+    if (integrity.placement == CertificateNone) {
+        report.Note("signature: none");
+        return;
+    }
+    uint32_t offset = integrity.fields.tableOffset, size = integrity.fields.tableSize;
+    std::string table = Format("signature: certificate table at 0x%X, %u bytes, ", offset, size);
+    uint64_t end = (uint64_t)offset + size, fileSize = view.fileSize;
+    switch (integrity.placement) {
+    case CertificateLast: {
+        int records = 0;
+        std::string problem = CertificateTableProblem(ReadAtInstaller, &file, offset, size, &records);
+        report.Check(true, table + Format("the file's last part, %d record%s (outside the integrity record: "
+                                          "whether the signature holds is osslsigncode verify's to judge)",
+                                          records, records == 1 ? "" : "s"));
+        if (!problem.empty())
+            report.Note("signature: the table's content is not as a signer writes it: " + problem +
+                        " (bytes appended to tag a download look so)");
+        break;
+    }
+    case CertificatePastEnd:
+        report.Check(false, table + Format("runs %llu bytes past the end of the file: cut short or misplaced",
+                                           (unsigned long long)(end - fileSize)));
+        break;
+    case CertificateNotLast:
+        report.Check(false, table + Format("not the file's last part: %llu bytes follow it", (unsigned long long)(fileSize - end)));
+        break;
+    case CertificateInsidePayload:
+        report.Check(false, table + Format("starts inside the payload, which ends at 0x%llX", (unsigned long long)view.payloadEnd));
+        break;
+    default:
+        report.Check(false, table + "an empty table");
+        break;
+    }
+}
+
+void ReportIntegrity(const InstallerView &view, VerifyReport &report)
+{
     const Integrity &integrity = view.integrity;
     bool placed = integrity.placement == CertificateNone || integrity.placement == CertificateLast;
-    if (!integrity.headersRead) {
-        check(false, "signature: the file ends inside the optional header");
-    } else if (integrity.placement == CertificateNone) {
-        note("signature: none");
-    } else {
-        uint32_t offset = integrity.fields.tableOffset, size = integrity.fields.tableSize;
-        std::string table = Format("signature: certificate table at 0x%X, %u bytes, ", offset, size);
-        uint64_t end = (uint64_t)offset + size, fileSize = view.fileSize;
-        switch (integrity.placement) {
-        case CertificateLast: {
-            int records = 0;
-            std::string problem = CertificateTableProblem(ReadAtInstaller, file.get(), offset, size, &records);
-            if (problem.empty())
-                check(true, table + Format("the file's last part, %d record%s (the certificate is osslsigncode "
-                                           "verify's to judge)", records, records == 1 ? "" : "s"));
-            else
-                check(false, table + "the file's last part, but damaged: " + problem);
-            break;
-        }
-        case CertificatePastEnd:
-            check(false, table + Format("runs %llu bytes past the end of the file: cut short or misplaced",
-                                        (unsigned long long)(end - fileSize)));
-            break;
-        case CertificateNotLast:
-            check(false, table + Format("not the file's last part: %llu bytes follow it",
-                                        (unsigned long long)(fileSize - end)));
-            break;
-        case CertificateInsidePayload:
-            check(false, table + Format("starts inside the payload, which ends at 0x%llX",
-                                        (unsigned long long)view.payloadEnd));
-            break;
-        default:
-            check(false, table + "an empty table");
-            break;
-        }
-    }
     if (!view.hasIntegrityRecord) {
-        note("no integrity record");
+        report.Note("no integrity record");
     } else if (integrity.headersRead && placed) {
         std::string covered = integrity.placement == CertificateLast ? "up to the certificate table" : "the whole file";
-        check(view.recordedCrc == view.computedCrc,
-              Format("integrity record: CRC-32 recorded 0x%08X, file 0x%08X (", view.recordedCrc, view.computedCrc) +
-                  covered + ")");
+        report.Check(view.recordedCrc == view.computedCrc,
+                     Format("integrity record: CRC-32 recorded 0x%08X, file 0x%08X (", view.recordedCrc, view.computedCrc) +
+                         covered + ")");
     } else {
-        note("integrity record: not checked, for the reason above");
+        report.Note("integrity record: not checked, for the reason above");
     }
-    out << Verdict(problems);
-    return problems == 0;
+}
+
+}  // namespace
+
+bool RunVerify(const std::string &installer, std::ostream &out)
+{
+    VerifyReport report(out);
+    std::unique_ptr<InstallerFile> file;
+    try {
+        file = std::make_unique<InstallerFile>(installer);
+    } catch (const ToolError &e) {
+        report.Check(false, e.what());
+        return report.Finish();
+    }
+    ReportPreCheck(*file, report);
+    ReportLayout(*file, report);
+    InstallerView view;
+    try {
+        view = ReadInstaller(*file);
+    } catch (const ToolError &e) {
+        report.Check(false, e.what());
+        return report.Finish();
+    }
+    ReportPayload(*file, view, report);
+    ReportSignature(*file, view, report);
+    ReportIntegrity(view, report);
+    return report.Finish();
 }

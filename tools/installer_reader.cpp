@@ -14,9 +14,6 @@
 
 namespace {
 
-uint16_t U16(const uint8_t *p) { return (uint16_t)(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t *p) { return (uint32_t)U16(p) | (uint32_t)U16(p + 2) << 16; }
-
 // How much of the file's start the PE model reads: the headers with the section table and the
 // first ".rsrc" section's raw data, as far as the file holds them. A fixed bound keeps a damaged
 // header from making the tool read a whole installer into memory.
@@ -24,23 +21,15 @@ const uint64_t MaxImageHeadBytes = 16u << 20;
 
 uint64_t ImageHeadLength(InstallerFile &file)
 {
-    uint8_t field[SectionHeaderSize];
     uint64_t need = std::min<uint64_t>(file.size(), 4096);
-    if (!file.ReadAt(PeHeaderPointerOffset, field, 4)) return need;
-    uint64_t pe = U32(field);
-    if (!file.ReadAt(pe + PeSignatureSize, field, PeFileHeaderSize)) return need;
-    uint16_t sectionCount = U16(field + 2);
-    uint64_t optional = pe + PeSignatureSize + PeFileHeaderSize;
-    uint64_t table = optional + U16(field + 16);
-    uint64_t tableEnd = table + (uint64_t)sectionCount * SectionHeaderSize;
+    PeWalk walk;
+    int reach = WalkPeHeaders(ReadAtInstaller, &file, PeOptionalHeaderAsDeclared, &walk);
+    if (reach == PeWalkNothing) return need;
+    uint64_t optional = (uint64_t)walk.peHeader + PeSignatureSize + PeFileHeaderSize;
+    uint64_t tableEnd = (uint64_t)walk.sectionTable + (uint64_t)walk.sectionCount * SectionHeaderSize;
     need = std::max(need, std::min<uint64_t>(file.size(), std::max(optional + 2, tableEnd)));
-    for (uint32_t i = 0; i < sectionCount && file.ReadAt(table + SectionHeaderSize * i, field, sizeof field); i++) {
-        if (std::string(reinterpret_cast<const char *>(field), strnlen(reinterpret_cast<const char *>(field), 8)) != ".rsrc")
-            continue;
-        uint64_t rawPointer = U32(field + 20), rawSize = U32(field + 16);
-        if (rawPointer <= file.size()) need = std::max(need, std::min(file.size(), rawPointer + rawSize));
-        break;
-    }
+    if (reach >= PeWalkResourceSection && walk.resourceRawData <= file.size())
+        need = std::max(need, std::min<uint64_t>(file.size(), (uint64_t)walk.resourceRawData + walk.resourceRawSize));
     return need;
 }
 
@@ -60,28 +49,28 @@ InstallerView ReadInstaller(InstallerFile &file)
     InstallerView view;
     view.fileSize = file.size();
 
-    uint32_t block = 0;
-    if (!LocatePayloadBlock(file.handle(), 0, &block))
+    PeWalk walk;
+    if (WalkPeHeaders(ReadAtInstaller, &file, 0, &walk) != PeWalkBlock)
         throw ToolError(path + ": damaged installer: the payload block cannot be reached");
-    view.blockOffset = block;
+    view.blockOffset = walk.blockOffset;
 
-    uint64_t at = block;
-    uint8_t field[PayloadEntrySize];
-    if (!file.ReadAt(at, field, LicenceLengthSize)) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
-    uint32_t licenceLength = U16(field);
-    at += LicenceLengthSize;
-    if (!RangeInside(at, licenceLength + TitleFieldSize + EntryCountSize, file.size()))
-        throw ToolError(path + ": truncated installer: the file ends inside the licence or the title");
-    Bytes text = file.Read(at, licenceLength + TitleFieldSize + EntryCountSize);
-    view.licence.assign(text.begin(), text.begin() + licenceLength);
-    view.titleField.assign(text.begin() + licenceLength, text.begin() + licenceLength + TitleFieldSize);
+    BlockHeader header;
+    char title[TitleFieldSize];
+    int reach = ReadBlockHeader(ReadAtInstaller, &file, walk.blockOffset, &header, title);
+    if (reach == BlockNothing) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
+    if (reach != BlockTable) throw ToolError(path + ": truncated installer: the file ends inside the licence or the title");
+    view.licence.resize(header.licenceLength);
+    if (!file.ReadAt(walk.blockOffset + LicenceLengthSize, &view.licence[0], header.licenceLength))
+        throw ToolError("cannot read " + path);
+    view.titleField.assign(title, TitleFieldSize);
     size_t nul = view.titleField.find('\0');
     view.titleTerminated = nul != std::string::npos;
     view.title = view.titleField.substr(0, view.titleTerminated ? nul : TitleFieldSize - 1);
-    view.entryCount = GetU16(text, licenceLength + TitleFieldSize);
-    at += licenceLength + TitleFieldSize + EntryCountSize;
+    view.entryCount = (uint16_t)header.entryCount;
+    uint64_t at = header.tableOffset;
     view.tableOffset = at;
 
+    uint8_t field[PayloadEntrySize];
     for (;;) {
         if (!RangeInside(at, PayloadEntrySize, file.size()))
             throw ToolError(path + ": damaged installer: the file ends after " + std::to_string(view.entries.size()) +
@@ -94,16 +83,15 @@ InstallerView ReadInstaller(InstallerFile &file)
         view.entries.push_back(entry);
     }
     view.blockEnd = at;
-    uint8_t record[IntegrityRecordSize];
-    view.hasIntegrityRecord =
-        file.ReadAt(at, record, IntegrityRecordSize) && std::equal(record, record + IntegrityTagSize, IntegrityTag);
+    uint32_t recorded = 0;
+    view.hasIntegrityRecord = ReadIntegrityRecord(ReadAtInstaller, &file, (uint32_t)at, &recorded) != 0;
     view.payloadEnd = view.blockEnd + (view.hasIntegrityRecord ? IntegrityRecordSize : 0);
     for (const PayloadEntry &e : view.entries)
         view.payloadEnd = std::max(view.payloadEnd, std::min<uint64_t>((uint64_t)e.DataOffset + e.StoredSize, file.size()));
     uint64_t crcAt = at + IntegrityTagSize;
     view.integrity = MeasureIntegrity(ReadAtInstaller, &file, file.size(), view.payloadEnd, crcAt);
     if (view.hasIntegrityRecord) {
-        view.recordedCrc = U32(record + IntegrityTagSize);
+        view.recordedCrc = recorded;
         CertificatePlacement placement = view.integrity.placement;
         if (view.integrity.headersRead && (placement == CertificateNone || placement == CertificateLast))
             view.computedCrc = CoveredCrc(view.integrity, ReadAtInstaller, &file, path);
@@ -123,6 +111,28 @@ std::string ExtensionText(const PayloadEntry &entry)
     size_t nul = text.find('\0');
     if (nul != std::string::npos) text.resize(nul);
     return TrimTrailingBlanks(text);
+}
+
+std::vector<size_t> OverlappingEntries(const std::vector<PayloadEntry> &entries)
+{
+    std::vector<size_t> partner(entries.size()), order(entries.size());
+    for (size_t i = 0; i < entries.size(); i++) partner[i] = order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return entries[a].DataOffset < entries[b].DataOffset; });
+    // In order of their offsets, an entry overlaps an earlier one exactly when it starts before the
+    // furthest end so far; that entry's owner is then its partner, and it is the owner's.
+    uint64_t furthestEnd = 0;
+    size_t owner = 0;
+    for (size_t i : order) {
+        const PayloadEntry &e = entries[i];
+        if (e.DataOffset < furthestEnd) {
+            partner[i] = owner;
+            if (partner[owner] == owner) partner[owner] = i;
+        }
+        uint64_t end = (uint64_t)e.DataOffset + e.StoredSize;
+        if (end > furthestEnd) furthestEnd = end, owner = i;
+    }
+    return partner;
 }
 
 bool ExpansionPossible(const PayloadEntry &entry)

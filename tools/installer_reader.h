@@ -41,4 +41,9 @@ std::string ExtensionText(const PayloadEntry &entry);
 // least one bit per literal byte, or ten bits for a match of at most 30 bytes, so no sound stream
 // yields more than 24 bytes per stored byte (and one match of surplus). A damaged table that claims
 // more is refused before anyone expands gigabytes from a few bytes.
-bool ExpansionPossible(const PayloadEntry &entry);  // the field without its padding blanks
+bool ExpansionPossible(const PayloadEntry &entry);
+
+// For each entry, another entry whose stored bytes share some with its own, or the entry's own
+// index when none does. No tool writes entries that share bytes; expanding such entries would
+// multiply what a small file can make sspack write.
+std::vector<size_t> OverlappingEntries(const std::vector<PayloadEntry> &entries);  // the field without its padding blanks

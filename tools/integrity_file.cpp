@@ -69,8 +69,7 @@ std::string CertificateTableProblem(ReadAtCall read, void *context, uint32_t off
             return "the table ends inside the header of its record at " + Hex(at);
         uint8_t header[CertificateHeaderSize];
         if (!read(context, (uint32_t)at, header, sizeof header)) return "the table lies outside the file";
-        uint32_t length = (uint32_t)header[0] | (uint32_t)header[1] << 8 | (uint32_t)header[2] << 16 |
-                          (uint32_t)header[3] << 24;
+        uint32_t length = GetU32(header);
         if (length < CertificateHeaderSize || length > end - at)
             return "its record at " + Hex(at) + " claims " + std::to_string(length) + " bytes, " +
                    std::to_string(end - at) + " are left in the table";

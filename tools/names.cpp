@@ -186,10 +186,10 @@ std::string EntryRole(size_t index)
     return index < 3 ? Roles[index] : "further file";
 }
 
-namespace {
-
 const char TypicalWindows[] = "C:\\WINDOWS";
 const char TypicalApplicationData[] = "C:\\ProgramData";
+
+namespace {
 
 void CreateNoFolder(const char *) {}
 

@@ -35,6 +35,11 @@ std::string EntryRole(size_t index);
 // The installer's destination of an entry, as "Windows\<title>.scr", "DataFolder\<title>.dat",
 // "DataFolder\UNINSTAL.EXE" or "DataFolder\FILE0000.SWF"; title trimmed, extension as stored.
 std::string DestinationName(size_t index, const std::string &trimmedTitle, const char *extensionField);
+// A typical system's Windows directory and common application-data folder: what the tool measures
+// the installer's paths with, since it cannot know the system the installer will run on.
+extern const char TypicalWindows[];
+extern const char TypicalApplicationData[];
+
 // The destination on a typical system (C:\WINDOWS, C:\ProgramData); the installer refuses a
 // payload whose paths exceed 259 characters on the system it runs on, which the tool cannot know.
 std::string TypicalDestination(size_t index, const std::string &trimmedTitle, const char *extensionField);

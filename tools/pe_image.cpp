@@ -10,6 +10,9 @@ namespace {
 
 const uint32_t SubdirectoryFlag = 0x80000000u;
 const uint32_t MaxDirectoryEntries = 65536;  // in all three levels: far above any real stub, bounds junk
+// Characters of resource names in all: a stub names one type, "LASTRES". The entry bound alone lets
+// every entry name the longest string again, gigabytes from a small file.
+const uint32_t MaxNameCharacters = 65536;
 
 struct TreeReader {
     const Bytes &file;
@@ -17,6 +20,7 @@ struct TreeReader {
     uint32_t sectionSize;    // bytes of raw data that lie inside the file
     uint32_t treeEnd = 0;
     uint32_t entriesRead = 0;
+    uint32_t nameCharacters = 0;
 
     // Checks that [relative, relative + size) of the section lies in the file, and notes its end.
     uint32_t At(uint32_t relative, uint32_t size)
@@ -32,6 +36,8 @@ struct TreeReader {
         if (!(field & SubdirectoryFlag)) return ResourceKey::Id(field);
         uint32_t at = At(field & ~SubdirectoryFlag, 2);
         uint32_t length = GetU16(file, at);
+        nameCharacters += length;
+        if (nameCharacters > MaxNameCharacters) throw ToolError("resource names are too long in all");
         at = At((field & ~SubdirectoryFlag) + 2, length * 2);
         std::string name;
         for (uint32_t i = 0; i < length; i++) {
@@ -88,7 +94,11 @@ bool ResourceKey::operator==(const ResourceKey &other) const
 
 std::string ResourceKey::Text() const
 {
-    return named ? "\"" + name + "\"" : std::to_string(id);
+    // A report names at most the start of a long name.
+    const size_t Shown = 64;
+    if (!named) return std::to_string(id);
+    if (name.size() <= Shown) return "\"" + name + "\"";
+    return "\"" + name.substr(0, Shown) + "...\" (" + std::to_string(name.size()) + " characters)";
 }
 
 int64_t PeImage::RvaToFileOffset(uint32_t rva) const
@@ -116,39 +126,34 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     image.fileSize = fileSize;
     if (file.size() < PeHeaderPointerOffset + 4 || file[0] != 'M' || file[1] != 'Z')
         throw ToolError("not an executable (no MZ header)");
-    image.peHeaderOffset = GetU32(file, PeHeaderPointerOffset);
-    uint32_t pe = image.peHeaderOffset;
-    if (!RangeInside(pe, PeSignatureSize + PeFileHeaderSize + 2, file.size()) || GetU32(file, pe) != 0x00004550)
-        throw ToolError("not a PE executable (no PE signature)");
+    // The headers as the installer's own walk reads them, with the section table where the file
+    // declares it (the loader's view); the rest of the model is what the layout rule needs beyond.
+    PeWalk walk;
+    int reach = WalkPeHeaders(ReadAtBytes, const_cast<Bytes *>(&file), PeOptionalHeaderAsDeclared, &walk);
+    uint32_t pe = walk.peHeader;
+    if (reach == PeWalkNothing || GetU32(file, pe) != 0x00004550) throw ToolError("not a PE executable (no PE signature)");
+    image.peHeaderOffset = pe;
     image.machine = GetU16(file, pe + 4);
-    image.sectionCount = GetU16(file, pe + 6);
-    image.optionalHeaderSize = GetU16(file, pe + 20);
+    image.sectionCount = (uint16_t)walk.sectionCount;
+    image.optionalHeaderSize = (uint16_t)walk.declaredOptionalHeaderSize;
     uint32_t optional = pe + PeSignatureSize + PeFileHeaderSize;
-    image.magic = GetU16(file, optional);
+    image.magic = (uint16_t)walk.magic;
     if (image.magic != PeMagic32 && image.magic != PeMagic64) throw ToolError("unknown optional header magic");
 
     uint32_t directoriesAt = image.Is64() ? PeDirectories64Offset : PeDirectories32Offset;
-    uint32_t directories = optional + directoriesAt;
     if (image.optionalHeaderSize < directoriesAt || !RangeInside(optional, image.optionalHeaderSize, file.size()))
         throw ToolError("optional header is truncated");
-    image.sectionAlignment = GetU32(file, optional + 32);
-    image.fileAlignment = GetU32(file, optional + 36);
-    image.sizeOfImage = GetU32(file, optional + 56);
-    image.checkSumOffset = optional + PeCheckSumOffset;
-    uint32_t directoryCount =
-        GetU32(file, optional + (image.Is64() ? PeDirectoryCount64Offset : PeDirectoryCount32Offset));
-    // Entry index, if the header holds it: (its first field, its second).
-    auto directory = [&](uint32_t index, uint32_t *first, uint32_t *second) {
-        uint32_t at = directories + index * PeDirectoryEntrySize;
-        if (directoryCount <= index || at + PeDirectoryEntrySize > optional + image.optionalHeaderSize) return;
-        *first = GetU32(file, at);
-        *second = GetU32(file, at + 4);
-    };
-    directory(PeResourceDirectoryIndex, &image.resourceDirectoryRva, &image.resourceDirectorySize);
-    directory(PeCertificateDirectoryIndex, &image.certificateTableOffset, &image.certificateTableSize);
+    image.checkSumOffset = walk.signing.checkSumOffset;
+    image.certificateTableOffset = walk.signing.tableOffset;
+    image.certificateTableSize = walk.signing.tableSize;
+    uint32_t resourceEntry = optional + directoriesAt + PeResourceDirectoryIndex * PeDirectoryEntrySize;
+    if (walk.directoryCount > PeResourceDirectoryIndex &&
+        resourceEntry + PeDirectoryEntrySize <= optional + image.optionalHeaderSize) {
+        image.resourceDirectoryRva = GetU32(file, resourceEntry);
+        image.resourceDirectorySize = GetU32(file, resourceEntry + 4);
+    }
 
-    // The section table follows the optional header as declared (the loader's view).
-    uint32_t table = optional + image.optionalHeaderSize;
+    uint32_t table = walk.sectionTable;
     if (!RangeInside(table, (uint64_t)image.sectionCount * SectionHeaderSize, file.size())) throw ToolError("section table is truncated");
     for (uint32_t i = 0; i < image.sectionCount; i++) {
         uint32_t at = table + SectionHeaderSize * i;
@@ -159,10 +164,11 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
         s.rawSize = GetU32(file, at + 16);
         s.rawPointer = GetU32(file, at + 20);
         s.headerOffset = at;
-        if (image.resourceSection < 0 && s.name == ".rsrc") image.resourceSection = (int)i;
         image.sections.push_back(s);
     }
-    if (image.resourceSection < 0) return image;
+    // The section the installer's walk takes: the first named ".rsrc".
+    if (reach < PeWalkResourceSection) return image;
+    image.resourceSection = (int)((walk.resourceSectionHeader - table) / SectionHeaderSize);
 
     const PeSection &rsrc = image.sections[image.resourceSection];
     if (rsrc.rawPointer > file.size()) throw ToolError("resource section lies outside the file");

@@ -64,7 +64,6 @@ struct PeImage {
     uint16_t sectionCount = 0;       // NumberOfSections
     uint16_t optionalHeaderSize = 0; // SizeOfOptionalHeader as declared
     uint16_t magic = 0;              // 0x10B PE32, 0x20B PE32+
-    uint32_t fileAlignment = 0, sectionAlignment = 0, sizeOfImage = 0;
     uint32_t resourceDirectoryRva = 0, resourceDirectorySize = 0;  // data directory 2, 0 if absent
     uint32_t certificateTableOffset = 0, certificateTableSize = 0;  // data directory 4 (a file offset), 0 if absent
     uint32_t checkSumOffset = 0;     // file offset of the optional header's CheckSum

@@ -17,11 +17,6 @@
 static const char WindowsDirectory[] = "C:\\WINDOWS";
 static const char ApplicationData[] = "C:\\ProgramData";
 
-static void PutU32(std::string &s, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; i++) s[at + i] = (char)(v >> (8 * i) & 0xFF);
-}
-
 // A sound installer as the authoring tool writes it: the integrity record right behind the
 // terminator, the data behind the record.
 struct Sound {
@@ -43,11 +38,10 @@ static const Sound &SoundInstaller(void)
     file.insert(record, tail);
     for (size_t i = 0; i < entries; i++) {
         size_t at = table + PayloadEntrySize * i;
-        uint32_t offset = (uint8_t)file[at] | (uint8_t)file[at + 1] << 8 | (uint8_t)file[at + 2] << 16 |
-                          (uint32_t)(uint8_t)file[at + 3] << 24;
-        PutU32(file, at, offset + IntegrityRecordSize);
+        uint32_t offset = GetU32((const uint8_t *)&file[at]);
+        FixturePutU32(file, at, offset + IntegrityRecordSize);
     }
-    PutU32(file, record + IntegrityTagSize, Crc32Update(0, file.data(), file.size()));
+    FixturePutU32(file, record + IntegrityTagSize, Crc32Update(0, file.data(), file.size()));
     sound.file = file;
     sound.dataStart = record + IntegrityRecordSize;
     return sound;

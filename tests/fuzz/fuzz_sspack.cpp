@@ -1,5 +1,6 @@
 // sspack list and verify, and the PE model with the layout rule, on arbitrary files: each reports
-// a verdict or a clear failure, never a crash or a read outside the file.
+// a verdict or a clear failure, never a crash or a read outside the file, and verify never calls
+// sound what the installer's pre-check refuses.
 #include <stdint.h>
 #include <stdio.h>
 #include <unistd.h>
@@ -8,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "payload/check_payload.h"
 #include "tests/fuzz/payload_seed.h"
 #include "tools/cli.h"
 #include "tools/layout_rule.h"
+#include "tools/names.h"
 #include "tools/pe_image.h"
 #include "tools/tool_error.h"
 
@@ -39,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         int code = RunSspack({command, path}, out, err);
         if (code != 0 && code != 1) __builtin_trap();
         if (code == 1 && out.str().empty() && err.str().empty()) __builtin_trap();  // a failure says why
+        if (std::string(command) == "verify" && code == 0 &&
+            InspectPayload(path.c_str(), 0, TypicalWindows, TypicalApplicationData) != PayloadSound)
+            __builtin_trap();
     }
     return 0;
 }

@@ -2,10 +2,13 @@
 // short, a changed byte under the integrity record, an unusable title, an impossible size and
 // destinations over the path limit are refused, each for its own reason; a signed installer passes
 // and its certificate table must be the file's last part; the check writes nothing. Beside it the
-// payload's installed total and the free-space rule of the disk-space question.
+// payload's installed total and the free-space rule of the disk-space question. On every file
+// judged here, sspack verify is held against the pre-check: it never calls sound what the
+// installer refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 
 #include "core/host_hooks.h"
@@ -18,6 +21,8 @@
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 #include "sspack_fixture.h"
+#include "tools/commands.h"
+#include "tools/names.h"
 
 using namespace packtest;
 
@@ -26,6 +31,22 @@ namespace {
 const char *const Windows = "C:\\WINDOWS";
 const char *const AppData = "C:\\Documents and Settings\\All Users\\Application Data";
 
+// sspack verify on the same file: its first check line is the pre-check's verdict with the folders
+// verify measures paths with, and what the pre-check refuses, verify never calls sound.
+void ExpectVerifyHoldsToThePreCheck(const std::string &path)
+{
+    PayloadFault fault = InspectPayload(path.c_str(), 0, TypicalWindows, TypicalApplicationData);
+    std::ostringstream out;
+    bool sound = RunVerify(path, out);
+    std::string first = out.str().substr(0, out.str().find('\n'));
+    const char *expected = fault == PayloadSound ? "ok    the installer's pre-check passes the file"
+                                                 : "FAIL  the installer's pre-check refuses the file";
+    EXPECT_EQ(first.compare(0, strlen(expected), expected), 0) << fault << "\n" << out.str();
+    if (fault != PayloadSound) {
+        EXPECT_FALSE(sound) << out.str();
+    }
+}
+
 class PayloadCheck : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override { ResetHostFileHooks(); }
@@ -33,6 +54,7 @@ protected:
     PayloadFault Inspect(const Bytes &file, const char *windows = Windows, const char *appData = AppData)
     {
         std::string path = dir_.Write("setup.exe", file);
+        ExpectVerifyHoldsToThePreCheck(path);
         return InspectPayload(path.c_str(), 0, windows, appData);
     }
     BuiltInstaller Build(bool integrity, const std::string &licence = "", const std::string &title = "Polar Lights")
@@ -123,6 +145,8 @@ TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
     PutU32(intoPayload, directory + 4, (uint32_t)sound.size() - last.DataOffset);
     PutU32(pastEnd, directory + 4, 1024 + 8);
     appended.resize(appended.size() + 8, 0);
+    Bytes grown = appended;  // a download tag behind the record, the table's size raised to match
+    PutU32(grown, directory + 4, 1024 + 8);
     Bytes appendedUnsigned = built.installer;
     appendedUnsigned.resize(appendedUnsigned.size() + 8, 0);
     const Case cases[] = {
@@ -133,6 +157,7 @@ TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
         {"bytes appended behind the table", appended, PayloadCertificateMisplaced},
         {"the directory pointing into the payload", intoPayload, PayloadCertificateMisplaced},
         {"bytes appended to an unsigned installer", appendedUnsigned, PayloadChecksumWrong},
+        {"the table grown, its size raised to match", grown, PayloadSound},
     };
     for (const Case &c : cases) EXPECT_EQ(Inspect(c.file), c.fault) << c.what;
 
@@ -175,6 +200,7 @@ protected:
     PayloadFault Inspect(const std::string &file, const char *windows = Windows, const char *appData = AppData)
     {
         FixtureWriteFile(path_, file);
+        ExpectVerifyHoldsToThePreCheck(path_);
         PayloadFault fault = InspectPayload(path_.c_str(), 0, windows, appData);
         remove(path_.c_str());
         return fault;
@@ -365,15 +391,6 @@ TEST(DiskSpaceSuffices, OnlyMoreFreeThanNeededGoesOnWithoutAsking)
 }
 
 namespace {
-// The coverage's reader over bytes in memory (context: a const Bytes *).
-int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size)
-{
-    const Bytes &bytes = *static_cast<const Bytes *>(context);
-    if (!RangeInside(offset, size, bytes.size())) return 0;
-    std::memcpy(buffer, bytes.data() + offset, size);
-    return 1;
-}
-
 // Headers as far as the integrity record looks: the PE header at 0x80, its optional header at 0x98.
 Bytes SigningHeaders(uint16_t magic, uint32_t directories, uint32_t tableOffset, uint32_t tableSize)
 {

@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <string>
 #include <vector>
+#include "core/bytes.h"
 #include "payload/block.h"
 
 struct FixtureEntry {
@@ -13,17 +14,9 @@ struct FixtureEntry {
     std::string extension;   // padded with blanks to 16 bytes
 };
 
-static inline void FixturePutU16(std::string &s, size_t at, uint32_t v)
-{
-    s[at] = (char)(v & 0xFF);
-    s[at + 1] = (char)(v >> 8 & 0xFF);
-}
-
-static inline void FixturePutU32(std::string &s, size_t at, uint32_t v)
-{
-    FixturePutU16(s, at, v & 0xFFFF);
-    FixturePutU16(s, at + 2, v >> 16);
-}
+// core/bytes.h at an offset into a text buffer.
+static inline void FixturePutU16(std::string &s, size_t at, uint32_t v) { PutU16((uint8_t *)&s[at], v); }
+static inline void FixturePutU32(std::string &s, size_t at, uint32_t v) { PutU32((uint8_t *)&s[at], v); }
 
 // Builds the file; terminated = false leaves the table without its terminator (the file ends
 // inside the table when there is no data behind it).

@@ -97,4 +97,31 @@ TEST_P(PeModel, StructuresOutsideTheFileAreReportedAsMalformed)
     EXPECT_THROW(ParsePeImage(Bytes(good.begin(), good.begin() + rsrcHeader + 20)), ToolError);
 }
 
+TEST_P(PeModel, ResourceNamesAreBoundedInAllNotOnlyByTheirNumber)
+{
+    Bytes file = ReadWholeFile(StubPath(GetParam(), "good"));
+    PeImage image = ParsePeImage(file);
+    const PeSection &rsrc = image.sections[image.resourceSection];
+    ASSERT_EQ((uint64_t)rsrc.rawPointer + rsrc.rawSize, file.size()) << "the resource section ends the stub";
+    // Named types that all name one string of 65,535 characters appended to the section: one such
+    // name is possible, two exceed what the model reads of names in all.
+    const uint32_t longest = 65535, root = rsrc.rawPointer, name = rsrc.rawSize;
+    uint32_t subdirectory = GetU32(file, root + ResourceDirectoryHeaderSize + 4);  // LASTRES's own
+    file.resize(file.size() + 2 + 2 * longest, 'a');
+    PutU16(file, root + name, (uint16_t)longest);
+    PutU32(file, rsrc.headerOffset + 16, rsrc.rawSize + 2 + 2 * longest);
+    PutU16(file, root + 14, 0);  // no numbered types
+    for (uint32_t i = 0; i < 2; i++) {
+        PutU32(file, root + ResourceDirectoryHeaderSize + 8 * i, 0x80000000u | name);
+        PutU32(file, root + ResourceDirectoryHeaderSize + 8 * i + 4, subdirectory);
+    }
+    PutU16(file, root + 12, 1);
+    std::vector<std::string> violations = LayoutRuleViolations(ParsePeImage(file));
+    ASSERT_FALSE(violations.empty());
+    EXPECT_NE(violations[0].find("...\" (65535 characters), not \"LASTRES\""), std::string::npos) << violations[0].substr(0, 200);
+    EXPECT_LT(violations[0].size(), 200u) << "a report names only the start of a long name";
+    PutU16(file, root + 12, 2);
+    EXPECT_THROW(ParsePeImage(file), ToolError);
+}
+
 INSTANTIATE_TEST_SUITE_P(Stubs, PeModel, ::testing::Values("win32", "win64"));

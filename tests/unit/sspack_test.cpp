@@ -12,6 +12,7 @@
 
 #include "lzh/decoder.h"
 #include "payload/block.h"
+#include "payload/check_payload.h"
 #include "sspack_fixture.h"
 #include "tools/cli.h"
 #include "tools/commands.h"
@@ -142,6 +143,30 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
                   built.size());
     EXPECT_NE(verify.out.find(table), std::string::npos) << verify.out;
     EXPECT_NE(verify.out.find("(up to the certificate table)"), std::string::npos) << verify.out;
+    EXPECT_EQ(verify.out.find("note  signature"), std::string::npos) << verify.out;
+
+    // A table grown behind its record, its size raised to match (a download tag): the installer
+    // takes it, so verify calls it sound and notes the table's content.
+    uint32_t optional = GetU32(built, 0x3C) + 24;
+    uint32_t directory = optional + (GetU16(built, optional) == 0x20B ? 144 : 128);
+    Bytes grown = SignLikeASigner(built, 1000);
+    grown.resize(grown.size() + 24, 'T');
+    PutU32(grown, directory + 4, 1024);
+    WriteWholeFile(dir_.Path("grown.exe"), grown);
+    EXPECT_EQ(InspectPayload(dir_.Path("grown.exe").c_str(), 0, TypicalWindows, TypicalApplicationData), PayloadSound);
+    verify = Sspack({"verify", dir_.Path("grown.exe")});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("1024 bytes, the file's last part, 1 record"), std::string::npos) << verify.out;
+    EXPECT_NE(verify.out.find("note  signature: the table's content is not as a signer writes it"), std::string::npos)
+        << verify.out;
+
+    // A damaged tag turns the record off for the installer: verify says so.
+    Bytes untagged = built;
+    untagged[view.blockEnd] ^= 1;
+    WriteWholeFile(dir_.Path("untagged.exe"), untagged);
+    verify = Sspack({"verify", dir_.Path("untagged.exe")});
+    EXPECT_EQ(verify.code, 0) << verify.out;
+    EXPECT_NE(verify.out.find("note  no integrity record\n"), std::string::npos) << verify.out;
 }
 
 TEST_P(SspackCli, TitleMayComeAsUtf8OrAsWindows1252Bytes)
@@ -307,6 +332,8 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     PutU32(overlapping, view.tableOffset + PayloadEntrySize, view.blockOffset);
     Bytes streamExtension = good;  // FILE0000.SWF:s, a stream of FILE0000.SWF on Windows
     std::memcpy(&streamExtension[view.tableOffset + 3 * PayloadEntrySize + 12], ".SWF:s", 6);
+    Bytes sharing = good;  // entry 3 over entry 2's bytes and more: each still inside the file
+    PutU32(sharing, view.tableOffset + 3 * PayloadEntrySize, view.entries[2].DataOffset);
     Bytes badCrc = good;
     badCrc[view.blockEnd + 8] ^= 0x80;
     Bytes otherNamedType = good;  // the type's name string, "LASTRES", becomes "LASTREZ"
@@ -331,7 +358,6 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         {"signed, table cut short", Bytes(signedFile.begin(), signedFile.end() - 10), "runs 10 bytes past the end of the file"},
         {"signed, directory into the payload", intoPayload, "starts inside the payload"},
         {"signed, bytes behind the table", tableBehind, "not the file's last part: 16 bytes follow it"},
-        {"signed, a record longer than the table", recordTooLong, "claims 1008 bytes, 1000 are left"},
         {"empty file", Bytes{}, "cannot be reached"},
         {"table cut", truncatedTable, "before the table's terminator"},
         {"last entry cut", truncatedData, "run past the end of the file"},
@@ -340,6 +366,7 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         {"slash in title", badTitle, "not allowed"},
         {"stream name as extension", streamExtension, "extension \".SWF:s\" cannot end a file name"},
         {"data over the block", overlapping, "overlap the payload block"},
+        {"two entries sharing bytes", sharing, "entry 3 (further file): its data overlap those of entry 2"},
         {"integrity record altered", badCrc, "integrity record"},
         {"payload type renamed", otherNamedType, "not \"LASTRES\""},
     };
@@ -350,11 +377,28 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         EXPECT_EQ(verify.code, 1);
         EXPECT_NE(verify.out.find("verdict: DAMAGED"), std::string::npos) << verify.out;
         EXPECT_NE(verify.out.find(c.verdict), std::string::npos) << verify.out;
+        // The installer's own verdict comes first, whichever sspack runs it.
+        bool refused = InspectPayload(bad.c_str(), 0, TypicalWindows, TypicalApplicationData) != PayloadSound;
+        EXPECT_EQ(verify.out.rfind(refused ? "FAIL  the installer's pre-check refuses the file: "
+                                           : "ok    the installer's pre-check passes the file", 0), 0u) << verify.out;
         ToolRun list = Sspack({"list", bad});
         ToolRun extract = Sspack({"extract", bad, dir_.Path("x")});
         EXPECT_TRUE(list.code == 0 || list.code == 1);
         EXPECT_TRUE(extract.code == 0 || extract.code == 1);
     }
+    // Nothing inside a certificate table that is the file's last part can hide a change of the
+    // payload: the installer takes the file, and verify notes what it finds there.
+    WriteWholeFile(bad, recordTooLong);
+    ToolRun inside = Sspack({"verify", bad});
+    EXPECT_EQ(inside.code, 0) << inside.out;
+    EXPECT_NE(inside.out.find("note  signature: the table's content is not as a signer writes it: its record at"),
+              std::string::npos) << inside.out;
+    EXPECT_NE(inside.out.find("claims 1008 bytes, 1000 are left"), std::string::npos) << inside.out;
+    WriteWholeFile(bad, sharing);
+    ToolRun shared = Sspack({"extract", bad, dir_.Path("shared")});
+    EXPECT_EQ(shared.code, 1);
+    EXPECT_NE(shared.err.find("the data of entries 2 and 3 overlap"), std::string::npos) << shared.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.Path("shared"))) << "refused before anything is written";
     WriteWholeFile(bad, truncatedTable);
     EXPECT_EQ(Sspack({"list", bad}).code, 1);
     // A download cut inside the last entry's data: the table is whole and listed, the cut named.

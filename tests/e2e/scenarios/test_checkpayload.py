@@ -3,8 +3,9 @@ or inside the table, a byte changed under the integrity record, an unusable titl
 the bare stub.
 The refusal is an error box without owner and exit code 1, and the prefix has nothing new. A
 changed byte without the record passes the structural checks and installs. An installer signed
-with osslsigncode verifies and installs; signed, a changed byte of an entry's data or a
-certificate table cut short is refused all the same."""
+with osslsigncode verifies and installs, and so does one whose certificate table grew by a
+download tag; signed, a changed byte of an entry's data or a certificate table cut short is
+refused all the same."""
 import os
 import struct
 import subprocess
@@ -208,6 +209,32 @@ end timeout=30
         code, out = self.verdict(exe)
         self.assertEqual(code, 0, out)
         self.assertIn("ok    signature: certificate table at 0x%X, %d bytes, the file's last part" % (offset, size), out)
+        r = p.run(exe, "answer timeout=60 shots=w", timeout=90)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(installed_problems(p, [open(e, "rb").read() for e in entries]), [])
+
+    def test_a_signed_installer_whose_table_grew_verifies_and_installs(self):
+        # Publishers tag downloads by appending bytes to the certificate table and raising its size
+        # to match: the table is still the file's last part behind the payload, so the installer
+        # takes the file, and verify calls it sound with a note on the table's content.
+        p = self.prefix()
+        p.install_flash("10")
+        entries = payload(p)
+        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries)
+        exe, data = sign(exe, os.path.join(p.work, "Signed.exe"))
+        offset, size = certificate_directory(data)
+        tag = b"download 0042".ljust(24, b"\0")
+        data += tag
+        optional = struct.unpack_from("<I", data, 0x3C)[0] + 24
+        pe64 = struct.unpack_from("<H", data, optional)[0] == 0x20B
+        struct.pack_into("<I", data, optional + (148 if pe64 else 132), size + len(tag))
+        exe = self.write(p, data, "Tagged.exe")
+        code, out = self.verdict(exe)
+        self.assertEqual(code, 0, out)
+        self.assertIn("ok    signature: certificate table at 0x%X, %d bytes, the file's last part"
+                      % (offset, size + len(tag)), out)
+        self.assertIn("note  signature: the table's content is not as a signer writes it", out)
         r = p.run(exe, "answer timeout=60 shots=w", timeout=90)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
