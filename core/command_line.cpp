@@ -1,6 +1,11 @@
 // See command_line.h. Portable, so the host's tests read the same rule the programs use.
 #include "core/command_line.h"
 
+static int IsBlankByte(char c)
+{
+    return c != 0 && (unsigned char)c <= ' ';
+}
+
 const char *CommandTail(const char *line)
 {
     if (*line == '"') {
@@ -9,6 +14,6 @@ const char *CommandTail(const char *line)
     } else {
         while ((unsigned char)*line > ' ') line++;
     }
-    while (*line == ' ' || *line == '\t') line++;
+    while (IsBlankByte(*line)) line++;
     return line;
 }

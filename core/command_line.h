@@ -3,5 +3,5 @@
 #pragma once
 
 // The tail after the program's name: a quoted name ends at its closing quote, a bare one at the
-// first byte up to 0x20; the blanks and tabs that follow are skipped.
+// first byte up to 0x20; every byte from 0x01 to 0x20 that follows is skipped.
 const char *CommandTail(const char *line);

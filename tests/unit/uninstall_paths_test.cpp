@@ -181,6 +181,11 @@ TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXEX /s", "LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXEX /s"},
         {"\"unterminated /s", ""},
         {"\"UNINSTAL.EXE\"/s", "/s"},
+        // Every byte from 0x01 to 0x20 after the name is skipped, as the runtime skips it.
+        {"UNINSTAL.EXE \x01\x1f\r\n\v /s", "/s"},
+        {"\"UNINSTAL.EXE\"\x7f/s", "\x7f/s"},
+        {"UNINSTAL.EXE \xa0/s", "\xa0/s"},
+        {"UNINSTAL.EXE\x05-s", "-s"},  // and ends a bare name
     };
     for (const Case &c : cases)
         EXPECT_STREQ(UninstallerArguments(c.commandLine, own), c.arguments) << '"' << c.commandLine << '"';
