@@ -52,8 +52,9 @@ typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
 enum { CommonAppDataFolder = 0x23 };
 
 // The all-users application-data folder from SHFOLDER.DLL in the system directory, looked up at
-// run time since older systems lack the library. 0 with an empty buffer when there is no library or entry point, the
-// lookup answers anything but S_OK, or size is below the MAX_PATH bytes the lookup may write.
+// run time since older systems lack the library. 0 with an empty buffer when there is no library
+// or entry point, the lookup answers anything but S_OK, or size is below the MAX_PATH bytes the
+// lookup may write.
 inline int QueryCommonAppData(char *buffer, size_t size)
 {
     if (size == 0) return 0;
