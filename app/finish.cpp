@@ -31,19 +31,28 @@ static void ReadRequiredVersion(void)
     CloseHandle(movie);
 }
 
+// VERSION.DLL is not a KnownDLL: imported, it would be searched beside the installer first, in a
+// download folder anyone may write to. It is loaded from the system directory when it is needed.
+typedef DWORD(WINAPI *VersionSizeCall)(LPCSTR, LPDWORD);
+typedef BOOL(WINAPI *VersionInfoCall)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI *VersionQueryCall)(LPCVOID, LPCSTR, LPVOID *, PUINT);
+
 static void ReadVersionResource(const char *path)
 {
+    HMODULE library = LoadSystemLibrary("VERSION.DLL");
+    if (!library) return;
+    VersionSizeCall versionSize = (VersionSizeCall)(void *)GetProcAddress(library, "GetFileVersionInfoSizeA");
+    VersionInfoCall versionInfo = (VersionInfoCall)(void *)GetProcAddress(library, "GetFileVersionInfoA");
+    VersionQueryCall versionQuery = (VersionQueryCall)(void *)GetProcAddress(library, "VerQueryValueA");
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
-    if (size == 0) return;
-    HANDLE heap = HeapCreate(0, 0, 0);
-    if (!heap) return;
-    void *block = HeapAlloc(heap, 0, size);
+    DWORD size = versionSize && versionInfo && versionQuery ? versionSize(path, &handle) : 0;
+    HANDLE heap = size ? HeapCreate(0, 0, 0) : NULL;
+    void *block = heap ? HeapAlloc(heap, 0, size) : NULL;
     if (block) {
         char *text = NULL;
         UINT length = 0;
-        if (GetFileVersionInfoA(path, handle, size, block) &&
-            VerQueryValueA(block, FileVersionQuery, (void **)&text, &length) && length && text) {
+        if (versionInfo(path, handle, size, block) &&
+            versionQuery(block, FileVersionQuery, (void **)&text, &length) && length && text) {
             // The resource need not terminate the string: read at most its stated length.
             char version[64];
             size_t n = length < sizeof version - 1 ? length : sizeof version - 1;
@@ -54,7 +63,8 @@ static void ReadVersionResource(const char *path)
         }
         HeapFree(heap, 0, block);
     }
-    HeapDestroy(heap);
+    if (heap) HeapDestroy(heap);
+    FreeLibrary(library);
 }
 
 void CheckFlashPlayer(void)

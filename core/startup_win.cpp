@@ -3,29 +3,18 @@
 // come from the system's msvcrt.dll, which initialises itself. This keeps the start-up code, its
 // unwind tables and its sections out of every installer we ship.
 #include <windows.h>
+#include "core/command_line.h"
+#include "core/system_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int showCommand);
-
-// The command line's tail after the program's name and the blanks that follow it, as WinMain
-// receives it from the runtime: a quoted name ends at its closing quote, a bare one at a blank.
-static char *CommandTail(char *line)
-{
-    if (*line == '"') {
-        for (line++; *line && *line != '"'; line++) {}
-        if (*line == '"') line++;
-    } else {
-        while ((unsigned char)*line > ' ') line++;
-    }
-    while (*line == ' ' || *line == '\t') line++;
-    return line;
-}
 
 // The system enters with a stack aligned to 4 bytes; the compiler's code assumes 16.
 extern "C" __attribute__((force_align_arg_pointer, noreturn)) void WinMainCRTStartup(void)
 {
+    RestrictDllSearch();
     STARTUPINFOA startup;
     startup.cb = sizeof startup;
     GetStartupInfoA(&startup);
     int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : SW_SHOWDEFAULT;
-    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, CommandTail(GetCommandLineA()), showCommand));
+    ExitProcess((UINT)WinMain(GetModuleHandleA(NULL), NULL, (LPSTR)CommandTail(GetCommandLineA()), showCommand));
 }

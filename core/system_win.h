@@ -20,18 +20,47 @@ inline int QueryWindowsDirectory(char *buffer, size_t size)
     return 1;
 }
 
+// A DLL that is not among the system's KnownDLLs is searched in the program's own folder first,
+// and a download folder is anyone's to write: such a DLL is loaded by its full path in the system
+// directory only, and its own imports are looked up from there too. NULL when it is missing there.
+inline HMODULE LoadSystemLibrary(const char *name)
+{
+    char path[MAX_PATH];
+    UINT n = GetSystemDirectoryA(path, sizeof path);
+    if (n == 0 || n >= sizeof path) return NULL;
+    size_t used = n, length = strlen(name);
+    if (path[used - 1] != '\\') path[used++] = '\\';
+    if (used + length + 1 > sizeof path) return NULL;
+    memcpy(path + used, name, length + 1);
+    return LoadLibraryExA(path, NULL, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+typedef BOOL(WINAPI *DefaultDllDirectoriesCall)(DWORD);
+enum { SearchSystem32Only = 0x800 };  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+// Called first at start: every later load by name, the system's own on our behalf included, then
+// searches the system directory alone. Systems without the call keep their order, and start.
+inline void RestrictDllSearch(void)
+{
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    DefaultDllDirectoriesCall setDefault =
+        kernel ? (DefaultDllDirectoriesCall)(void *)GetProcAddress(kernel, "SetDefaultDllDirectories") : NULL;
+    if (setDefault) setDefault(SearchSystem32Only);
+}
+
 typedef HRESULT(WINAPI *FolderPathCall)(HWND, int, HANDLE, DWORD, LPSTR);
 enum { CommonAppDataFolder = 0x23 };
 
-// The all-users application-data folder from SHFOLDER.DLL, looked up at run time since older
-// systems lack the library. 0 with an empty buffer when there is no library or entry point, the
-// lookup answers anything but S_OK, or size is below the MAX_PATH bytes the lookup may write.
+// The all-users application-data folder from SHFOLDER.DLL in the system directory, looked up at
+// run time since older systems lack the library. 0 with an empty buffer when there is no library
+// or entry point, the lookup answers anything but S_OK, or size is below the MAX_PATH bytes the
+// lookup may write.
 inline int QueryCommonAppData(char *buffer, size_t size)
 {
     if (size == 0) return 0;
     buffer[0] = 0;
     if (size < MAX_PATH) return 0;
-    HMODULE library = LoadLibraryA("SHFOLDER.DLL");
+    HMODULE library = LoadSystemLibrary("SHFOLDER.DLL");
     if (!library) return 0;
     FolderPathCall folderPath = (FolderPathCall)(void *)GetProcAddress(library, "SHGetFolderPathA");
     int found = folderPath && folderPath(NULL, CommonAppDataFolder, NULL, 0, buffer) == S_OK;

@@ -23,6 +23,7 @@ struct UninstallValue {
 struct UninstallValues {
     UninstallValue value[UninstallValueCount];
     char displayName[UninstallKeySize];
+    char uninstallString[UninstallKeySize];
     char installLocation[UninstallKeySize];
     char displayIcon[UninstallKeySize];
     uint32_t versionMajor, versionMinor;

@@ -37,15 +37,12 @@ uint32_t GetFreeDiskSpaceKB(const char *path)
 {
     char root[FreeSpaceRootSize];
     FreeSpaceRoot(path, root);
-    HMODULE library = LoadLibraryA("KERNEL32.DLL");
+    // Every program has KERNEL32.DLL loaded: asked for by handle, it is never searched for.
+    HMODULE library = GetModuleHandleA("KERNEL32.DLL");
     if (library) {
         FreeSpaceExCall freeSpaceEx = (FreeSpaceExCall)(void *)GetProcAddress(library, "GetDiskFreeSpaceExA");
         ULARGE_INTEGER available, total, free;
-        if (freeSpaceEx && freeSpaceEx(root, &available, &total, &free)) {
-            FreeLibrary(library);
-            return (uint32_t)(available.QuadPart >> 10);
-        }
-        FreeLibrary(library);
+        if (freeSpaceEx && freeSpaceEx(root, &available, &total, &free)) return (uint32_t)(available.QuadPart >> 10);
     }
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
     if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))

@@ -2,6 +2,7 @@
 // settings message. It shows the title it was installed under: its own file name.
 #include <windows.h>
 #include <string.h>
+#include "core/system_win.h"
 #include "core/text.h"
 #include "sample/saver.h"
 #include "sample/saver_args.h"
@@ -34,6 +35,7 @@ int ShowSettings(HWND owner)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int)
 {
+    RestrictDllSearch();
     TakeTitleFromFileName();
     InitScene(SaverTitle);
     SaverArgs args = ParseSaverArgs(arguments ? arguments : "");

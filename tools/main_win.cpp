@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "core/system_win.h"
 #include "tools/cli.h"
 #include "tools/files.h"
 
@@ -26,6 +27,7 @@ std::string Utf8(const wchar_t *wide)
 
 int wmain(int argc, wchar_t **argv)
 {
+    RestrictDllSearch();
     std::vector<std::string> args;
     for (int i = 1; i < argc; i++) args.push_back(Utf8(argv[i]));
     _setmode(_fileno(stdout), _O_BINARY);

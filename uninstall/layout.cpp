@@ -1,5 +1,6 @@
 // The installed layout as the uninstaller reads it; see layout.h.
 #include <string.h>
+#include "core/command_line.h"
 #include "core/text.h"
 #include "uninstall/layout.h"
 #include "uninstall/path_rules.h"
@@ -54,7 +55,21 @@ int TitleOfDataFolder(const char *ownFolder, char *title, size_t size)
 
 int UninstallEntryIsOwn(const char *uninstallString, const char *ownPath)
 {
-    return ownPath[0] != 0 && SamePathText(uninstallString, ownPath);
+    if (ownPath[0] == 0) return 0;
+    // Installations made before the string was quoted wrote the bare path.
+    if (uninstallString[0] != '"') return SamePathText(uninstallString, ownPath);
+    size_t n = strlen(ownPath);
+    return SamePathPrefix(uninstallString + 1, ownPath, n) && uninstallString[n + 1] == '"' &&
+           uninstallString[n + 2] == 0;
+}
+
+const char *UninstallerArguments(const char *commandLine, const char *ownPath)
+{
+    size_t n = strlen(ownPath);
+    if (commandLine[0] != '"' && n && SamePathPrefix(commandLine, ownPath, n) &&
+        (unsigned char)commandLine[n] <= ' ')
+        return CommandTail(commandLine + n);
+    return CommandTail(commandLine);
 }
 
 int WantsSilentRun(const char *arguments)

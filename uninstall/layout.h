@@ -13,9 +13,17 @@ int FolderOfPath(const char *path, char *folder, size_t size);
 // installer refuses (its key would name another entry than the folder it came from).
 int TitleOfDataFolder(const char *ownFolder, char *title, size_t size);
 
-// 1 when the uninstall entry's UninstallString names this uninstaller (ownPath, long form): only
-// then are its values and key ours to delete. Another program's entry under the same name stays.
+// 1 when the uninstall entry's UninstallString names this uninstaller (ownPath, long form), quoted
+// and alone or, as installations made before wrote it, bare: only then are its values and key ours
+// to delete. Another program's entry under the same name stays.
 int UninstallEntryIsOwn(const char *uninstallString, const char *ownPath);
+
+// The arguments on the uninstaller's command line: what follows its own name. The unquoted
+// UninstallString of an older installation is the whole command line, blanks of its folder names
+// included, and the system ran ownPath (the path it reports for the process) from it: when the
+// line starts with that path, the path is the name, so a title's word such as "-s" is none of the
+// arguments. Any other line is read as the C runtime reads it.
+const char *UninstallerArguments(const char *commandLine, const char *ownPath);
 
 // 1 when the uninstaller's arguments ask for the silent run ("/s", also "-s", any case).
 int WantsSilentRun(const char *arguments);

@@ -64,11 +64,14 @@ static int Uninstall(void)
     return RemovalComplete(&report) ? 0 : 1;
 }
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR arguments, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     char handoff[HandoffSize];
     DWORD n = GetEnvironmentVariableA(HandoffVariable, handoff, sizeof handoff);
     if (n > 0 && n < sizeof handoff) return RunHandoff(handoff);
-    silentRun = WantsSilentRun(arguments ? arguments : "");
+    // Not the runtime's tail: an unquoted path with blanks would lend its words to the arguments.
+    char ownPath[PathSize];
+    if (!OwnFilePath(ownPath, sizeof ownPath)) ownPath[0] = 0;
+    silentRun = WantsSilentRun(UninstallerArguments(GetCommandLineA(), ownPath));
     return Uninstall();
 }

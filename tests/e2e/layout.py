@@ -60,5 +60,11 @@ def uninstaller(title, folder=None):
     return (folder or data_folder(title)) + "\\" + UNINSTALLER
 
 
+def uninstall_string(title, folder=None):
+    """UninstallString as the installer registers it: the uninstaller's path in double quotes, so
+    the system never runs a program named by the path's first words."""
+    return '"%s"' % uninstaller(title, folder)
+
+
 def uninstall_key(title):
     return UNINSTALL_KEY + "\\" + title

@@ -94,7 +94,8 @@ TEST(UninstallKey, SevenValuesGoToTheRegistryWithTheirTerminatingZeroCounted)
         uint32_t number;
     } expected[UninstallValueCount] = {
         {"DisplayName", ValueText, "Sky Bildschirmschoner", 0},
-        {"UninstallString", ValueExpandText, uninstaller, 0},
+        // Quoted: run by the system, an unquoted path with blanks would start C:\ProgramData\Quilmark.exe.
+        {"UninstallString", ValueExpandText, "\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE\"", 0},
         {"InstallLocation", ValueExpandText, "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky", 0},
         {"DisplayIcon", ValueText, "C:\\WINDOWS\\Sky.scr,-0", 0},
         {"Publisher", ValueText, "Erstellt mit Quilmark's Vistaworks", 0},

@@ -1,7 +1,9 @@
 // The resources of the built PE32 installer.exe read back: the three dialog templates control by
-// control, the program icon, and the payload placeholder's place in the resource section.
+// control, the program icon, and the payload placeholder's place in the resource section. And what
+// Windows reads from every shipped program before it runs it: imports, manifest, version.
 #include <gtest/gtest.h>
 #include <stdint.h>
+#include <algorithm>
 #include <string>
 #include <vector>
 #include "tools/pe_image.h"
@@ -316,6 +318,159 @@ TEST_F(InstallerResources, PayloadPlaceholderFirstAtEveryLevelAndLastInTheData)
         ASSERT_EQ(file[at], 0) << "data behind the placeholder at file offset " << at;
     }
     EXPECT_LE(start + 4, section.virtualSize);
+}
+
+// ---- Every shipped program, as Windows reads it before running a line of it.
+
+struct ShippedProgram {
+    const char *path;   // in the win32 build
+    const char *level;  // the run level its manifest asks for
+    bool longPaths;
+};
+const ShippedProgram Shipped[] = {
+    {"app/installer.exe", "requireAdministrator", false},
+    {"app/installer-quiet.exe", "requireAdministrator", false},
+    {"uninstall/UNINSTAL.EXE", "requireAdministrator", false},
+    {"sample/sample.scr", "asInvoker", false},
+    {"tools/sspack.exe", "asInvoker", true},
+};
+const uint32_t VersionType = 16, ManifestType = 24;
+
+// The KnownDLLs of Windows 10 and 11: mapped from the system's own list, never searched for, so
+// never taken from beside the program. Any other DLL is looked for in the program's folder first.
+const char *const KnownDlls[] = {
+    "advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "difxapi.dll", "gdi32.dll",
+    "gdiplus.dll", "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll",
+    "nsi.dll", "ole32.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll",
+    "shcore.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
+};
+
+std::string LowerCase(std::string text)
+{
+    for (char &c : text) c = (char)tolower((unsigned char)c);
+    return text;
+}
+
+// The DLL names of the import table (data directory 1), lower case.
+std::vector<std::string> ImportedDlls(const Bytes &file, const PeImage &image)
+{
+    std::vector<std::string> names;
+    size_t directories = image.peHeaderOffset + 24 + 96;
+    EXPECT_LE(directories + 8 * 14, file.size());
+    if (directories + 8 * 14 > file.size()) return names;
+    EXPECT_EQ(GetU32(file, directories + 8 * 13), 0u) << "delay-loaded DLLs are searched for when first called";
+    int64_t at = image.RvaToFileOffset(GetU32(file, directories + 8));
+    for (; at >= 0 && (uint64_t)at + 20 <= file.size(); at += 20) {
+        uint32_t nameRva = GetU32(file, (size_t)at + 12);
+        if (nameRva == 0) return names;
+        int64_t name = image.RvaToFileOffset(nameRva);
+        std::string text;
+        for (uint64_t i = (uint64_t)name; name >= 0 && i < file.size() && file[i]; i++) text += (char)file[i];
+        names.push_back(LowerCase(text));
+    }
+    ADD_FAILURE() << "the import table runs past the file";
+    return names;
+}
+
+// Whether text is one well-formed XML element after its declaration: every tag closed in order,
+// attribute values quoted, no bare '&' or '<' in text. Empty when it is, otherwise why not.
+std::string XmlFault(const std::string &text)
+{
+    size_t at = 0;
+    if (text.compare(0, 5, "<?xml") == 0) {
+        at = text.find("?>");
+        if (at == std::string::npos) return "unterminated declaration";
+        at += 2;
+    }
+    std::vector<std::string> open;
+    int roots = 0;
+    while ((at = text.find_first_of("<&", at)) != std::string::npos) {
+        if (text[at] == '&') return "bare & at " + std::to_string(at);
+        size_t end = text.find('>', at);
+        if (end == std::string::npos) return "unterminated tag at " + std::to_string(at);
+        std::string tag = text.substr(at + 1, end - at - 1);
+        at = end + 1;
+        if (tag.find('<') != std::string::npos) return "'<' inside a tag: " + tag;
+        if (tag[0] == '/') {
+            if (open.empty() || open.back() != tag.substr(1))
+                return "</" + tag.substr(1) + "> where " + (open.empty() ? "nothing" : "<" + open.back() + ">") + " is open";
+            open.pop_back();
+            continue;
+        }
+        bool empty = !tag.empty() && tag.back() == '/';
+        if (empty) tag.pop_back();
+        size_t nameEnd = tag.find_first_of(" \t\r\n");
+        std::string name = tag.substr(0, nameEnd);
+        // Attributes: name="value", separated by white space.
+        for (size_t a = nameEnd; a != std::string::npos && a < tag.size();) {
+            a = tag.find_first_not_of(" \t\r\n", a);
+            if (a == std::string::npos) break;
+            size_t equals = tag.find('=', a);
+            if (equals == std::string::npos || tag[equals + 1] != '"') return "unquoted attribute in <" + tag + ">";
+            size_t close = tag.find('"', equals + 2);
+            if (close == std::string::npos) return "unterminated attribute in <" + tag + ">";
+            a = close + 1;
+        }
+        if (open.empty()) roots++;
+        if (!empty) open.push_back(name);
+    }
+    if (!open.empty()) return "<" + open.back() + "> not closed";
+    return roots == 1 ? "" : std::to_string(roots) + " root elements";
+}
+
+// A UTF-16 resource's text with every character below 256 as one byte (the rest as '?').
+std::string NarrowText(const Bytes &file, const ResourceData &data)
+{
+    std::string text;
+    for (uint64_t i = (uint64_t)data.fileOffset; i + 1 < (uint64_t)data.fileOffset + data.size; i += 2)
+        text += file[i + 1] ? '?' : (char)file[i];
+    return text;
+}
+
+TEST(ShippedPrograms, ImportOnlyKnownDllsAndCarryAManifestAndVersionInformation)
+{
+    for (const ShippedProgram &program : Shipped) {
+        SCOPED_TRACE(program.path);
+        Bytes file;
+        PeImage image;
+        try {
+            file = ReadWholeFile(std::string(SSP_BUILD_DIR) + "/../win32/" + program.path);
+            image = ParsePeImage(file);
+        } catch (const ToolError &e) {
+            ADD_FAILURE() << e.what() << " (the win32 kind builds it: make win32)";
+            continue;
+        }
+        std::vector<std::string> imports = ImportedDlls(file, image);
+        EXPECT_FALSE(imports.empty());
+        for (const std::string &dll : imports)
+            EXPECT_NE(std::find(std::begin(KnownDlls), std::end(KnownDlls), dll), std::end(KnownDlls))
+                << dll << " is no KnownDLL: Windows would look for it beside the program first";
+
+        const ResourceData *manifest = FindResource(image, ResourceKey::Id(ManifestType), ResourceKey::Id(1), English);
+        ASSERT_NE(manifest, nullptr) << "no manifest: Windows 10 would guess the run level from the name";
+        ASSERT_TRUE(RangeInside(manifest->fileOffset, manifest->size, file.size()));
+        std::string xml(file.begin() + manifest->fileOffset, file.begin() + manifest->fileOffset + manifest->size);
+        EXPECT_EQ(XmlFault(xml), "");
+        EXPECT_NE(xml.find(std::string("<requestedExecutionLevel level=\"") + program.level + "\" uiAccess=\"false\"/>"),
+                  std::string::npos);
+        EXPECT_NE(xml.find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"), std::string::npos)
+            << "Windows 10 and 11 not declared";
+        EXPECT_NE(xml.find(">system</dpiAwareness>"), std::string::npos);
+        EXPECT_EQ(xml.find("Common-Controls"), std::string::npos) << "version 6 would restyle the classic dialogs";
+        EXPECT_EQ(xml.find(">true</longPathAware>") != std::string::npos, program.longPaths);
+
+        const ResourceData *version = FindResource(image, ResourceKey::Id(VersionType), ResourceKey::Id(1), English);
+        ASSERT_NE(version, nullptr) << "no version information";
+        ASSERT_TRUE(RangeInside(version->fileOffset, version->size, file.size()));
+        ASSERT_GE(version->size, 40u + 52u);
+        size_t fixed = (size_t)version->fileOffset + 40;  // behind the header and its key, 4-aligned
+        EXPECT_EQ(GetU32(file, fixed), 0xFEEF04BDu) << "no fixed file information";
+        std::string text = NarrowText(file, *version);
+        EXPECT_NE(text.find("VS_VERSION_INFO"), std::string::npos);
+        for (const char *part : {"040704E4", "CompanyName", "Quilmark LLC", "FileDescription", "FileVersion",
+                                 "ProductName", "Quilmark Vistaworks", "ProductVersion", "Translation"})
+            EXPECT_NE(text.find(part), std::string::npos) << part;
+    }
 }
 
 }  // namespace

@@ -153,6 +153,43 @@ TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
     EXPECT_EQ(UninstallEntryIsOwn("C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky.\\UNINSTAL.EXE", own), 0);
     EXPECT_EQ(UninstallEntryIsOwn("", own), 0);
     EXPECT_EQ(UninstallEntryIsOwn("", ""), 0);
+    // Quoted, as the installer writes it now; the bare form above is an older installation's.
+    EXPECT_EQ(UninstallEntryIsOwn("\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE\"", own), 1);
+    EXPECT_EQ(UninstallEntryIsOwn("\"c:\\programdata\\quilmark llc\\vistaworks\\sky\\uninstal.exe\"", own), 1);
+    EXPECT_EQ(UninstallEntryIsOwn("\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE", own), 0);
+    EXPECT_EQ(UninstallEntryIsOwn("\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE\" /s", own), 0);
+    EXPECT_EQ(UninstallEntryIsOwn("\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EX\"", own), 0);
+    EXPECT_EQ(UninstallEntryIsOwn("\"\"", own), 0);
+}
+
+TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
+{
+    const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE";
+    struct Case {
+        const char *commandLine;
+        const char *arguments;
+    } cases[] = {
+        // The quoted UninstallString, and the system's /s after it.
+        {"\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE\"", ""},
+        {"\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE\" /s", "/s"},
+        // An older installation's bare UninstallString: the title's "-s" is part of the name.
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE", ""},
+        {"c:\\programdata\\quilmark llc\\vistaworks\\fancy -s saver\\uninstal.exe /s", "/s"},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE\t-s", "-s"},
+        // Any other line as the C runtime reads it: the name ends at its first blank.
+        {"UNINSTAL.EXE /s", "/s"},
+        {"UNINSTAL.EXE", ""},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXEX /s", "LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXEX /s"},
+        {"\"unterminated /s", ""},
+        {"\"UNINSTAL.EXE\"/s", "/s"},
+        // Every byte from 0x01 to 0x20 after the name is skipped, as the runtime skips it.
+        {"UNINSTAL.EXE \x01\x1f\r\n\v /s", "/s"},
+        {"\"UNINSTAL.EXE\"\x7f/s", "\x7f/s"},
+        {"UNINSTAL.EXE \xa0/s", "\xa0/s"},
+        {"UNINSTAL.EXE\x05-s", "-s"},  // and ends a bare name
+    };
+    for (const Case &c : cases)
+        EXPECT_STREQ(UninstallerArguments(c.commandLine, own), c.arguments) << '"' << c.commandLine << '"';
 }
 
 TEST(UninstallLayout, OnlySlashSAsksForTheSilentRun)

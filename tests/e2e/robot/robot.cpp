@@ -278,14 +278,20 @@ static std::string Criteria(const Step &s)
 
 static void StepStart(const Step &s)
 {
-    if (s.words.size() < 2) Fail("start needs a program path");
-    std::wstring path = Wide(s.words[1]);
-    std::wstring commandLine = L"\"" + path + L"\"";
-    // Everything after " -- " goes to the program as written, quotes included.
-    std::string args = s.Get("args", "");
+    // start PROGRAM [-- ARGS]: the quoted PROGRAM and ARGS as written (quotes included).
+    // start -- LINE: the whole command line; the system finds the program in it, blank by blank
+    // where it is unquoted, as the shell runs an UninstallString (Wine then quotes the name it found).
+    // start PROGRAM as-is -- LINE: PROGRAM with LINE as its whole command line, as Windows hands an
+    // unquoted line to the program it found in it.
     size_t dashes = s.line.find(" -- ");
+    if (s.words.size() < 2 && dashes == std::string::npos) Fail("start needs a program path");
+    bool named = s.words.size() >= 2;
+    bool wholeLine = !named || s.Has("as-is");
+    std::wstring path = named ? Wide(s.words[1]) : L"";
+    std::wstring commandLine = wholeLine ? L"" : L"\"" + path + L"\"";
+    std::string args = s.Get("args", "");
     if (dashes != std::string::npos) args = s.line.substr(dashes + 4);
-    if (!args.empty()) commandLine += L" " + Wide(args);
+    if (!args.empty()) commandLine += (wholeLine ? L"" : L" ") + Wide(args);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     std::vector<wchar_t> buf(commandLine.begin(), commandLine.end());
@@ -295,12 +301,17 @@ static void StepStart(const Step &s)
         CloseHandle(StartedProgram.hThread);
         ProgramStarted = false;
     }
-    if (!CreateProcessW(path.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &StartedProgram))
-        Fail("cannot start " + s.words[1] + " (error " + std::to_string(GetLastError()) + ")");
+    if (!CreateProcessW(named ? path.c_str() : nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &StartedProgram))
+        Fail("cannot start " + Utf8(named ? path : commandLine) + " (error " + std::to_string(GetLastError()) + ")");
     ProgramStarted = true;
     ProgramExitCode = STILL_ACTIVE;
     size_t slash = path.find_last_of(L"\\/");
-    Say("start " + Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1)));
+    std::string name = Utf8(slash == std::wstring::npos ? path : path.substr(slash + 1));
+    if (wholeLine)
+        Say("start " + (named ? name + " " : std::string()) + "-- " + Utf8(commandLine));
+    else
+        Say("start " + name);
 }
 
 static void StepWait(const Step &s)

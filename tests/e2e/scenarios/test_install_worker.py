@@ -214,7 +214,7 @@ class Registration(Installation):
         folder = layout.data_folder(title)
         self.assertEqual(self.p.reg_values(layout.uninstall_key(title)), {
             "displayname": ("REG_SZ", title + " Bildschirmschoner"),
-            "uninstallstring": ("REG_EXPAND_SZ", layout.uninstaller(title)),
+            "uninstallstring": ("REG_EXPAND_SZ", layout.uninstall_string(title)),
             "installlocation": ("REG_EXPAND_SZ", folder),
             "displayicon": ("REG_SZ", layout.screen_saver(title) + ",-0"),
             "publisher": ("REG_SZ", "Erstellt mit Quilmark's Vistaworks"),
@@ -269,7 +269,7 @@ press "Ja"
             self.assertLess(len(got), len(content))
             self.assertTrue(content.startswith(got))
         self.assertTrue(uninstaller == payload.contents[2], "the uninstaller is written whole")
-        self.assertEqual(self.p.reg_value(layout.uninstall_key(TITLE), "UninstallString"), layout.uninstaller(TITLE))
+        self.assertEqual(self.p.reg_value(layout.uninstall_key(TITLE), "UninstallString"), layout.uninstall_string(TITLE))
         self.assertEqual(self.install_log(), "".join(p + "\r\n" for p in layout.destinations(TITLE)).encode("cp1252"))
         self.assertIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
         self.assertEqual(self.p.reg_value(r"HKCU\Control Panel\Desktop", "ScreenSaveActive"), "1")

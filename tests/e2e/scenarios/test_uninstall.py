@@ -35,14 +35,14 @@ class Uninstall(rig.Scenario):
     def setUp(self):
         self.p = self.prefix()
 
-    def install_quietly(self, data=DATA):
-        exe = rig.pack(self.p.work + "/setup.exe", TITLE, payload(self.p.work + "/in"), stub=rig.INSTALLER_QUIET)
+    def install_quietly(self, data=DATA, title=TITLE):
+        exe = rig.pack(self.p.work + "/setup.exe", title, payload(self.p.work + "/in"), stub=rig.INSTALLER_QUIET)
         self.p.install_flash("10")  # the movie asks for 8: no message about the player
         r = self.p.run(exe, timeout=60)
         self.assertRobotOk(r)
-        for path in [SCREEN_SAVER, layout.uninstaller(TITLE, data), layout.install_log(TITLE, data)]:
+        for path in [layout.screen_saver(title), layout.uninstaller(title, data), layout.install_log(title, data)]:
             self.assertTrue(self.p.exists(path), path)
-        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
+        self.assertEqual(set(self.p.reg_values(layout.uninstall_key(title))), layout.UNINSTALL_VALUES)
 
     def uninstall(self, script="", args="/s", uninstaller=UNINSTALLER):
         r = self.p.run(None, 'start "%s"%s\n%s\nend timeout=30\n' % (uninstaller, " -- " + args if args else "",
@@ -215,6 +215,31 @@ class Uninstall(rig.Scenario):
         self.assertIn('  message: "Der Bildschirmschoner Sample wurde vollständig entfernt."', box)
         self.assertIn("  icon: information", box)
         self.assertClean()
+
+    def test_the_uninstall_string_runs_no_other_program_and_a_title_word_is_no_argument(self):
+        title = "Fancy -s Saver"
+        key = layout.uninstall_key(title)
+        self.install_quietly(data=layout.data_folder(title), title=title)
+        command = self.p.reg_value(key, "UninstallString")
+        self.assertEqual(command, layout.uninstall_string(title))
+        # Anyone may create files in C:\ProgramData: unquoted, the string would start this one first.
+        self.p.copy_in(rig.fixture("fake_uninstaller.exe"), r"C:\ProgramData\Quilmark.exe")
+        r = self.p.run(None, "start -- %s\n%s\npress \"Nein\"\nend timeout=30\n" % (command, QUESTION), timeout=60)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 1)
+        self.assertEqual(self.p.fixture_log(), [])
+        os.remove(self.p.unix(r"C:\ProgramData\Quilmark.exe"))
+        # An installation made before wrote the bare path, and Windows hands the uninstaller it finds
+        # there the line as it was: the title's "-s" still asks first, and the entry is its own.
+        bare = layout.uninstaller(title)
+        self.p.reg_set(key, "UninstallString", bare, kind="REG_EXPAND_SZ")
+        r = self.p.run(None, "start \"%s\" as-is -- %s\n%s\npress \"Ja\"\nwait class=#32770 caption=\"Bildschirmschoner "
+                             "entfernen\" text~=\"entfernt\" timeout=20\npress \"OK\"\nend timeout=30\n"
+                       % (bare, bare, QUESTION), timeout=60)
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertIsNone(self.p.reg_values(key))
+        self.assertFalse(self.p.exists(layout.screen_saver(title)))
 
     def test_a_file_it_cannot_delete_is_reported_and_the_entry_kept(self):
         self.install_quietly()
