@@ -6,13 +6,15 @@
 #pragma once
 #include <stddef.h>
 
+enum { PathSize = 260 };  // every path and title buffer; texts hold at most 259 characters
+
 extern const char UninstallRoot[];    // the uninstall entries' key under HKEY_LOCAL_MACHINE
 extern const char UninstallerName[];  // "UNINSTAL.EXE" in the data folder
 extern const char LogName[];          // "INSTALL.LOG" in the data folder
 // The data folder's last levels before the title; sized here so that their lengths are constants.
 extern const char VendorFolder[13];   // "Quilmark LLC"
 extern const char ProductFolder[11];  // "Vistaworks"
-enum { UninstallValueCount = 7 };
+enum { UninstallValueCount = 7, UninstallStringIndex = 1 };
 // The values the installer writes under the uninstall key, in its order; the uninstaller deletes these.
 extern const char *const UninstallValueNames[UninstallValueCount];
 

@@ -2,11 +2,10 @@
 // Each value is set once by the part named beside it and only read elsewhere.
 #pragma once
 #include <stdint.h>
+#include "core/layout.h"  // PathSize
 
 struct HWND__;
 typedef struct HWND__ *HWND;
-
-enum { PathSize = 260 };  // every path and title buffer; texts hold at most 259 characters
 
 // InteractiveMode = interactive installation, anything else = quiet. A constant in the program's
 // data, fixed per executable at build time (installer.exe and installer-quiet.exe with QuietMode);

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <string>
 #include "core/layout.h"
-#include "core/state.h"
 
 enum { MaxTitleLength = PathSize - 1, MaxExtensionLength = ExtensionCharacters };
 

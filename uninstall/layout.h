@@ -17,6 +17,7 @@ int TitleOfDataFolder(const char *ownFolder, char *title, size_t size);
 // and alone or, as installations made before wrote it, bare: only then are its values and key ours
 // to delete. Another program's entry under the same name stays.
 int UninstallEntryIsOwn(const char *uninstallString, const char *ownPath);
+enum { UninstallCommandSize = PathSize + 2 };  // an UninstallString read back: the path and its quotes
 
 // The arguments on the uninstaller's command line: what follows its own name. The unquoted
 // UninstallString of an older installation is the whole command line, blanks of its folder names

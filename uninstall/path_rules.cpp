@@ -1,7 +1,6 @@
 // The deletion rules for INSTALL.LOG lines; see path_rules.h.
 #include <string.h>
 #include "core/layout.h"
-#include "core/state.h"
 #include "uninstall/path_rules.h"
 
 static unsigned char FoldCase(unsigned char c)

@@ -7,16 +7,16 @@
 
 enum UninstallEntryResult RemoveUninstallEntry(const char *title, const char *ownPath)
 {
-    char key[1024];
+    char key[UninstallKeySize];
     if (!ComposeUninstallKey(title, key, sizeof key)) return UninstallEntryLeft;
     HKEY handle;
     LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &handle);
     if (result == ERROR_FILE_NOT_FOUND) return UninstallEntryRemoved;
     if (result != ERROR_SUCCESS) return UninstallEntryLeft;
     // An entry that starts another program (or none) is not this installation's, whatever its name.
-    char command[PathSize] = "";
+    char command[UninstallCommandSize] = "";
     DWORD type = 0, size = sizeof command - 1;
-    result = RegQueryValueExA(handle, "UninstallString", NULL, &type, (BYTE *)command, &size);
+    result = RegQueryValueExA(handle, UninstallValueNames[UninstallStringIndex], NULL, &type, (BYTE *)command, &size);
     command[result == ERROR_SUCCESS && size < sizeof command ? size : 0] = 0;
     if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) ||
         !UninstallEntryIsOwn(command, ownPath)) {

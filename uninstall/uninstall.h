@@ -1,6 +1,6 @@
 // The uninstaller's Windows steps, in the order main.cpp runs them.
 #pragma once
-#include "core/state.h"
+#include "core/layout.h"
 #include "uninstall/report.h"
 
 // Screen savers removed from the Windows directory, in both path forms, so that system.ini's entry

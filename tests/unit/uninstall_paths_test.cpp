@@ -1,6 +1,7 @@
 // Which INSTALL.LOG lines the uninstaller may delete, and how it finds its title and key.
 #include <gtest/gtest.h>
 #include <string>
+#include "core/text.h"
 #include "uninstall/layout.h"
 #include "uninstall/path_rules.h"
 
@@ -160,6 +161,12 @@ TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
     EXPECT_EQ(UninstallEntryIsOwn("\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE\" /s", own), 0);
     EXPECT_EQ(UninstallEntryIsOwn("\"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EX\"", own), 0);
     EXPECT_EQ(UninstallEntryIsOwn("\"\"", own), 0);
+    // The longest uninstaller path the installer writes, read back quoted, still fits and is its own.
+    std::string longest = "C:\\" + std::string(PathSize - 1 - 3 - 13, 'D') + "\\UNINSTAL.EXE";
+    ASSERT_EQ(longest.size(), (size_t)PathSize - 1);
+    char command[UninstallCommandSize];
+    ASSERT_EQ(FormatText(command, sizeof command, "\"%s\"", longest.c_str()), 1);
+    EXPECT_EQ(UninstallEntryIsOwn(command, longest.c_str()), 1);
 }
 
 TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
