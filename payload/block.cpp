@@ -5,12 +5,6 @@
 #include "core/bytes.h"
 #include "payload/block.h"
 
-#if defined(_WIN32)
-static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
-#else
-static const uint32_t OwnOptionalHeaderSize = 0;  // the host reads installers of either kind
-#endif
-
 int ReadAtHandle(void *context, uint32_t offset, void *buffer, uint32_t size)
 {
     FileHandle f = *(FileHandle *)context;

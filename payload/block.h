@@ -46,6 +46,14 @@ enum {
     PeOptionalHeaderAsDeclared = 1,
 };
 
+// The optional header the installer's own reader assumes: its build's (PE32). The host reads
+// installers of either kind, taking the size from the magic (0).
+#if defined(_WIN32)
+enum { OwnOptionalHeaderSize = PeOptionalHeader32Size };
+#else
+enum { OwnOptionalHeaderSize = 0 };
+#endif
+
 // Reads size bytes at offset into buffer; 1 only when every byte arrived. A file handle, the
 // tool's installer file or memory can serve.
 typedef int (*ReadAtCall)(void *context, uint32_t offset, void *buffer, uint32_t size);

@@ -9,8 +9,6 @@
 #include "payload/block.h"
 #include "payload/check_payload.h"
 
-static const uint32_t OwnOptionalHeaderSize = PeOptionalHeader32Size;
-
 // 1 when the own path is longer than the reader can take (it has 255 characters and a terminator);
 // a longer buffer tells a long path from a missing one.
 static int OwnPathTooLong(void)

@@ -24,7 +24,7 @@ namespace packtest {
 // "win32" (PE32) or "win64" (PE32+); variant names one of tests/unit/stub/*.rc.
 inline std::string StubPath(const std::string &kind, const std::string &variant)
 {
-    return std::string(SSP_BUILD_DIR) + "/../" + kind + "/tools/stubs/stub_" + variant + ".exe";
+    return std::string(SSP_BUILD_DIR) + "/../" + kind + "/tests/unit/stubs/stub_" + variant + ".exe";
 }
 
 inline bool HaveStub(const std::string &kind, const std::string &variant = "good")
