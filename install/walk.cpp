@@ -71,21 +71,22 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
             hooks->writeUninstallValues(destination);
         }
         int32_t tablePosition = FileSeek(payload, 0, SeekCur);
+        // The line goes before anything of the entry is written: the process may end inside it (a
+        // kill, or the extraction's own stop on a short write), and the uninstaller finds a part
+        // only by its line. Nothing else is logged in between, so the log reads the same.
+        int logged = hooks->logDestination(destination);
         int result;
         if (entry.ExpandedSize) {
-            // The extraction ends the process itself when its destination takes fewer bytes, so
-            // the line goes first; nothing else is logged in between, so the log reads the same.
-            DestinationUnlogged = !hooks->logDestination(destination);
+            DestinationUnlogged = !logged;
             FileClose(payload);
             result = hooks->extractEntry(&entry, destination);
             DestinationUnlogged = 0;
             payload = OpenPayloadBlock();
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);
-            // Even after a failure: the uninstaller finds the part by its line. A part it cannot
-            // find (cut by the disk or by the source alike) goes before the fatal stop.
-            if (!hooks->logDestination(destination) && (result == EntryCutShort || result == EntryReadFailed))
-                FileRemove(destination);
+            // A part without its line (cut by the disk or by the source alike) would be found by
+            // nothing: it goes before the fatal stop.
+            if (!logged && (result == EntryCutShort || result == EntryReadFailed)) FileRemove(destination);
         }
         if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);
