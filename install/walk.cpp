@@ -64,12 +64,9 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
             FileClose(payload);
             FatalStop(FatalShortWrite, destination);  // a cut path would name another file
         }
-        if (index == 2) {
-            // The uninstaller and its registration are written whole even after a cancel, so a
-            // cancelled installation can always be removed again.
-            EntryUncancellable = 1;
-            hooks->writeUninstallValues(destination);
-        }
+        // The uninstaller and its registration are written whole even after a cancel, so a
+        // cancelled installation can always be removed again.
+        if (index == 2) EntryUncancellable = 1;
         int32_t tablePosition = FileSeek(payload, 0, SeekCur);
         // The line goes before anything of the entry is written: the process may end inside it (a
         // kill, or the extraction's own stop on a short write), and the uninstaller finds a part
@@ -90,6 +87,9 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
         }
         if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);
+        // Registered only once its program is whole: an entry naming an uninstaller that a process
+        // ended before or inside could never be used.
+        if (index == 2) hooks->writeUninstallValues(destination);
 
         if (payload == FileError) return 0;
         if (tablePosition < 0 || FileSeek(payload, tablePosition, SeekSet) != tablePosition) {

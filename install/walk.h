@@ -19,7 +19,7 @@ enum EntryResult {
 };
 
 struct InstallHooks {
-    void (*writeUninstallValues)(const char *uninstallerPath);  // before the uninstaller is written
+    void (*writeUninstallValues)(const char *uninstallerPath);  // once the uninstaller is written whole
     // A compressed entry: an EntryResult. It may end the process itself on a short write.
     int (*extractEntry)(const PayloadEntry *entry, const char *destination);
     // One log line per walked entry, before anything of the entry is written, so that a part left

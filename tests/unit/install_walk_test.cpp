@@ -18,7 +18,7 @@ namespace {
 struct Record {
     std::vector<std::string> log;
     std::vector<std::string> uninstallCalls;
-    bool uninstallerExistedAtRegistration = false;
+    bool uninstallerWholeAtRegistration = false;
     bool uncancellableAtRegistration = false;
     std::vector<std::string> extracted;
     int pumps = 0;
@@ -47,7 +47,7 @@ int LogHook(const char *destination)
 void UninstallHook(const char *path)
 {
     Seen.uninstallCalls.push_back(path);
-    Seen.uninstallerExistedAtRegistration = access(path, F_OK) == 0;
+    Seen.uninstallerWholeAtRegistration = FixtureReadFile(path).size() == 32768;  // FourEntries()[2]
     Seen.uncancellableAtRegistration = EntryUncancellable != 0;
 }
 
@@ -129,7 +129,7 @@ TEST_F(InstallWalk, EveryEntryByteIdenticalAndLoggedInTableOrder)
     }
     EXPECT_EQ(Seen.log, expected);
     EXPECT_EQ(Seen.uninstallCalls, std::vector<std::string>{data + "UNINSTAL.EXE"});
-    EXPECT_FALSE(Seen.uninstallerExistedAtRegistration);  // values first, then the file
+    EXPECT_TRUE(Seen.uninstallerWholeAtRegistration);  // never an entry naming a part
     EXPECT_TRUE(Seen.uncancellableAtRegistration);
     EXPECT_STREQ(LastExtraFile, (data + "FILE0000.SWF").c_str());
 }
