@@ -771,7 +771,7 @@ def kill_points(contents, full=True):
     for k in range(len(lines)):
         what = "log line of the %s written" % ENTRY_NAMES[k]
         if k == 2:
-            what = "the uninstaller registered, its line written"
+            what = "log line of the uninstaller (before its file and values)"
         if full or k == 2:
             points.append(KillPoint(what, LOG, sum(lines[:k + 1])))
     fractions = (0, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9) if full else (0.5,)
