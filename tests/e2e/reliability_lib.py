@@ -871,14 +871,14 @@ def kill_once(campaign, point, name):
             shutil.rmtree(q.path)
             rig._copy_tree(p.path, q.path)
             if not whole_uninstaller:
-                state += ", uninstaller partial"
-            rc, found = uninstall(q)
-            if whole_uninstaller and rc != 0:
-                found.append("uninstaller straight away: exit %s" % rc)
-            if whole_uninstaller:
-                found += ["left after the uninstaller straight away: %s" % x for x in product_left(q, first,
-                                                                                                 uninstall_before)]
-            problems += found
+                problems.append("the uninstall entry names an uninstaller that is not whole")
+            else:
+                rc, found = uninstall(q)
+                if rc != 0:
+                    found.append("uninstaller straight away: exit %s" % rc)
+                found += ["left after the uninstaller straight away: %s" % x
+                          for x in product_left(q, first, uninstall_before)]
+                problems += found
         # (a) the same installer again, (b) then the uninstaller
         rc = _wine(p, [r"C:\e2e\setup.exe"])
         if rc != 0:
