@@ -824,7 +824,7 @@ class KillCampaign:
         for name, path, content in zip(ENTRY_NAMES, KILL_DESTINATIONS, self.contents):
             if p.exists(path):
                 size = len(p.read_file(path))
-                parts.append("%s %d %%" % (name.split()[-1], size * 100 // len(content)))
+                parts.append("%s %d %%" % (name, size * 100 // len(content)))
         ini = TITLE.lower() in p.system_ini().get("boot", {}).get("scrnsave.exe", "").lower()
         where = parts[-1] if parts else "no entry"
         return "%s; %d lines; %s%s" % (key, logged, where, "; system.ini" if ini else "")
