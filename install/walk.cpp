@@ -64,31 +64,32 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
             FileClose(payload);
             FatalStop(FatalShortWrite, destination);  // a cut path would name another file
         }
-        if (index == 2) {
-            // The uninstaller and its registration are written whole even after a cancel, so a
-            // cancelled installation can always be removed again.
-            EntryUncancellable = 1;
-            hooks->writeUninstallValues(destination);
-        }
+        // The uninstaller and its registration are written whole even after a cancel, so a
+        // cancelled installation can always be removed again.
+        if (index == 2) EntryUncancellable = 1;
         int32_t tablePosition = FileSeek(payload, 0, SeekCur);
+        // The line goes before anything of the entry is written: the process may end inside it (a
+        // kill, or the extraction's own stop on a short write), and the uninstaller finds a part
+        // only by its line. Nothing else is logged in between, so the log reads the same.
+        int logged = hooks->logDestination(destination);
         int result;
         if (entry.ExpandedSize) {
-            // The extraction ends the process itself when its destination takes fewer bytes, so
-            // the line goes first; nothing else is logged in between, so the log reads the same.
-            DestinationUnlogged = !hooks->logDestination(destination);
+            DestinationUnlogged = !logged;
             FileClose(payload);
             result = hooks->extractEntry(&entry, destination);
             DestinationUnlogged = 0;
             payload = OpenPayloadBlock();
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);
-            // Even after a failure: the uninstaller finds the part by its line. A part it cannot
-            // find (cut by the disk or by the source alike) goes before the fatal stop.
-            if (!hooks->logDestination(destination) && (result == EntryCutShort || result == EntryReadFailed))
-                FileRemove(destination);
+            // A part without its line (cut by the disk or by the source alike) would be found by
+            // nothing: it goes before the fatal stop.
+            if (!logged && (result == EntryCutShort || result == EntryReadFailed)) FileRemove(destination);
         }
         if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);
+        // Registered only once its program is whole: an entry naming an uninstaller that a process
+        // ended before or inside could never be used.
+        if (index == 2) hooks->writeUninstallValues(destination);
 
         if (payload == FileError) return 0;
         if (tablePosition < 0 || FileSeek(payload, tablePosition, SeekSet) != tablePosition) {

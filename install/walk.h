@@ -16,11 +16,12 @@ enum EntryResult {
 };
 
 struct InstallHooks {
-    void (*writeUninstallValues)(const char *uninstallerPath);  // before the uninstaller is written
-    // A compressed entry: an EntryResult. It may end the process itself on a short write, so its
-    // destination is logged before it runs.
+    void (*writeUninstallValues)(const char *uninstallerPath);  // once the uninstaller is written whole
+    // A compressed entry: an EntryResult. It may end the process itself on a short write.
     int (*extractEntry)(const PayloadEntry *entry, const char *destination);
-    int (*logDestination)(const char *destination);  // one log line per walked entry; 1 when it was written whole
+    // One log line per walked entry, before anything of the entry is written, so that a part left
+    // by a process that ended inside it has its line; 1 when the line was written whole.
+    int (*logDestination)(const char *destination);
 };
 
 // Copies one stored entry from the open payload through chunk (ChunkSize bytes) to destination.

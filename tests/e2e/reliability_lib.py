@@ -682,3 +682,385 @@ def repeated_installs(count, report=None):
         return problems
     finally:
         p.close()
+
+
+# ---- installations killed anywhere -------------------------------------------------------------
+# The quiet installer is killed from outside (SIGKILL to its process: no chance to clean up, as
+# TerminateProcess) as soon as a watched file reaches a size: INSTALL.LOG holding some lines, an
+# entry's destination some part of its bytes, the last entry complete (then the activation runs).
+# Where exactly it stopped is read afterwards from what it left.
+
+KILL_EXTRA = DATA + "\\FILE0001.TXT"
+KILL_DESTINATIONS = INSTALLED + [KILL_EXTRA]
+ENTRY_NAMES = ["screen saver", "data file", "uninstaller", "movie", "further file"]
+
+
+def kill_payload(folder):
+    """About 5 MB: the screen saver and a further file of text (compressed), the data file and the
+    movie of random bytes (stored), the real uninstaller between them. The stored movie is the
+    large further file behind the uninstaller; the last file's fourth byte is the version the
+    Flash check reads, so it starts like a movie too."""
+    os.makedirs(folder, exist_ok=True)
+    rng = random.Random(23)
+    words = [bytes(rng.choice(b"abcdefghijklmnop") for _ in range(rng.randint(2, 9))) for _ in range(300)]
+
+    def text(size):
+        out = bytearray()
+        while len(out) < size:
+            out += rng.choice(words) + b" "
+        return bytes(out[:size])
+    bodies = (("sample.scr", open(rig.fixture("fake_scr.scr"), "rb").read() + text(900 * 1024)),
+              ("sample.dat", rng.randbytes(1200 * 1024)),
+              ("uninstal.exe", None),
+              ("movie.swf", rig.movie_bytes(9, 12) + rng.randbytes(1500 * 1024)),
+              ("notes.txt", rig.movie_bytes(9, 0) + text(1000 * 1024)))
+    paths = []
+    for name, body in bodies:
+        if body is None:
+            paths.append(rig.product("uninstall", "UNINSTAL.EXE"))
+            continue
+        path = os.path.join(folder, name)
+        with open(path, "wb") as f:
+            f.write(body)
+        paths.append(path)
+    return paths
+
+
+def _kill_when(prefix, argv, winpath, size, timeout=TIMEOUT):
+    """Runs a Wine program in prefix and kills it as soon as winpath holds at least size bytes
+    (size 0: as soon as it exists). Returns the exit status (negative: the signal)."""
+    target = prefix.unix(winpath)
+    p = rig._popen(["wine"] + argv, env=prefix.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    prefix._server_may_run = True
+    began = time.time()
+    rc = None
+    while rc is None and time.time() - began < timeout:
+        try:
+            if os.stat(target).st_size >= size:
+                os.kill(p.pid, 9)
+        except OSError:
+            pass
+        rc = p.poll()
+    rig._end(p)
+    prefix.settle()
+    return rc
+
+
+def _wine(prefix, argv, timeout=TIMEOUT):
+    p = rig._popen(["wine"] + argv, env=prefix.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    prefix._server_may_run = True
+    try:
+        rc = p.wait(timeout)
+    except subprocess.TimeoutExpired:
+        rc = None
+    rig._end(p)
+    prefix.settle()
+    return rc
+
+
+class KillPoint:
+    def __init__(self, label, winpath, size):
+        self.label, self.winpath, self.size = label, winpath, size
+
+
+def kill_points(contents, full=True):
+    """Where to kill: when the log holds k lines, at fractions of each entry's bytes, and when the
+    last entry is complete (the activation). reduced: the three kinds of point the mends are about."""
+    lines = [len(p) + 2 for p in KILL_DESTINATIONS]
+    points = []
+    for k in range(len(lines)):
+        what = "log line of the %s written" % ENTRY_NAMES[k]
+        if k == 2:
+            what = "log line of the uninstaller (before its file and values)"
+        if full or k == 2:
+            points.append(KillPoint(what, LOG, sum(lines[:k + 1])))
+    fractions = (0, 0.1, 0.25, 0.4, 0.5, 0.6, 0.75, 0.9) if full else (0.5,)
+    for k, (name, path, content) in enumerate(zip(ENTRY_NAMES, KILL_DESTINATIONS, contents)):
+        if not full and k not in (0, 3):
+            continue
+        for f in fractions:
+            points.append(KillPoint("%s, %s" % (name, "created" if f == 0 else "%d %% written" % (f * 100)), path,
+                                    int(len(content) * f)))
+    if full:
+        points.append(KillPoint("activation (every entry complete)", KILL_DESTINATIONS[-1], len(contents[-1])))
+    return points
+
+
+class KillCampaign:
+    """The packed installer and its files' contents."""
+
+    def __init__(self, folder):
+        os.makedirs(folder, exist_ok=True)
+        self.entries = kill_payload(os.path.join(folder, "payload"))
+        self.contents = [open(e, "rb").read() for e in self.entries]
+        self.exe = rig.pack(os.path.join(folder, "setup.exe"), TITLE, self.entries, compress="best",
+                            stub=rig.INSTALLER_QUIET)
+        self.layout = sspack_entries(self.exe)
+
+    def prefix(self, name):
+        p = rig.Prefix(name)
+        p.install_flash("10")
+        p.copy_in(self.exe, r"C:\e2e\setup.exe")
+        return p
+
+    def installed(self, p):
+        problems = []
+        for path, content in zip(KILL_DESTINATIONS, self.contents):
+            if not p.exists(path) or p.read_file(path) != content:
+                problems.append("%s is not whole" % path)
+        values = p.reg_values(KEY)
+        if values is None or set(values) != layout.UNINSTALL_VALUES:
+            problems.append("uninstall key values %s" % (sorted(values) if values else None))
+        if TITLE.lower() not in p.system_ini().get("boot", {}).get("scrnsave.exe", "").lower():
+            problems.append("system.ini names no %s.scr" % TITLE)
+        return problems
+
+    def stopped_at(self, p):
+        """Where the killed run stopped, from what it left."""
+        values = p.reg_values(KEY)
+        key = "key: %s" % ("%d values" % len(values) if values else "bare" if values is not None else "none")
+        logged = p.read_file(LOG).count(b"\r\n") if p.exists(LOG) else 0
+        parts = []
+        for name, path, content in zip(ENTRY_NAMES, KILL_DESTINATIONS, self.contents):
+            if p.exists(path):
+                size = len(p.read_file(path))
+                parts.append("%s %d %%" % (name, size * 100 // len(content)))
+        ini = TITLE.lower() in p.system_ini().get("boot", {}).get("scrnsave.exe", "").lower()
+        where = parts[-1] if parts else "no entry"
+        return "%s; %d lines; %s%s" % (key, logged, where, "; system.ini" if ini else "")
+
+
+def product_left(p, first, uninstall_before):
+    """What the product left on drive C, in the registry and in system.ini compared with the
+    snapshot taken before its first run."""
+    left = nothing_installed(p, uninstall_before)
+    if p.reg_values(KEY) is not None:
+        left.append("the uninstall key")
+    left += [c for c in changes(first, snapshot(p))
+             if not WINE_OWN.match(c) and not c.startswith("e2e/") and
+             c not in (_rel(layout.SYSTEM_INI), "windows/win.ini", "fixture-log.txt")]
+    return left
+
+
+def uninstall(p):
+    """The registered uninstaller, silently, as the installer starts it: (exit code, problems)."""
+    path = p.reg_value(KEY, "UninstallString")
+    if not path:
+        return None, ["no UninstallString"]
+    if not p.exists(path):
+        return None, ["UninstallString names a missing file"]
+    return _wine(p, [path, "/s"]), []
+
+
+def kill_once(campaign, point, name):
+    """One kill point: returns (state after the kill, problems)."""
+    p = campaign.prefix("kill-" + name)
+    q = None
+    problems = []
+    try:
+        uninstall_before = p.reg_subkeys(layout.UNINSTALL_KEY)
+        first = snapshot(p)
+        rc = _kill_when(p, [r"C:\e2e\setup.exe"], point.winpath, point.size)
+        state = campaign.stopped_at(p) if rc != 0 else "ran to its end before the kill"
+        values = p.reg_values(KEY)
+        registered = values is not None and "uninstallstring" in values
+        whole_uninstaller = p.exists(INSTALLED[2]) and p.read_file(INSTALLED[2]) == campaign.contents[2]
+        # (c) the uninstaller straight away, on a copy of the killed prefix
+        if registered:
+            q = rig.Prefix("kill-%s-u" % name)
+            shutil.rmtree(q.path)
+            rig._copy_tree(p.path, q.path)
+            if not whole_uninstaller:
+                problems.append("the uninstall entry names an uninstaller that is not whole")
+            else:
+                rc, found = uninstall(q)
+                if rc != 0:
+                    found.append("uninstaller straight away: exit %s" % rc)
+                found += ["left after the uninstaller straight away: %s" % x
+                          for x in product_left(q, first, uninstall_before)]
+                problems += found
+        # (a) the same installer again, (b) then the uninstaller
+        rc = _wine(p, [r"C:\e2e\setup.exe"])
+        if rc != 0:
+            problems.append("second run: exit %s" % rc)
+        problems += ["second run: %s" % x for x in campaign.installed(p)]
+        rc, found = uninstall(p)
+        problems += found
+        if rc != 0:
+            problems.append("uninstaller after the second run: exit %s" % rc)
+        problems += ["left after the uninstaller: %s" % x for x in product_left(p, first, uninstall_before)]
+        return state, problems
+    finally:
+        if q:
+            q.close()
+        p.close()
+        if not problems:
+            shutil.rmtree(p.work, ignore_errors=True)
+            if q:
+                shutil.rmtree(q.work, ignore_errors=True)
+
+
+def kill_campaign(full=True, report=None):
+    """Every kill point: [(KillPoint, state, problems)]."""
+    campaign = KillCampaign(os.path.join(rig.BUILD, "reliability-kill"))
+    points = kill_points(campaign.contents, full)
+    results = []
+    for n, point in enumerate(points):
+        began = time.time()
+        state, problems = kill_once(campaign, point, "%02d" % n)
+        results.append((point, state, problems))
+        if report:
+            report(n, len(points), point, state, problems, time.time() - began)
+    return campaign, results
+
+
+# ---- the uninstaller under faults --------------------------------------------------------------
+# Each fault: a quiet installation of the real uninstaller, one change made to it, the uninstaller
+# with "/s"; its exit code, the files, folders, key and system.ini it left, and nothing else on
+# drive C changed.
+
+class UninstallRun:
+    def __init__(self, name):
+        self.p = rig.Prefix("unfault-" + name)
+        self.p.install_flash("10")
+        entries = payload_files(os.path.join(self.p.work, "payload"))
+        entries[2] = rig.product("uninstall", "UNINSTAL.EXE")
+        exe = rig.pack(os.path.join(self.p.work, "setup.exe"), TITLE, entries, compress="best",
+                       stub=rig.INSTALLER_QUIET)
+        self.uninstall_before = self.p.reg_subkeys(layout.UNINSTALL_KEY)
+        self.first = snapshot(self.p)
+        self.p.copy_in(exe, r"C:\e2e\setup.exe")
+        if _wine(self.p, [r"C:\e2e\setup.exe"]) != 0:
+            raise rig.RigError("the installation failed")
+        self.log = self.p.read_file(LOG)
+
+    def uninstall(self, script="", answer=""):
+        """The uninstaller started by the robot after script's own steps, with "/s" or, given the
+        steps that answer its windows, without; its exit code (self.result: the robot's Result)."""
+        start = 'start "%s"%s' % (layout.uninstaller(TITLE), "" if answer else " -- /s")
+        self.result = self.p.run(None, '%s\n%s\n%s\nend timeout=30\n' % (script, start, answer), timeout=60)
+        codes = [int(l.split()[-1]) for l in self.result.lines if l.startswith("exit code ")]
+        return codes[-1] if codes else None
+
+    def left(self, allowed=()):
+        """Everything of the product left, apart from the paths allowed to stay (lower-case rel)."""
+        return [x for x in product_left(self.p, self.first, self.uninstall_before) if x not in allowed]
+
+    def close(self):
+        self.p.close()
+
+
+def _kept_for_repeat(run):
+    """A run that could not remove a file keeps the log, the key and the uninstaller for a repeat."""
+    problems = []
+    if not run.p.exists(LOG):
+        problems.append("the log went")
+    if not run.p.exists(INSTALLED[2]):
+        problems.append("the uninstaller went")
+    if set(run.p.reg_values(KEY) or {}) != layout.UNINSTALL_VALUES:
+        problems.append("the uninstall key went")
+    return problems
+
+
+def unfault_in_use():
+    """The screen saver runs (its file held open): it is named as not removed, and the log, the key
+    and the uninstaller stay for a second run, which then removes everything."""
+    run = UninstallRun("in-use")
+    try:
+        run.p.copy_in(rig.fixture("hold_open.exe"), r"C:\e2e\hold_open.exe")
+        box = 'wait class=#32770 caption="Bildschirmschoner entfernen" timeout=20'
+        rc = run.uninstall('start "C:\\e2e\\hold_open.exe" -- %s\nsleep 500' % SCREEN_SAVER,
+                           answer='%s\npress "Ja"\n%s\nrecord rect=no style=no\npress "OK"' % (box, box))
+        problems = [] if rc == 1 else ["exit %s, not 1" % rc]
+        messages = [unescape(w["message"] or "") for w in windows_seen(run.result)]
+        report = messages[-1] if messages else ""
+        if "nicht gelöscht werden:\n%s\n" % SCREEN_SAVER not in report.replace("\\n", "\n"):
+            problems.append("the report does not name the screen saver: %r" % report[:200])
+        if not run.p.exists(SCREEN_SAVER):
+            problems.append("the running screen saver went")
+        problems += _kept_for_repeat(run)
+        others = [x for x in run.left() if x not in (_rel(SCREEN_SAVER), _rel(LOG), _rel(INSTALLED[2]),
+                                                       _rel(DATA) + "/", _rel(layout.PRODUCT_FOLDER) + "/",
+                                                       _rel(layout.PUBLISHER_FOLDER) + "/",
+                                                       "the screen saver was written", "the data folder was made",
+                                                       "the uninstall key changed", "the uninstall key",
+                                                       "system.ini names a screen saver")]
+        if others:
+            problems.append("also left: %s" % others[:4])
+        rc = run.uninstall('start "C:\\e2e\\hold_open.exe" -- release %s\nend timeout=20' % SCREEN_SAVER)
+        if run.p.exists(SCREEN_SAVER + ".release"):
+            os.remove(run.p.unix(SCREEN_SAVER + ".release"))  # the stand-in's own signal
+        if rc != 0:
+            problems.append("second run: exit %s" % rc)
+        problems += ["second run left %s" % x for x in run.left()]
+        return "screen saver in use", problems, "report names it, exit 1, log/key/uninstaller kept; second run clean"
+    finally:
+        run.close()
+
+
+def _clean_after(name, what, change, expect_rc=0, allowed=()):
+    """A fault after which the uninstaller must still remove everything (exit expect_rc)."""
+    run = UninstallRun(name)
+    try:
+        change(run)
+        rc = run.uninstall()
+        problems = [] if rc == expect_rc else ["exit %s, not %s" % (rc, expect_rc)]
+        problems += ["left %s" % x for x in run.left(allowed)]
+        return what, problems, "exit %s, nothing of the product left" % rc
+    finally:
+        run.close()
+
+
+def _set_log(run, data):
+    run.p.write_file(LOG, data)
+
+
+def uninstaller_faults(quick=False):
+    """Every uninstaller fault as a function returning (what, problems, outcome text); quick: the
+    three whose handling is least obvious."""
+    lines = lambda log: [l + b"\r\n" for l in log.split(b"\r\n")[:-1]]
+    repaired = lambda: _clean_after("repaired", "the log of a repaired installation (two blocks)",
+                                    lambda r: _set_log(r, r.log * 2))
+    # A kill between a line's path and its CR LF leaves it so: the path is whole.
+    cut = lambda: _clean_after("cut", "a log cut inside its last line end (CR only)",
+                               lambda r: _set_log(r, r.log[:-1]))
+    if quick:
+        return [unfault_in_use, repaired, cut]
+    return [
+        unfault_in_use,
+        lambda: _clean_after("read-only", "read-only installed files",
+                             lambda r: os.chmod(r.p.unix(INSTALLED[1]), 0o444) or
+                             r.p.wine("attrib", "+r", INSTALLED[3])),
+        lambda: _clean_after("deleted", "an installed file already deleted",
+                             lambda r: os.remove(r.p.unix(INSTALLED[3]))),
+        repaired,
+        lambda: _clean_after("twice", "a log that names a file twice",
+                             lambda r: _set_log(r, r.log + lines(r.log)[1])),
+        cut,
+        lambda: _clean_after("no-line-end", "a log without its last line end",
+                             lambda r: _set_log(r, r.log[:-2])),
+        lambda: _clean_after("empty-line", "a log with empty lines",
+                             lambda r: _set_log(r, b"\r\n" + b"\r\n".join(lines(r.log)))),
+        lambda: _clean_after("key-gone", "the uninstall key already gone",
+                             lambda r: r.p.wine("reg", "delete", KEY.replace("HKLM\\Software", "HKLM\\Software\\"
+                                                                                 "Wow6432Node"), "/f")),
+        unfault_foreign_file,
+    ]
+
+
+def unfault_foreign_file():
+    """A file the log does not name in the data folder: it and its folders stay, the rest goes."""
+    run = UninstallRun("foreign")
+    try:
+        other = DATA + r"\notes.txt"
+        run.p.write_file(other, b"the user's own")
+        rc = run.uninstall()
+        problems = [] if rc == 0 else ["exit %s, not 0" % rc]
+        if not run.p.exists(other) or run.p.read_file(other) != b"the user's own":
+            problems.append("the unnamed file went or changed")
+        allowed = {_rel(other), _rel(DATA) + "/", _rel(layout.PRODUCT_FOLDER) + "/",
+                   _rel(layout.PUBLISHER_FOLDER) + "/", "the data folder was made"}
+        problems += ["left %s" % x for x in run.left(allowed)]
+        return "a file the log does not name", problems, "exit %s, the file and its folders stay" % rc
+    finally:
+        run.close()

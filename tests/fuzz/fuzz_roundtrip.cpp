@@ -8,11 +8,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Short inputs are stretched by repetition now and then, so long matches and rebuilds occur.
-    std::vector<uint8_t> input(data, data + size);
-    if (size > 0 && data[0] == 0xEE)
-        while (input.size() < 70000) input.insert(input.end(), data, data + size);
+    // Short inputs are stretched now and then for the greedy mode: repeated (0xEE), so that long
+    // matches run across the parse's blocks, or shifted by 7 with each repetition (0xEF 0xEF), so
+    // that mostly literals reach the tree's rebuild (32768 symbols); two marker bytes keep these
+    // costly runs a small share. A repeated unit is made at least 256 bytes long first: a period of
+    // a few bytes would only make the match search walk its longest chains. The shortest-path mode
+    // costs some microseconds a position and takes the input as given.
+    std::vector<uint8_t> stretched(data, data + size);
+    if (size > 0 && data[0] == 0xEE) {
+        for (size_t i = 0; stretched.size() < 256; i++) stretched.push_back((uint8_t)(data[i % size] + i / size * 13));
+        std::vector<uint8_t> unit = stretched;
+        while (stretched.size() < 16384) stretched.insert(stretched.end(), unit.begin(), unit.end());
+    }
+    if (size > 1 && data[0] == 0xEF && data[1] == 0xEF) {
+        for (size_t i = size; stretched.size() < 34000; i++) stretched.push_back((uint8_t)(data[i % size] + i / size * 7));
+    }
+    std::vector<uint8_t> given(data, data + size);
     for (CompressMode mode : {CompressMode::Fast, CompressMode::Best}) {
+        const std::vector<uint8_t> &input = mode == CompressMode::Fast ? stretched : given;
         std::vector<uint8_t> stream = CompressBuffer(mode, input.data(), input.size());
         std::vector<uint8_t> output(input.size() + 1);
         uint32_t n = ExpandToMemory(stream.data(), (uint32_t)stream.size(), output.data(), (uint32_t)input.size(),

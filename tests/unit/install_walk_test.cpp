@@ -18,11 +18,12 @@ namespace {
 struct Record {
     std::vector<std::string> log;
     std::vector<std::string> uninstallCalls;
-    bool uninstallerExistedAtRegistration = false;
+    bool uninstallerWholeAtRegistration = false;
     bool uncancellableAtRegistration = false;
     std::vector<std::string> extracted;
     int pumps = 0;
     int cancelAtPump = 0;  // 0 = never
+    int killAtPump = 0;    // the process ends there without a chance to clean up (0 = never)
     std::string logFile;   // also written to a file, for the death tests
     bool loggedBeforeExtraction = false;
     bool logFull = false;  // the log takes no line (the disk it lives on is full)
@@ -46,7 +47,7 @@ int LogHook(const char *destination)
 void UninstallHook(const char *path)
 {
     Seen.uninstallCalls.push_back(path);
-    Seen.uninstallerExistedAtRegistration = access(path, F_OK) == 0;
+    Seen.uninstallerWholeAtRegistration = FixtureReadFile(path).size() == 32768;  // FourEntries()[2]
     Seen.uncancellableAtRegistration = EntryUncancellable != 0;
 }
 
@@ -64,6 +65,7 @@ void PumpHook()
 {
     Seen.pumps++;
     if (Seen.pumps == Seen.cancelAtPump) CancelRequested = 1;
+    if (Seen.pumps == Seen.killAtPump) _exit(9);
 }
 
 const InstallHooks TestHooks = {UninstallHook, ExtractHook, LogHook};
@@ -127,7 +129,7 @@ TEST_F(InstallWalk, EveryEntryByteIdenticalAndLoggedInTableOrder)
     }
     EXPECT_EQ(Seen.log, expected);
     EXPECT_EQ(Seen.uninstallCalls, std::vector<std::string>{data + "UNINSTAL.EXE"});
-    EXPECT_FALSE(Seen.uninstallerExistedAtRegistration);  // values first, then the file
+    EXPECT_TRUE(Seen.uninstallerWholeAtRegistration);  // never an entry naming a part
     EXPECT_TRUE(Seen.uncancellableAtRegistration);
     EXPECT_STREQ(LastExtraFile, (data + "FILE0000.SWF").c_str());
 }
@@ -284,6 +286,26 @@ TEST_F(InstallWalk, ShortWriteWithoutItsLogLineRemovesTheCutFile)
         },
         ::testing::ExitedWithCode(1), "Sample.scr konnte nicht");
     EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr").size(), 1000u);
+}
+
+TEST_F(InstallWalk, ProcessKilledInsideAStoredEntryLeavesThePartWithItsLine)
+{
+    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    struct Case { int pump; size_t lines; std::string part; size_t size; };
+    // Entry 0 pumps three times, entries 1 and 2 once, entry 3 (behind the uninstaller) once.
+    for (Case c : {Case{2, 1, dir + "/Sample.scr", 51u * ChunkSize}, Case{6, 4, data + "FILE0000.SWF", ChunkSize}}) {
+        unlink(Seen.logFile.c_str());
+        EXPECT_EXIT(
+            {
+                Seen.killAtPump = c.pump;
+                InstallEntries(&TestHooks, chunk);
+            },
+            ::testing::ExitedWithCode(9), "");
+        std::string expected;
+        for (size_t i = 0; i < c.lines; i++) expected += Destinations()[i] + "\r\n";
+        EXPECT_EQ(FixtureReadFile(Seen.logFile), expected) << c.part;  // the part is named
+        EXPECT_EQ(FixtureReadFile(c.part).size(), c.size);
+    }
 }
 
 TEST_F(InstallWalk, DestinationThatCannotBeCreatedStopsTheInstallation)
