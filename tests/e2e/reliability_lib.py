@@ -43,19 +43,30 @@ TIMEOUT = 60  # seconds an installation of the small payload may take before it 
 
 # ---- the sound installer and its structure ------------------------------------------------------
 
-def payload_files(folder, big=False, compressible=True):
-    """The four entries: the recorder fixtures as screen saver and uninstaller, a data file and a
-    movie; compressible text so that sspack keeps compressed streams. big=True makes the data
-    file and the movie some hundred KB, so that a fault can land inside them."""
-    os.makedirs(folder, exist_ok=True)
-    rng = random.Random(11)
+def word_text(rng):
+    """A maker of text that sspack compresses well: size bytes of 300 words of random letters,
+    all drawn from rng."""
     words = [bytes(rng.choice(b"abcdefghijklmnop") for _ in range(rng.randint(2, 9))) for _ in range(300)]
 
     def text(size):
         out = bytearray()
         while len(out) < size:
             out += rng.choice(words) + b" "
-        return bytes(out[:size]) if compressible else rng.randbytes(size)
+        return bytes(out[:size])
+    return text
+
+
+def payload_files(folder, big=False, compressible=True):
+    """The four entries: the recorder fixtures as screen saver and uninstaller, a data file and a
+    movie; compressible text so that sspack keeps compressed streams. big=True makes the data
+    file and the movie some hundred KB, so that a fault can land inside them."""
+    os.makedirs(folder, exist_ok=True)
+    rng = random.Random(11)
+    words = word_text(rng)
+
+    def text(size):
+        made = words(size)
+        return made if compressible else rng.randbytes(size)
 
     sizes = (300 * 1024, 200 * 1024) if big else (10 * 1024, 2000)
     paths = []
@@ -702,13 +713,7 @@ def kill_payload(folder):
     Flash check reads, so it starts like a movie too."""
     os.makedirs(folder, exist_ok=True)
     rng = random.Random(23)
-    words = [bytes(rng.choice(b"abcdefghijklmnop") for _ in range(rng.randint(2, 9))) for _ in range(300)]
-
-    def text(size):
-        out = bytearray()
-        while len(out) < size:
-            out += rng.choice(words) + b" "
-        return bytes(out[:size])
+    text = word_text(rng)
     bodies = (("sample.scr", open(rig.fixture("fake_scr.scr"), "rb").read() + text(900 * 1024)),
               ("sample.dat", rng.randbytes(1200 * 1024)),
               ("uninstal.exe", None),
