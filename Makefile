@@ -7,7 +7,7 @@ CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
 # make install: sspack and its manual page, and the PE32 stubs and uninstaller it packs by itself.
 PREFIX ?= /usr/local
 DESTDIR ?=
-VERSION := $(shell sed -n 's/^const char SspackVersion\[\] = "\(.*\)";/\1/p' tools/cli.cpp)
+VERSION := $(shell sed -n 's/^const char SspackVersion\[\] = "\(.*\)";/\1/p' sspack/cli/cli.cpp)
 
 # Debian packages the builds and the test suites use. wine32:i386 is Wine's 32-bit loader with its
 # i386 libraries: the end-to-end tests run the shipped PE32 programs with it (it needs the i386

@@ -1,7 +1,6 @@
 // The entry point and the installer's only top-level window: a borderless backdrop over the work
 // area, painted as a blue gradient with the title, whose first timer message runs the sequence.
 #include <windows.h>
-#include "app/backdrop.h"
 #include "app/sequence.h"
 #include "core/installer_texts.h"
 #include "core/state.h"
@@ -11,7 +10,7 @@
 static const char BackdropClassName[] = "VistaworksInstallClass";
 enum { HeadingSize = 256, BandCount = 256, HeadingPoints = 48, ShadowOffset = 2 };
 
-HWND BackdropWindow;
+static HWND BackdropWindow;  // the only top-level window: it owns the sequence's message boxes and dialogs
 
 // Font smoothing is switched off for the paint so the large heading keeps hard edges on the
 // gradient, and switched back on afterwards only if this paint switched it off.

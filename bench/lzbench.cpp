@@ -222,7 +222,7 @@ static double ChildCpuSeconds(const std::vector<std::string> &argv)
 // missing; the figures go to the other arguments.
 static double MeasureSspackBuild(int runs, const std::string &stub, double *sspackSeconds, double *zlibSeconds)
 {
-    std::string sspack = BuildRoot() + "/host/tools/sspack";
+    std::string sspack = BuildRoot() + "/host/sspack/sspack";
     if (stub.empty() || access(sspack.c_str(), X_OK) != 0) return 0;
     char dir[] = "/tmp/lzbench-XXXXXX";
     if (!mkdtemp(dir)) return 0;
@@ -301,7 +301,7 @@ int main(int argc, char **argv)
     std::vector<std::pair<std::string, Bytes>> corpus;
     corpus.push_back({"licence texts", Licences()});
     std::string exe = FindExecutable("app/installer.exe", true);
-    std::string tool = FindExecutable("tools/sspack.exe", false);
+    std::string tool = FindExecutable("sspack/sspack.exe", false);
     if (!exe.empty()) corpus.push_back({"installer.exe", ReadFile(exe)});
     if (!tool.empty()) corpus.push_back({"sspack.exe", ReadFile(tool)});
     Bytes noise(1 << 20);
@@ -354,7 +354,7 @@ int main(int argc, char **argv)
         printf("  4. sspack build fast / zlib 6, 30 MB random %5.2f (target >= 1.00) %s\n", buildRatio,
                buildRatio >= 1.0 ? "met" : "NOT met");
     else if (!decodeOnly)
-        printf("  4. sspack build fast / zlib 6, 30 MB random: not measured (needs %s/host/tools/sspack and a stub) NOT met\n",
+        printf("  4. sspack build fast / zlib 6, 30 MB random: not measured (needs %s/host/sspack/sspack and a stub) NOT met\n",
                BuildRoot().c_str());
     for (auto &r : rows) {
         if (r.name == "random 1 MB") continue;

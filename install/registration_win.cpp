@@ -7,8 +7,8 @@
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
-#include "install/paths.h"
 #include "install/registration.h"
+#include "install/uninstall_values.h"
 
 static_assert(ValueText == REG_SZ && ValueExpandText == REG_EXPAND_SZ && ValueNumber == REG_DWORD,
               "the composed values carry the registry's own type numbers");

@@ -3,8 +3,13 @@
 #include "core/fatal.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "install/paths.h"
 #include "install/walk.h"
+
+int EntryDestination(int index, const PayloadEntry *entry, char *destination, size_t size)
+{
+    return ComposeEntryDestination(index, ScreenSaverTitle, entry->Extension, ScreenSaverPath, DataFolder,
+                                   destination, size);
+}
 
 int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk)
 {

@@ -24,6 +24,11 @@ struct InstallHooks {
     int (*logDestination)(const char *destination);
 };
 
+// Where entry number index goes, composed by the layout from the installation's shared values:
+// 0 ScreenSaverPath; 1 DataFolder + title + ".dat"; 2 DataFolder + UNINSTAL.EXE; 3 and up
+// DataFolder + FILEnnnn + the entry's extension. 1 when the whole path fit.
+int EntryDestination(int index, const PayloadEntry *entry, char *destination, size_t size);
+
 // Copies one stored entry from the open payload through chunk (ChunkSize bytes) to destination.
 int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk);
 

@@ -7,7 +7,6 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "install/cancel.h"
-#include "install/paths.h"
 #include "install/registration.h"
 #include "install/walk.h"
 #include "install/worker.h"

@@ -2,7 +2,7 @@
 #include <string.h>
 #include "core/text.h"
 #include "uninstall/handoff.h"
-#include "uninstall/layout.h"
+#include "uninstall/own_folder.h"
 #include "uninstall/path_rules.h"
 
 const char HandoffVariable[] = "VISTAWORKS_UNINSTALL_HANDOFF";

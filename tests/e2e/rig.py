@@ -33,7 +33,7 @@ PROBE_EXIT = 32
 # The shipped binaries: the PE32 installers, and (through product()) the uninstaller and sample.
 INSTALLER = os.path.join(WIN32, "app", "installer.exe")
 INSTALLER_QUIET = os.path.join(WIN32, "app", "installer-quiet.exe")
-SSPACK = os.path.join(HOST, "tools", "sspack")
+SSPACK = os.path.join(HOST, "sspack", "sspack")
 EXPECTED = os.path.join(HERE, "expected")
 WORK = os.path.join(BUILD, "e2e-work")
 PRISTINE = os.path.join(BUILD, "wineprefix-pristine")

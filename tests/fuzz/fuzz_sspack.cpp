@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "payload/check_payload.h"
+#include "sspack/build/names.h"
+#include "sspack/cli/cli.h"
+#include "sspack/read/layout_rule.h"
+#include "sspack/read/pe_image.h"
+#include "sspack/tool_error.h"
 #include "tests/fuzz/payload_seed.h"
-#include "tools/cli.h"
-#include "tools/layout_rule.h"
-#include "tools/names.h"
-#include "tools/pe_image.h"
-#include "tools/tool_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -11,8 +11,8 @@
 #include "core/fileio.h"
 #include "core/layout.h"
 #include "core/state.h"
-#include "uninstall/layout.h"
 #include "uninstall/log_reader.h"
+#include "uninstall/own_folder.h"
 #include "uninstall/path_rules.h"
 
 namespace {

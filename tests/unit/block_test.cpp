@@ -6,9 +6,9 @@
 
 #include "core/host_hooks.h"
 #include "payload/block.h"
+#include "sspack/byte_io.h"
+#include "sspack/read/pe_image.h"
 #include "sspack_fixture.h"
-#include "tools/byte_io.h"
-#include "tools/pe_image.h"
 
 using namespace packtest;
 

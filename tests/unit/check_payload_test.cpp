@@ -20,9 +20,9 @@
 #include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
+#include "sspack/build/names.h"
+#include "sspack/cli/commands.h"
 #include "sspack_fixture.h"
-#include "tools/commands.h"
-#include "tools/names.h"
 
 using namespace packtest;
 

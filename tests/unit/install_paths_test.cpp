@@ -5,7 +5,8 @@
 #include <vector>
 #include "core/state.h"
 #include "core/text.h"
-#include "install/paths.h"
+#include "install/uninstall_values.h"
+#include "install/walk.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <random>
 #include <string>
 #include "lzh/encoder.h"
+#include "sspack/build/entry_data.h"
+#include "sspack/tool_error.h"
 #include "sspack_fixture.h"
-#include "tools/entry_data.h"
-#include "tools/tool_error.h"
 
 using namespace packtest;
 

@@ -9,7 +9,7 @@
 #include <vector>
 #include "lzh/decoder.h"
 #include "lzh/encoder.h"
-#include "tools/byte_io.h"
+#include "sspack/byte_io.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "tools/pe_image.h"
-#include "tools/tool_error.h"
+#include "sspack/read/pe_image.h"
+#include "sspack/tool_error.h"
 
 namespace {
 
@@ -332,7 +332,7 @@ const ShippedProgram Shipped[] = {
     {"app/installer-quiet.exe", "requireAdministrator", false},
     {"uninstall/UNINSTAL.EXE", "requireAdministrator", false},
     {"sample/sample.scr", "asInvoker", false},
-    {"tools/sspack.exe", "asInvoker", true},
+    {"sspack/sspack.exe", "asInvoker", true},
 };
 const uint32_t VersionType = 16, ManifestType = 24;
 

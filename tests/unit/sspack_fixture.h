@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/build_installer.h"
-#include "tools/names.h"
+#include "sspack/build/build_installer.h"
+#include "sspack/build/names.h"
 
 namespace packtest {
 
@@ -152,8 +152,8 @@ enum class Program { Host, Wine };
 
 inline std::string ProgramPath(Program program)
 {
-    return program == Program::Host ? std::string(SSP_BUILD_DIR) + "/tools/sspack"
-                                    : std::string(SSP_BUILD_DIR) + "/../win32/tools/sspack.exe";
+    return program == Program::Host ? std::string(SSP_BUILD_DIR) + "/sspack/sspack"
+                                    : std::string(SSP_BUILD_DIR) + "/../win32/sspack/sspack.exe";
 }
 
 inline const char *ProgramName(Program program)

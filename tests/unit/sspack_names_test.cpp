@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "payload/crc32.h"
-#include "tools/names.h"
-#include "tools/tool_error.h"
+#include "sspack/build/names.h"
+#include "sspack/tool_error.h"
 
 TEST(SspackNames, ExtensionFieldIsUpperCaseWithItsDotBlankPadded)
 {

@@ -2,10 +2,10 @@
 // lays it out, and images whose structures point outside the file.
 #include <gtest/gtest.h>
 
+#include "sspack/read/layout_rule.h"
+#include "sspack/read/pe_image.h"
+#include "sspack/tool_error.h"
 #include "sspack_fixture.h"
-#include "tools/layout_rule.h"
-#include "tools/pe_image.h"
-#include "tools/tool_error.h"
 
 using namespace packtest;
 

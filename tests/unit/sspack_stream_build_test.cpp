@@ -4,11 +4,11 @@
 
 #include "lzh/encoder.h"
 #include "payload/crc32.h"
+#include "sspack/build/block_format.h"
+#include "sspack/build/build_installer.h"
+#include "sspack/read/pe_image.h"
+#include "sspack/tool_error.h"
 #include "sspack_fixture.h"
-#include "tools/block_format.h"
-#include "tools/build_installer.h"
-#include "tools/pe_image.h"
-#include "tools/tool_error.h"
 
 using namespace packtest;
 

@@ -13,11 +13,11 @@
 #include "lzh/decoder.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
+#include "sspack/cli/cli.h"
+#include "sspack/cli/commands.h"
+#include "sspack/read/installer_reader.h"
+#include "sspack/read/pe_image.h"
 #include "sspack_fixture.h"
-#include "tools/cli.h"
-#include "tools/commands.h"
-#include "tools/installer_reader.h"
-#include "tools/pe_image.h"
 
 using namespace packtest;
 
@@ -483,7 +483,7 @@ TEST_P(SspackUsage, ManualPageNamesTheOptionsOfHelp)
     };
     ToolRun help = Sspack({"--help"});
     std::set<std::string> helpOptions = options(help.out);
-    EXPECT_EQ(options(Slurp(std::string(SSP_SOURCE_DIR) + "/tools/sspack.1")), helpOptions);
+    EXPECT_EQ(options(Slurp(std::string(SSP_SOURCE_DIR) + "/sspack/sspack.1")), helpOptions);
     EXPECT_TRUE(helpOptions.count("--uninstaller") && helpOptions.count("--quiet")) << help.out;
 }
 

@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "core/text.h"
-#include "uninstall/layout.h"
+#include "uninstall/arguments.h"
+#include "uninstall/own_folder.h"
 #include "uninstall/path_rules.h"
 
 namespace {

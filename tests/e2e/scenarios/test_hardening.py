@@ -36,7 +36,7 @@ class Hardening(rig.Scenario):
     def test_each_program_asks_for_its_run_level(self):
         p = self.prefix()
         expected = {rig.INSTALLER: 3, rig.INSTALLER_QUIET: 3, rig.product("uninstall", "UNINSTAL.EXE"): 3,
-                    rig.product("sample", "sample.scr"): 1, rig.product("tools", "sspack.exe"): 1}
+                    rig.product("sample", "sample.scr"): 1, rig.product("sspack", "sspack.exe"): 1}
         for program, level in expected.items():
             with self.subTest(program=os.path.basename(program)):
                 done = p.wine(rig.fixture("run_level.exe"), p.win(program))

@@ -1,0 +1,61 @@
+// The plan follows the layout rule: the block overwrites the placeholder and the padding behind
+// it, and may outgrow the section only where the section ends the stub.
+#include "sspack/build/build_installer.h"
+
+#include "sspack/build/block_format.h"
+#include "sspack/build/names.h"
+#include "sspack/read/layout_rule.h"
+#include "sspack/read/pe_image.h"
+#include "sspack/tool_error.h"
+
+std::string PrepareLicence(const Bytes &raw)
+{
+    std::string text;
+    for (size_t i = 0; i < raw.size(); i++) {
+        if (raw[i] == 0) throw ToolError("the licence holds a NUL byte; the installer would show only the text before it");
+        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) text += '\r';
+        text += (char)raw[i];
+    }
+    if (text.empty()) throw ToolError("the licence file is empty");
+    if (text.size() > MaxLicenceLength)
+        throw ToolError("the licence has " + std::to_string(text.size()) + " bytes (with CR LF line breaks), at most 65535 fit");
+    return text;
+}
+
+void ClearCheckSum(Bytes &stub, const BuildPlan &plan)
+{
+    PutU32(stub, plan.checkSumOffset, 0);
+}
+
+BuildPlan PlanBuild(const BuildRequest &request)
+{
+    std::string problem = TitleProblem(request.title);
+    if (!problem.empty()) throw ToolError(problem);
+    if (request.licence.size() > MaxLicenceLength) throw ToolError("the licence is longer than 65535 bytes");
+    if (request.files.size() > 0xFFFF) throw ToolError("too many files, at most 65535");
+
+    PeImage image = ParsePeImage(request.stub);
+    PayloadSite site = CheckLayoutRule(image);
+    // Its signature would not survive the payload, and its table would lie inside the installer.
+    if (image.certificateTableOffset || image.certificateTableSize)
+        throw ToolError("the stub is signed; pack an unsigned stub and sign the installer sspack writes");
+
+    BuildPlan plan;
+    plan.checkSumOffset = image.checkSumOffset;
+    plan.blockOffset = site.blockOffset;
+    plan.blockSize = BlockSize(request.licence.size(), request.files.size(), request.integrityRecord);
+    plan.blockEnd = site.blockOffset + plan.blockSize;
+    plan.blockOutgrewSection = plan.blockEnd > site.rawEnd;
+    if (plan.blockOutgrewSection && !site.mayOutgrow)
+        throw ToolError("the payload block needs " + std::to_string(plan.blockSize) +
+                        " bytes but the resource section has room for " + std::to_string(site.rawEnd - site.blockOffset) +
+                        " and is not the end of the stub file");
+    return plan;
+}
+
+void CheckInputFile(const InputFile &file, uint64_t size)
+{
+    if (size == 0) throw ToolError(file.name + ": the file is empty");
+    if (size > MaxInstallerBytes) throw ToolError(file.name + ": the file is larger than 2 GiB");
+    if (file.extensionField.size() != ExtensionFieldSize) throw ToolError(file.name + ": bad extension field");
+}

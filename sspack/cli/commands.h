@@ -1,0 +1,26 @@
+// The four commands of sspack. Each writes its report to out, warnings to err, and throws
+// ToolError for bad input or a damaged installer.
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sspack/build/entry_data.h"
+
+struct BuildOptions {
+    std::string stub, title, licence, out;  // title as given on the command line (UTF-8)
+    std::string uninstaller;                // --uninstaller; "" = the third file or the shipped one
+    bool quiet = false;                     // the shipped quiet stub when no stub is named
+    std::vector<std::string> shippedFolders;
+    std::vector<std::string> files;
+    Compression compression = Compression::Stored;
+    bool integrityRecord = true;
+};
+
+// errTerminal: the progress of large files is redrawn in place on err; otherwise one line each.
+void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal = false);
+// Lists what the table holds; returns false (after listing) when entries' data lie beyond the end.
+bool RunList(const std::string &installer, std::ostream &out);
+void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out);
+// Prints each check and a verdict; returns false (after printing) when the installer is unsound.
+bool RunVerify(const std::string &installer, std::ostream &out);
