@@ -849,9 +849,11 @@ def product_left(p, first, uninstall_before):
 
 def uninstall(p):
     """The registered uninstaller, silently, as the installer starts it: (exit code, problems)."""
-    path = p.reg_value(KEY, "UninstallString")
-    if not path:
+    command = p.reg_value(KEY, "UninstallString")
+    if not command:
         return None, ["no UninstallString"]
+    # The installer quotes the path (an older one wrote it bare); the system runs what the quotes hold.
+    path = command[1:].split('"', 1)[0] if command.startswith('"') else command
     if not p.exists(path):
         return None, ["UninstallString names a missing file"]
     return _wine(p, [path, "/s"]), []
