@@ -10,6 +10,7 @@
 #include <math.h>
 #include <string.h>
 #include <algorithm>
+#include <memory>
 #include "lzh/decoder.h"
 
 namespace {
@@ -87,15 +88,37 @@ private:
     bool ok_ = true;
 };
 
+// The large tables of one coding, kept for the next coding on the same thread: mapping and
+// clearing a fresh set costs more than coding a short input.
+struct Tables {
+    uint8_t buffer[BufferSize];  // virtual positions base_ .. end_
+    uint32_t head[HashSize];     // per hash: its latest position
+    uint32_t prev[ChainSize];    // per position & ChainMask: the one before with the same hash
+};
+thread_local std::unique_ptr<Tables> SpareTables;
+
 class Coder {
 public:
+    // Only the heads are cleared: the buffer and the links are written before they are read (a link
+    // is read only for a position already entered), and the blanks' chain is laid down directly.
     Coder(const CompressReader &read, const CompressWriter &write)
-        : read_(read), bits_(write), buffer_(BufferSize), head_(HashSize, NoPosition), prev_(ChainSize, NoPosition)
+        : read_(read), bits_(write), tables_(SpareTables ? std::move(SpareTables) : std::unique_ptr<Tables>(new Tables)),
+          buffer_(tables_->buffer), head_(tables_->head), prev_(tables_->prev)
     {
         ResetTree(&tree_);
-        memset(buffer_.data(), ' ', InitialBlanks);
+        memset(buffer_, ' ', InitialBlanks);
         end_ = InitialBlanks;
+        memset(head_, 0xFF, sizeof tables_->head);  // NoPosition everywhere
+        EnterBlanks();
     }
+
+    ~Coder()
+    {
+        if (!SpareTables) SpareTables = std::move(tables_);
+    }
+
+    Coder(const Coder &) = delete;
+    Coder &operator=(const Coder &) = delete;
 
     CompressResult Run(CompressMode mode)
     {
@@ -114,18 +137,18 @@ public:
 private:
     // ---- Input -------------------------------------------------------------------------------
     uint8_t At(uint32_t v) const { return buffer_[v - base_]; }
-    const uint8_t *Ptr(uint32_t v) const { return buffer_.data() + (v - base_); }
+    const uint8_t *Ptr(uint32_t v) const { return buffer_ + (v - base_); }
 
     // Makes positions i - 4096 .. i + need available unless the input ends before.
     void Ensure(uint32_t i, uint32_t need)
     {
         if (eof_ || end_ - i >= need) return;
         uint32_t keep = i > HistorySize + base_ ? i - HistorySize : base_;
-        memmove(buffer_.data(), buffer_.data() + (keep - base_), end_ - keep);
+        memmove(buffer_, buffer_ + (keep - base_), end_ - keep);
         base_ = keep;
         while (!eof_ && end_ - base_ < BufferSize) {
             bool readFailed = false;
-            size_t n = read_(buffer_.data() + (end_ - base_), BufferSize - (end_ - base_), &readFailed);
+            size_t n = read_(buffer_ + (end_ - base_), BufferSize - (end_ - base_), &readFailed);
             if (readFailed) failed_ = true;
             if (n == 0) {
                 eof_ = true;
@@ -144,6 +167,17 @@ private:
 
     // ---- Hash chains ----------------------------------------------------------------------------
     static uint32_t Hash(const uint8_t *p) { return ((p[0] << 16 | p[1] << 8 | p[2]) * 2654435761u) >> (32 - HashBits); }
+
+    // What InsertUpTo enters for the positions whose three bytes are all leading blanks: one chain
+    // through all of them, the nearest first.
+    void EnterBlanks()
+    {
+        static_assert(InitialBlanks - 2 <= ChainSize, "the blanks' links must not wrap");
+        prev_[0] = NoPosition;
+        for (uint32_t v = 1; v < InitialBlanks - 2; ++v) prev_[v] = v - 1;
+        head_[Hash(buffer_)] = InitialBlanks - 3;
+        inserted_ = InitialBlanks - 2;
+    }
 
     void InsertUpTo(uint32_t i)
     {
@@ -248,8 +282,8 @@ private:
     // lengths; the tokens starting inside the block are coded, the rest is parsed again.
     void ParseShortestPath()
     {
-        std::vector<uint32_t> cost(Lookahead + 1);
-        std::vector<uint16_t> length(Lookahead + 1), distance(Lookahead + 1);
+        std::vector<uint32_t> cost;  // grown to the step's positions, so a short input clears little
+        std::vector<uint16_t> length, distance;
         uint32_t price[SymbolCount];
         uint32_t distancePrice[64];
         for (int u = 0; u < 64; ++u) distancePrice[u] = Distances.length[u] + 6u;
@@ -264,6 +298,11 @@ private:
             Ensure(s, Lookahead + MaxMatch + 2);
             if (!More(s)) return;
             uint32_t n = std::min<uint32_t>(Lookahead, end_ - s);
+            if (cost.size() < n + 1) {
+                cost.resize(n + 1);
+                length.resize(n + 1);
+                distance.resize(n + 1);
+            }
             PriceSymbols(price);
             std::fill(cost.begin(), cost.begin() + n + 1, 0xFFFFFFFFu);
             cost[0] = 0;
@@ -304,10 +343,11 @@ private:
     const CompressReader &read_;
     BitWriter bits_;
     HuffTree tree_;
-    std::vector<uint8_t> buffer_;  // virtual positions base_ .. end_
+    std::unique_ptr<Tables> tables_;
+    uint8_t *buffer_;  // the tables' parts
+    uint32_t *head_, *prev_;
     uint32_t base_ = 0, end_ = 0;
     bool eof_ = false, failed_ = false;
-    std::vector<uint32_t> head_, prev_;
     uint32_t inserted_ = 0;
     uint16_t nearest_ = 0;
 };
