@@ -8,5 +8,4 @@ char DataFolder[PathSize];
 char LastExtraFile[PathSize];
 int CancelRequested;
 int EntryUncancellable;
-int DestinationUnlogged;
 HWND ProgressDialog;

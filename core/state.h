@@ -20,7 +20,6 @@ extern char DataFolder[PathSize];        // ...\Quilmark LLC\Vistaworks\<title>\
 extern char LastExtraFile[PathSize];     // last finished entry of index 3 or more before a cancel (worker)
 extern int CancelRequested;              // set by the cancel question's Yes; never cleared
 extern int EntryUncancellable;           // set for the uninstaller's entry alone (worker)
-extern int DestinationUnlogged;          // the log could not take the current entry's line (worker)
 extern HWND ProgressDialog;              // the progress dialog, stored on its initialisation
 
 // Drains the thread's messages so the dialogs stay alive during long work. The installer's is in the

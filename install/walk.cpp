@@ -11,6 +11,12 @@ int EntryDestination(int index, const PayloadEntry *entry, char *destination, si
                                    destination, size);
 }
 
+int PumpPointCancels(void)
+{
+    MessagePump();
+    return CancelRequested && !EntryUncancellable;
+}
+
 int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk)
 {
     if (entry->DataOffset > 0x7FFFFFFF ||
@@ -36,8 +42,7 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
             break;
         }
         if (total > pumpPoint) {
-            MessagePump();
-            if (CancelRequested && !EntryUncancellable) {
+            if (PumpPointCancels()) {
                 if (total < entry->StoredSize) result = EntryStopped;
                 break;
             }
@@ -79,10 +84,8 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
         int logged = hooks->logDestination(destination);
         int result;
         if (entry.ExpandedSize) {
-            DestinationUnlogged = !logged;
             FileClose(payload);
-            result = hooks->extractEntry(&entry, destination);
-            DestinationUnlogged = 0;
+            result = hooks->extractEntry(&entry, destination, logged);
             payload = OpenPayloadBlock();
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);

@@ -45,12 +45,13 @@ static int LogDestination(const char *destination)
            WriteFile(InstallLog, "\r\n", 2, &ended, NULL) && ended == 2;
 }
 
-static int ExtractCompressed(const PayloadEntry *entry, const char *destination)
+static int ExtractCompressed(const PayloadEntry *entry, const char *destination, int logged)
 {
     // A short write or read ends the process inside the extraction; otherwise nothing could be
     // decoded because a file could not be opened, and the message must name which one.
+    ExtractHooks hooks = {PumpPointCancels, PumpInterval, !logged};
     int result = ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize,
-                              entry->StoredSize, destination);
+                              entry->StoredSize, destination, &hooks);
     if (result == ExtractDone) return EntryWritten;
     return result == ExtractSourceFailed ? EntryUnreadable : EntryWriteFailed;
 }

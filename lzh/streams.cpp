@@ -2,7 +2,7 @@
 // progress check after every token. Single instances, reset by ExtractEntry for every entry.
 #include "lzh/streams.h"
 #include "core/fatal.h"
-#include "core/state.h"
+#include "core/layout.h"  // PathSize
 
 static struct {
     FileHandle file;
@@ -12,6 +12,7 @@ static struct {
 static struct {
     FileHandle file;
     const char *destination;
+    int unlogged;      // a cut file would stay behind unnoticed: remove it before the stop
     uint32_t flushed;  // bytes in the file so far
     int dropping;      // the file is complete: what still arrives is the surplus of a final match
     uint8_t buffer[StreamBlockSize];
@@ -19,6 +20,7 @@ static struct {
 
 ExpandSource ReadStream;
 ExpandSink WriteStream;
+const ExtractHooks *ProgressHooks;
 int32_t PumpPoint;
 
 void ResetReadPtr(FileHandle file)
@@ -36,7 +38,7 @@ void ReadPtr(ExpandSource *source, uint32_t remaining)
     if (!FileReadAll(Read.file, Read.buffer, request)) {
         // As after a short write: a cut file without its log line would stay behind unnoticed.
         if (Write.file != FileError) FileClose(Write.file);
-        if (DestinationUnlogged && Write.destination) FileRemove(Write.destination);
+        if (Write.unlogged && Write.destination) FileRemove(Write.destination);
         FatalStop(FatalReadFailure, 0);
     }
     source->next = Read.buffer;
@@ -62,7 +64,7 @@ void WritePtr(ExpandSink *sink, int32_t total)
         if (FileWrite(Write.file, Write.buffer, fill) != fill) {
             // A cut file without its log line would stay behind unnoticed.
             FileClose(Write.file);
-            if (DestinationUnlogged) FileRemove(Write.destination);
+            if (Write.unlogged) FileRemove(Write.destination);
             FatalStop(FatalShortWrite, Write.destination);
         }
         Write.flushed += fill;
@@ -77,25 +79,27 @@ void WritePtr(ExpandSink *sink, int32_t total)
     sink->end = Write.buffer + (rest < (uint32_t)StreamBlockSize ? rest : (uint32_t)StreamBlockSize);
 }
 
-// A pump after the first token of every entry and then each time the count passes the next 102400;
-// only there can a cancel end the entry.
+// A pump after the first token of every entry and then each time the count passes the next pump
+// point; only there can a cancel end the entry.
 int CheckProgress(int32_t produced)
 {
     if (produced <= PumpPoint) return 1;
-    MessagePump();
-    if (CancelRequested && !EntryUncancellable) return 0;
+    if (ProgressHooks->pumpPoint()) return 0;
     // Near the largest size the next point stays at the top instead of wrapping to a negative
     // count that would pump after every token.
-    PumpPoint = PumpPoint <= INT32_MAX - PumpInterval ? PumpPoint + PumpInterval : INT32_MAX;
+    int32_t interval = ProgressHooks->pumpInterval;
+    PumpPoint = PumpPoint <= INT32_MAX - interval ? PumpPoint + interval : INT32_MAX;
     return 1;
 }
 
 int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
-                 const char *destination)
+                 const char *destination, const ExtractHooks *hooks)
 {
     (void)instance;
     ResetReadPtr(FileError);
     ResetWritePtr(FileError, destination);
+    Write.unlogged = hooks->unlogged;
+    ProgressHooks = hooks;
 
     char ownPath[PathSize];
     if (OwnFilePath(ownPath, sizeof ownPath) == 0) return ExtractSourceFailed;

@@ -26,6 +26,7 @@ struct Record {
     int killAtPump = 0;    // the process ends there without a chance to clean up (0 = never)
     std::string logFile;   // also written to a file, for the death tests
     bool loggedBeforeExtraction = false;
+    std::vector<bool> toldLogged;  // what each extraction was told of its log line
     bool logFull = false;  // the log takes no line (the disk it lives on is full)
 } Seen;
 
@@ -51,9 +52,10 @@ void UninstallHook(const char *path)
     Seen.uncancellableAtRegistration = EntryUncancellable != 0;
 }
 
-int ExtractHook(const PayloadEntry *entry, const char *destination)
+int ExtractHook(const PayloadEntry *entry, const char *destination, int logged)
 {
     Seen.extracted.push_back(destination);
+    Seen.toldLogged.push_back(logged != 0);
     Seen.loggedBeforeExtraction = !Seen.log.empty() && Seen.log.back() == destination;
     if (entry->ExpandedSize == FailingExpandedSize) return EntryWriteFailed;
     if (entry->ExpandedSize == UnreadableExpandedSize) return EntryUnreadable;
@@ -203,6 +205,11 @@ TEST_F(InstallWalk, CompressedEntriesGoToTheExtractionAndTheWalkResumes)
     EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == entries[2].data);
     EXPECT_EQ(Seen.log, Destinations());
     EXPECT_TRUE(Seen.loggedBeforeExtraction);  // the extraction may end the process on a short write
+
+    // A log that takes no line: the extraction is told, so it removes what a stop would cut.
+    Seen.logFull = true;
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    EXPECT_EQ(Seen.toldLogged, (std::vector<bool>{true, false}));
 }
 
 TEST_F(InstallWalk, CompressedDestinationThatFailsIsLoggedThenStops)

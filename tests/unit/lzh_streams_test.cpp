@@ -11,6 +11,7 @@
 #include <vector>
 #include "core/host_hooks.h"
 #include "core/state.h"
+#include "install/walk.h"
 #include "lzh/decoder.h"
 #include "lzh/encoder.h"
 #include "lzh/streams.h"
@@ -25,6 +26,10 @@ struct Pump {
     uint32_t produced;     // bytes the decoder had produced by then
 };
 std::vector<Pump> pumps;
+
+// The worker's hooks: its pump and cancel rule, the entry logged or not.
+const ExtractHooks Logged = {PumpPointCancels, PumpInterval, 0};
+const ExtractHooks Unlogged = {PumpPointCancels, PumpInterval, 1};
 
 void RecordPump()
 {
@@ -76,7 +81,13 @@ protected:
     {
         uint32_t offset = WriteOwnFile(stream);
         ResetHostFileHooks();
-        return ExtractEntry(nullptr, offset, expandedSize, (uint32_t)stream.size(), destination_.c_str());
+        return ExtractEntry(nullptr, offset, expandedSize, (uint32_t)stream.size(), destination_.c_str(), &Logged);
+    }
+
+    int ExtractAt(uint32_t offset, const Bytes &input, const Bytes &stream, const ExtractHooks *hooks = &Logged)
+    {
+        const char *out = destination_.c_str();
+        return ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), out, hooks);
     }
 
     Bytes Destination() const
@@ -127,7 +138,7 @@ TEST_F(LzhStreams, ReadsExactlyTheStoredBytesInBlocks)
     uint32_t offset = WriteOwnFile(stream);
     ResetHostFileHooks();
     HostFiles.readBudget = (int64_t)stream.size();  // one byte more asked for would come back short
-    ASSERT_EQ(ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str()), 1);
+    ASSERT_EQ(ExtractAt(offset, input, stream), 1);
     EXPECT_EQ(HostFiles.readBudget, 0);
     EXPECT_EQ(HostFiles.reads, (stream.size() + StreamBlockSize - 1) / StreamBlockSize);
     EXPECT_TRUE(Destination() == input);
@@ -190,6 +201,7 @@ TEST_F(LzhStreams, PumpPointsStopAtTheTopOfTheCount)
     };
     for (auto &c : cases) {
         pumps.clear();
+        ProgressHooks = &Logged;
         PumpPoint = c.point;
         EXPECT_EQ(CheckProgress(c.produced), 1);
         EXPECT_EQ((int)pumps.size(), c.pumps) << c.point << " " << c.produced;
@@ -216,10 +228,10 @@ TEST_F(LzhStreams, SizeZeroLeavesAnEmptyFileAndNoOwnPathNoFile)
 
     WriteOwnFile({0x29, 0x2A, 0x2B});
     HostOwnPath = nullptr;
-    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, destination_.c_str()), ExtractSourceFailed);
+    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, destination_.c_str(), &Logged), ExtractSourceFailed);
     EXPECT_FALSE(DestinationExists());
     HostOwnPath = own_.c_str();
-    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, (dir_ + "/missing/out.bin").c_str()), ExtractDestinationFailed);
+    EXPECT_EQ(ExtractEntry(nullptr, 777, 3, 3, (dir_ + "/missing/out.bin").c_str(), &Logged), ExtractDestinationFailed);
 }
 
 TEST_F(LzhStreams, AShortReadIsAFatalStop)
@@ -231,7 +243,7 @@ TEST_F(LzhStreams, AShortReadIsAFatalStop)
         {
             ResetHostFileHooks();
             HostFiles.readBudget = (int64_t)stream.size() - 1;  // the file is cut one byte short
-            ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
+            ExtractAt(offset, input, stream);
         },
         ::testing::ExitedWithCode(1), "Installationsdatei konnte nicht gelesen");
     EXPECT_EQ(access(destination_.c_str(), F_OK), 0) << "its log line is there: the cut file stays";
@@ -241,8 +253,7 @@ TEST_F(LzhStreams, AShortReadIsAFatalStop)
         {
             ResetHostFileHooks();
             HostFiles.readBudget = (int64_t)stream.size() - 1;
-            DestinationUnlogged = 1;
-            ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
+            ExtractAt(offset, input, stream, &Unlogged);
         },
         ::testing::ExitedWithCode(1), "Installationsdatei konnte nicht gelesen");
     EXPECT_NE(access(destination_.c_str(), F_OK), 0);
@@ -257,7 +268,7 @@ TEST_F(LzhStreams, AShortWriteIsAFatalStopNamingTheFile)
         {
             ResetHostFileHooks();
             HostFiles.writeBudget = 20000;  // the disk fills in the second chunk
-            ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
+            ExtractAt(offset, input, stream);
         },
         ::testing::ExitedWithCode(1), "out\\.bin");
     // Its log line is there: the cut file stays for the uninstaller.
@@ -268,8 +279,7 @@ TEST_F(LzhStreams, AShortWriteIsAFatalStopNamingTheFile)
         {
             ResetHostFileHooks();
             HostFiles.writeBudget = 20000;
-            DestinationUnlogged = 1;
-            ExtractEntry(nullptr, offset, (uint32_t)input.size(), (uint32_t)stream.size(), destination_.c_str());
+            ExtractAt(offset, input, stream, &Unlogged);
         },
         ::testing::ExitedWithCode(1), "out\\.bin");
     EXPECT_NE(access(destination_.c_str(), F_OK), 0);
