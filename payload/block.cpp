@@ -101,20 +101,13 @@ int ReadBlockHeader(ReadAtCall read, void *context, uint32_t blockOffset, BlockH
     return BlockTable;
 }
 
-int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *blockOffset)
-{
-    PeWalk walk;
-    if (WalkPeHeaders(ReadAtHandle, &f, optionalHeaderSize, &walk) != PeWalkBlock) return 0;
-    *blockOffset = walk.blockOffset;
-    return 1;
-}
-
 FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize)
 {
     FileHandle f = FileOpenRead(path);
     if (f == FileError) return FileError;
-    uint32_t block;
-    if (!LocatePayloadBlock(f, optionalHeaderSize, &block) || FileSeek(f, (int32_t)block, SeekSet) != (int32_t)block) {
+    PeWalk walk;
+    if (WalkPeHeaders(ReadAtHandle, &f, optionalHeaderSize, &walk) != PeWalkBlock ||
+        FileSeek(f, (int32_t)walk.blockOffset, SeekSet) != (int32_t)walk.blockOffset) {
         FileClose(f);
         return FileError;
     }

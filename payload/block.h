@@ -122,10 +122,6 @@ FileHandle OpenPayloadBlock(void);
 // it from the file's optional-header magic (the authoring tool's way).
 FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize);
 
-// The file offset of the block in an open installer file (WalkPeHeaders over the handle); 1 when
-// it could be found.
-int LocatePayloadBlock(FileHandle f, uint32_t optionalHeaderSize, uint32_t *blockOffset);
-
 // Copies the 260-byte Title field into buffer (at least TitleFieldSize bytes), always terminated
 // inside the field; leaves buffer unchanged when the block cannot be reached.
 void ReadScreenSaverTitle(char *buffer);

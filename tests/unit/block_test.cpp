@@ -238,14 +238,15 @@ TEST_P(PayloadReader, OptionalHeaderSizeIsTheFormatsOwn)
     uint32_t other = Kind() == "win64" ? PeOptionalHeader32Size : PeOptionalHeader64Size;
     FileHandle f = FileOpenRead(path.c_str());
     ASSERT_NE(f, FileError);
-    uint32_t block = 0;
-    EXPECT_TRUE(LocatePayloadBlock(f, own, &block));
-    EXPECT_EQ(block, built.blockOffset);
-    EXPECT_TRUE(LocatePayloadBlock(f, 0, &block));
-    EXPECT_EQ(block, built.blockOffset);
+    PeWalk walk{};
+    EXPECT_EQ(WalkPeHeaders(ReadAtHandle, &f, own, &walk), PeWalkBlock);
+    EXPECT_EQ(walk.blockOffset, built.blockOffset);
+    walk = PeWalk{};
+    EXPECT_EQ(WalkPeHeaders(ReadAtHandle, &f, 0, &walk), PeWalkBlock);
+    EXPECT_EQ(walk.blockOffset, built.blockOffset);
     // The other format's size misplaces the section table: the block is not found there.
-    block = 0;
-    EXPECT_FALSE(LocatePayloadBlock(f, other, &block) && block == built.blockOffset);
+    walk = PeWalk{};
+    EXPECT_FALSE(WalkPeHeaders(ReadAtHandle, &f, other, &walk) == PeWalkBlock && walk.blockOffset == built.blockOffset);
     FileClose(f);
 }
 
