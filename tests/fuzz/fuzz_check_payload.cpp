@@ -12,7 +12,7 @@
 #include "payload/block.h"
 #include "payload/check_payload.h"
 #include "payload/crc32.h"
-#include "tests/unit/install_fixture.h"
+#include "tests/support/fixture_installer.h"
 
 static const char WindowsDirectory[] = "C:\\WINDOWS";
 static const char ApplicationData[] = "C:\\ProgramData";
@@ -39,9 +39,9 @@ static const Sound &SoundInstaller(void)
     for (size_t i = 0; i < entries; i++) {
         size_t at = table + PayloadEntrySize * i;
         uint32_t offset = GetU32((const uint8_t *)&file[at]);
-        FixturePutU32(file, at, offset + IntegrityRecordSize);
+        PutU32((uint8_t *)&file[at], offset + IntegrityRecordSize);
     }
-    FixturePutU32(file, record + IntegrityTagSize, Crc32Update(0, file.data(), file.size()));
+    PutU32((uint8_t *)&file[record + IntegrityTagSize], Crc32Update(0, file.data(), file.size()));
     sound.file = file;
     sound.dataStart = record + IntegrityRecordSize;
     return sound;

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tests/unit/install_fixture.h"
+#include "tests/support/fixture_installer.h"
 
 static inline std::string PayloadFuzzFile(const uint8_t *data, size_t size)
 {

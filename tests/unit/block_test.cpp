@@ -119,7 +119,7 @@ TEST_P(PayloadReader, TitleFieldWithoutNulIsHandedOutTerminated)
     std::string path = Make(Request(Kind(), "Sample", FourFiles()), &built);
     Bytes file = built.installer;
     std::memset(file.data() + built.blockOffset + LicenceLengthSize, 'x', TitleFieldSize);
-    WriteWholeFile(path, file);
+    WriteFileBytes(path, file);
     EXPECT_EQ(TitleThroughOwnPath(path), std::string(259, 'x'));
 }
 
@@ -152,7 +152,7 @@ TEST_P(PayloadReader, TerminatorDecidesNotEntryCount)
         SCOPED_TRACE(count);
         Bytes file = built.installer;
         PutU16(file, built.blockOffset + LicenceLengthSize + TitleFieldSize, count);
-        WriteWholeFile(path, file);
+        WriteFileBytes(path, file);
         TableWalk walk = WalkTable(path);
         EXPECT_EQ(walk.end, PayloadEnd);
         EXPECT_EQ(walk.entries.size(), 4u);
@@ -177,7 +177,7 @@ TEST_P(PayloadReader, BlockPastTheSectionsRawDataReadsTheSame)
             const PayloadEntry &e = walk.entries[i];
             ASSERT_TRUE(RangeInside(e.DataOffset, e.StoredSize, built.installer.size()));
             EXPECT_GE(e.DataOffset, built.blockOffset + built.blockSize) << "data must not overlap the block";
-            Bytes bytes = ReadWholeFile(files[i].path);
+            Bytes bytes = ReadFileBytes(files[i].path);
             EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), built.installer.begin() + e.DataOffset));
         }
     }
@@ -203,7 +203,7 @@ TEST_P(PayloadReader, EndOfFileBeforeTheTerminatorReportsDamage)
                         {table + 4 * PayloadEntrySize + 5, 4}};
     for (const Cut &cut : cuts) {
         SCOPED_TRACE(cut.length);
-        WriteWholeFile(path, Bytes(built.installer.begin(), built.installer.begin() + cut.length));
+        WriteFileBytes(path, Bytes(built.installer.begin(), built.installer.begin() + cut.length));
         TableWalk walk = WalkTable(path);
         EXPECT_EQ(walk.end, PayloadDamaged);
         EXPECT_EQ(walk.entries.size(), cut.entriesBefore) << "no record may be repeated";
@@ -265,7 +265,7 @@ TEST_P(PayloadReader, SectionNameIsComparedWithinItsEightBytes)
         SCOPED_TRACE(c.name);
         Bytes file = built.installer;
         std::memcpy(file.data() + name, c.name, 8);
-        WriteWholeFile(path, file);
+        WriteFileBytes(path, file);
         EXPECT_EQ(WalkTable(path).end == PayloadEnd, c.found);
     }
 }

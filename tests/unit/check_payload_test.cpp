@@ -15,7 +15,6 @@
 #include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
-#include "install_fixture.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
 #include "payload/crc32.h"
@@ -23,6 +22,8 @@
 #include "sspack/build/names.h"
 #include "sspack/cli/commands.h"
 #include "sspack_fixture.h"
+#include "tests/support/files.h"
+#include "tests/support/fixture_installer.h"
 
 using namespace packtest;
 
@@ -176,7 +177,7 @@ TEST_P(PayloadCheck, TheBareStubIsRefused)
     // Behind the placeholder there is no table; without LASTRES the first resource is no block.
     for (const char *variant : {"good", "no_lastres", "big_placeholder"})
         if (HaveStub(GetParam(), variant)) {
-            EXPECT_NE(Inspect(ReadWholeFile(StubPath(GetParam(), variant))), PayloadSound) << variant;
+            EXPECT_NE(Inspect(ReadFileBytes(StubPath(GetParam(), variant))), PayloadSound) << variant;
         }
     EXPECT_EQ(Inspect(Bytes(100, 0)), PayloadUnreachable);
 }
@@ -199,7 +200,7 @@ protected:
     void TearDown() override { ResetHostFileHooks(); }
     PayloadFault Inspect(const std::string &file, const char *windows = Windows, const char *appData = AppData)
     {
-        FixtureWriteFile(path_, file);
+        WriteFileBytes(path_, file);
         ExpectVerifyHoldsToThePreCheck(path_);
         PayloadFault fault = InspectPayload(path_.c_str(), 0, windows, appData);
         remove(path_.c_str());
@@ -213,7 +214,7 @@ protected:
     // The installed total over the table, as the disk-space question sums it.
     int Sum(const std::string &file, uint32_t *total)
     {
-        FixtureWriteFile(path_, file);
+        WriteFileBytes(path_, file);
         FileHandle f = OpenPayloadBlockAt(path_.c_str(), 0);
         EXPECT_NE(f, FileError);
         int result = SumInstalledSizes(f, total);
@@ -299,10 +300,10 @@ TEST_F(HandMadePayload, DataOffsetsPastTheEndAreRefusedWithoutOverflow)
     std::string file = BuildFixtureInstaller("Sample", Four());
     size_t first = file.find(std::string("Sample")) - LicenceLengthSize + TableOffsetWithoutLicence;
     std::string damaged = file;
-    FixturePutU32(damaged, first, 0xFFFFFFF0u);  // offset + size wraps in 32 bits
+    PutU32((uint8_t *)&damaged[first], 0xFFFFFFF0u);  // offset + size wraps in 32 bits
     EXPECT_EQ(Inspect(damaged), PayloadDataOutside);
     damaged = file;
-    FixturePutU32(damaged, first + 4, (uint32_t)file.size());
+    PutU32((uint8_t *)&damaged[first + 4], (uint32_t)file.size());
     EXPECT_EQ(Inspect(damaged), PayloadDataOutside);
 }
 

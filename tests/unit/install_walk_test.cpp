@@ -11,7 +11,8 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "install/walk.h"
-#include "install_fixture.h"
+#include "tests/support/files.h"
+#include "tests/support/fixture_installer.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ int LogHook(const char *destination)
 void UninstallHook(const char *path)
 {
     Seen.uninstallCalls.push_back(path);
-    Seen.uninstallerWholeAtRegistration = FixtureReadFile(path).size() == 32768;  // FourEntries()[2]
+    Seen.uninstallerWholeAtRegistration = ReadFileBytes<std::string>(path).size() == 32768;  // FourEntries()[2]
     Seen.uncancellableAtRegistration = EntryUncancellable != 0;
 }
 
@@ -59,7 +60,7 @@ int ExtractHook(const PayloadEntry *entry, const char *destination, int logged)
     Seen.loggedBeforeExtraction = !Seen.log.empty() && Seen.log.back() == destination;
     if (entry->ExpandedSize == FailingExpandedSize) return EntryWriteFailed;
     if (entry->ExpandedSize == UnreadableExpandedSize) return EntryUnreadable;
-    FixtureWriteFile(destination, std::string(entry->ExpandedSize, 'e'));
+    WriteFileBytes(destination, std::string(entry->ExpandedSize, 'e'));
     return EntryWritten;
 }
 
@@ -113,19 +114,19 @@ protected:
     // The four entries of the worked example, sized like it: the first an exact multiple of 2048.
     std::vector<FixtureEntry> FourEntries() const
     {
-        return {{PatternBytes(225280, 1), 0, ".SCR"}, {PatternBytes(11048, 2), 0, ".DAT"},
-                {PatternBytes(32768, 3), 0, ".EXE"}, {PatternBytes(80089, 4), 0, ".SWF"}};
+        return {{Pattern<std::string>(225280, 1), 0, ".SCR"}, {Pattern<std::string>(11048, 2), 0, ".DAT"},
+                {Pattern<std::string>(32768, 3), 0, ".EXE"}, {Pattern<std::string>(80089, 4), 0, ".SWF"}};
     }
 };
 
 TEST_F(InstallWalk, EveryEntryByteIdenticalAndLoggedInTableOrder)
 {
     std::vector<FixtureEntry> entries = FourEntries();
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
     std::vector<std::string> expected = Destinations();
     for (size_t i = 0; i < entries.size(); i++) {
-        std::string written = FixtureReadFile(expected[i]);
+        std::string written = ReadFileBytes<std::string>(expected[i]);
         EXPECT_EQ(written.size(), entries[i].data.size()) << expected[i];
         EXPECT_TRUE(written == entries[i].data) << expected[i];  // the last one ends at the end of the file
     }
@@ -141,29 +142,29 @@ TEST_F(InstallWalk, PumpsAfterTheFirstChunkAndEvery102400Bytes)
     struct Case { uint32_t size; int pumps; };
     // 225,280 bytes pump after chunks 1, 51 and 101; a one-byte entry after its only chunk.
     for (Case c : {Case{225280, 3}, Case{1, 1}, Case{2048, 1}, Case{102400, 1}, Case{102401, 2}, Case{204801, 3}}) {
-        FixtureWriteFile(installer, BuildFixtureInstaller("Sample", {{PatternBytes(c.size, 5), 0, ".SCR"}}));
+        WriteFileBytes(installer, BuildFixtureInstaller("Sample", {{Pattern<std::string>(c.size, 5), 0, ".SCR"}}));
         Seen.pumps = 0;
         ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
         EXPECT_EQ(Seen.pumps, c.pumps) << c.size;
-        EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr").size(), c.size);
+        EXPECT_EQ(ReadFileBytes<std::string>(dir + "/Sample.scr").size(), c.size);
     }
 }
 
 TEST_F(InstallWalk, CancelDuringTheScreenSaverLeavesTheUninstallerWhole)
 {
     std::vector<FixtureEntry> entries = FourEntries();
-    entries.push_back({PatternBytes(5000, 6), 0, ".TXT"});
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    entries.push_back({Pattern<std::string>(5000, 6), 0, ".TXT"});
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     Seen.cancelAtPump = 2;  // confirmed at entry 0's second pump point (after 51 chunks)
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
 
     std::vector<std::string> destinations = Destinations();
     destinations.push_back(data + "FILE0001.TXT");
-    EXPECT_EQ(FixtureReadFile(destinations[0]).size(), 51u * ChunkSize);
-    EXPECT_EQ(FixtureReadFile(destinations[1]), entries[1].data.substr(0, ChunkSize));
-    EXPECT_TRUE(FixtureReadFile(destinations[2]) == entries[2].data);
-    EXPECT_EQ(FixtureReadFile(destinations[3]), entries[3].data.substr(0, ChunkSize));
-    EXPECT_EQ(FixtureReadFile(destinations[4]), entries[4].data.substr(0, ChunkSize));
+    EXPECT_EQ(ReadFileBytes<std::string>(destinations[0]).size(), 51u * ChunkSize);
+    EXPECT_EQ(ReadFileBytes<std::string>(destinations[1]), entries[1].data.substr(0, ChunkSize));
+    EXPECT_TRUE(ReadFileBytes<std::string>(destinations[2]) == entries[2].data);
+    EXPECT_EQ(ReadFileBytes<std::string>(destinations[3]), entries[3].data.substr(0, ChunkSize));
+    EXPECT_EQ(ReadFileBytes<std::string>(destinations[4]), entries[4].data.substr(0, ChunkSize));
     EXPECT_EQ(Seen.log, destinations);
     EXPECT_EQ(Seen.uninstallCalls.size(), 1u);
     EXPECT_STREQ(LastExtraFile, "");
@@ -172,37 +173,37 @@ TEST_F(InstallWalk, CancelDuringTheScreenSaverLeavesTheUninstallerWhole)
 TEST_F(InstallWalk, CancelDuringTheUninstallerTakesEffectAtTheNextEntry)
 {
     std::vector<FixtureEntry> entries = FourEntries();
-    entries.push_back({PatternBytes(5000, 6), 0, ".TXT"});
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    entries.push_back({Pattern<std::string>(5000, 6), 0, ".TXT"});
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     Seen.cancelAtPump = 5;  // pumps: entry 0 three times, entry 1 once, entry 2's first
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
-    EXPECT_TRUE(FixtureReadFile(data + "Sample.dat") == entries[1].data);
-    EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == entries[2].data);
-    EXPECT_EQ(FixtureReadFile(data + "FILE0000.SWF").size(), (size_t)ChunkSize);
-    EXPECT_EQ(FixtureReadFile(data + "FILE0001.TXT").size(), (size_t)ChunkSize);
+    EXPECT_TRUE(ReadFileBytes<std::string>(data + "Sample.dat") == entries[1].data);
+    EXPECT_TRUE(ReadFileBytes<std::string>(data + "UNINSTAL.EXE") == entries[2].data);
+    EXPECT_EQ(ReadFileBytes<std::string>(data + "FILE0000.SWF").size(), (size_t)ChunkSize);
+    EXPECT_EQ(ReadFileBytes<std::string>(data + "FILE0001.TXT").size(), (size_t)ChunkSize);
     EXPECT_STREQ(LastExtraFile, "");
 }
 
 TEST_F(InstallWalk, LastExtraFileKeepsTheLastEntryFinishedBeforeTheCancel)
 {
     std::vector<FixtureEntry> entries = FourEntries();
-    entries.push_back({PatternBytes(300000, 6), 0, ".BIN"});
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    entries.push_back({Pattern<std::string>(300000, 6), 0, ".BIN"});
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     Seen.cancelAtPump = 3 + 1 + 1 + 1 + 2;  // entry 4's second pump point
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_STREQ(LastExtraFile, (data + "FILE0000.SWF").c_str());
-    EXPECT_EQ(FixtureReadFile(data + "FILE0001.BIN").size(), 51u * ChunkSize);
+    EXPECT_EQ(ReadFileBytes<std::string>(data + "FILE0001.BIN").size(), 51u * ChunkSize);
 }
 
 TEST_F(InstallWalk, CompressedEntriesGoToTheExtractionAndTheWalkResumes)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries[1] = {"packed", 12345, ".DAT"};
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_EQ(Seen.extracted, std::vector<std::string>{data + "Sample.dat"});
-    EXPECT_EQ(FixtureReadFile(data + "Sample.dat"), std::string(12345, 'e'));
-    EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == entries[2].data);
+    EXPECT_EQ(ReadFileBytes<std::string>(data + "Sample.dat"), std::string(12345, 'e'));
+    EXPECT_TRUE(ReadFileBytes<std::string>(data + "UNINSTAL.EXE") == entries[2].data);
     EXPECT_EQ(Seen.log, Destinations());
     EXPECT_TRUE(Seen.loggedBeforeExtraction);  // the extraction may end the process on a short write
 
@@ -216,16 +217,16 @@ TEST_F(InstallWalk, CompressedDestinationThatFailsIsLoggedThenStops)
 {
     std::vector<FixtureEntry> entries = FourEntries();
     entries[3] = {"packed", FailingExpandedSize, ".SWF"};
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "FILE0000.SWF konnte nicht");
     std::vector<std::string> lines = Destinations();
     std::string expected;
     for (const std::string &line : lines) expected += line + "\r\n";
-    EXPECT_EQ(FixtureReadFile(Seen.logFile), expected);
+    EXPECT_EQ(ReadFileBytes<std::string>(Seen.logFile), expected);
 
     // The installer's own file failing the extraction is a read failure, not the destination's.
     entries[3] = {"packed", UnreadableExpandedSize, ".SWF"};
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", entries));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1),
                 "Die Installationsdatei konnte nicht gelesen werden");
 }
@@ -233,12 +234,12 @@ TEST_F(InstallWalk, CompressedDestinationThatFailsIsLoggedThenStops)
 TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
 {
     // No entries at all: the first record is the terminator.
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", {}));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", {}));
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_TRUE(Seen.log.empty());
 
     // Fewer than three entries never reach the uninstaller's registration.
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", {{"x", 0, ".SCR"}, {"y", 0, ".DAT"}}));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", {{"x", 0, ".SCR"}, {"y", 0, ".DAT"}}));
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 1);
     EXPECT_TRUE(Seen.uninstallCalls.empty());
 
@@ -246,13 +247,13 @@ TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
     // written once, then the walk reports damage instead of repeating it.
     std::string file = BuildFixtureInstaller("Sample", {{"abc", 0, ".SCR"}, {"def", 0, ".DAT"}}, false);
     size_t table = file.size() - 6 - 2 * PayloadEntrySize;
-    FixturePutU32(file, table, 0);  // DataOffset 0: the "MZ" header's first bytes
+    PutU32((uint8_t *)&file[table], 0);  // DataOffset 0: the "MZ" header's first bytes
     file.resize(table + PayloadEntrySize + 10);
-    FixtureWriteFile(installer, file);
+    WriteFileBytes(installer, file);
     Seen.log.clear();
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 0);
     EXPECT_EQ(Seen.log, std::vector<std::string>{dir + "/Sample.scr"});
-    EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr"), std::string("MZ\0", 3));
+    EXPECT_EQ(ReadFileBytes<std::string>(dir + "/Sample.scr"), std::string("MZ\0", 3));
 
     HostOwnPath = nullptr;  // the payload cannot be opened
     Seen.log.clear();
@@ -262,7 +263,7 @@ TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
 
 TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)
 {
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", FourEntries()));
     std::string expected = "Die Datei " + data + "Sample.dat konnte nicht vollst";
     EXPECT_EXIT(
         {
@@ -270,12 +271,12 @@ TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)
             InstallEntries(&TestHooks, chunk);
         },
         ::testing::ExitedWithCode(1), expected);
-    EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n" + data + "Sample.dat\r\n");
+    EXPECT_EQ(ReadFileBytes<std::string>(Seen.logFile), dir + "/Sample.scr\r\n" + data + "Sample.dat\r\n");
 }
 
 TEST_F(InstallWalk, ShortWriteWithoutItsLogLineRemovesTheCutFile)
 {
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", FourEntries()));
     EXPECT_EXIT(
         {
             HostFiles.writeBudget = 1000;  // the disk is full inside the first chunk, the log as well
@@ -292,12 +293,12 @@ TEST_F(InstallWalk, ShortWriteWithoutItsLogLineRemovesTheCutFile)
             InstallEntries(&TestHooks, chunk);
         },
         ::testing::ExitedWithCode(1), "Sample.scr konnte nicht");
-    EXPECT_EQ(FixtureReadFile(dir + "/Sample.scr").size(), 1000u);
+    EXPECT_EQ(ReadFileBytes<std::string>(dir + "/Sample.scr").size(), 1000u);
 }
 
 TEST_F(InstallWalk, ProcessKilledInsideAStoredEntryLeavesThePartWithItsLine)
 {
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", FourEntries()));
     struct Case { int pump; size_t lines; std::string part; size_t size; };
     // Entry 0 pumps three times, entries 1 and 2 once, entry 3 (behind the uninstaller) once.
     for (Case c : {Case{2, 1, dir + "/Sample.scr", 51u * ChunkSize}, Case{6, 4, data + "FILE0000.SWF", ChunkSize}}) {
@@ -310,26 +311,26 @@ TEST_F(InstallWalk, ProcessKilledInsideAStoredEntryLeavesThePartWithItsLine)
             ::testing::ExitedWithCode(9), "");
         std::string expected;
         for (size_t i = 0; i < c.lines; i++) expected += Destinations()[i] + "\r\n";
-        EXPECT_EQ(FixtureReadFile(Seen.logFile), expected) << c.part;  // the part is named
-        EXPECT_EQ(FixtureReadFile(c.part).size(), c.size);
+        EXPECT_EQ(ReadFileBytes<std::string>(Seen.logFile), expected) << c.part;  // the part is named
+        EXPECT_EQ(ReadFileBytes<std::string>(c.part).size(), c.size);
     }
 }
 
 TEST_F(InstallWalk, DestinationThatCannotBeCreatedStopsTheInstallation)
 {
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", FourEntries()));
     CopyText(DataFolder, sizeof DataFolder, (dir + "/missing/").c_str());
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "missing/Sample.dat");
-    EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n" + dir + "/missing/Sample.dat\r\n");
+    EXPECT_EQ(ReadFileBytes<std::string>(Seen.logFile), dir + "/Sample.scr\r\n" + dir + "/missing/Sample.dat\r\n");
 }
 
 TEST_F(InstallWalk, EntryDataBeyondTheEndOfTheFileStopsTheInstallation)
 {
     std::string file = BuildFixtureInstaller("Sample", FourEntries());
     file.resize(file.size() - 100);  // the last entry lacks its last 100 bytes
-    FixtureWriteFile(installer, file);
+    WriteFileBytes(installer, file);
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "nicht gelesen");
-    EXPECT_EQ(FixtureReadFile(data + "FILE0000.SWF").size(), 80089u - 100);
+    EXPECT_EQ(ReadFileBytes<std::string>(data + "FILE0000.SWF").size(), 80089u - 100);
 
     // Without its log line the cut file would be found by nothing: it goes, as after a short write.
     EXPECT_EXIT(
@@ -339,16 +340,16 @@ TEST_F(InstallWalk, EntryDataBeyondTheEndOfTheFileStopsTheInstallation)
         },
         ::testing::ExitedWithCode(1), "nicht gelesen");
     EXPECT_NE(access((data + "FILE0000.SWF").c_str(), F_OK), 0);
-    EXPECT_TRUE(FixtureReadFile(data + "UNINSTAL.EXE") == FourEntries()[2].data) << "whole entries stay";
+    EXPECT_TRUE(ReadFileBytes<std::string>(data + "UNINSTAL.EXE") == FourEntries()[2].data) << "whole entries stay";
 }
 
 TEST_F(InstallWalk, DestinationTooLongForItsBufferIsNeverCut)
 {
-    FixtureWriteFile(installer, BuildFixtureInstaller("Sample", FourEntries()));
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", FourEntries()));
     std::string title(259 - strlen(DataFolder) - 3, 't');  // + ".dat" is one character too many
     CopyText(ScreenSaverTitle, sizeof ScreenSaverTitle, title.c_str());
     EXPECT_EXIT(InstallEntries(&TestHooks, chunk), ::testing::ExitedWithCode(1), "Die Datei");
-    EXPECT_EQ(FixtureReadFile(Seen.logFile), dir + "/Sample.scr\r\n");  // the cut path is not logged
+    EXPECT_EQ(ReadFileBytes<std::string>(Seen.logFile), dir + "/Sample.scr\r\n");  // the cut path is not logged
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 #include "lzh/decoder.h"
 #include "lzh/encoder.h"
-#include "sspack/byte_io.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -148,7 +148,7 @@ TEST(LzhRoundTrip, TextCompressesAndBestBeatsFast)
     if (DIR *d = opendir("/usr/share/common-licenses")) {
         while (dirent *e = readdir(d)) {
             if (e->d_name[0] == '.') continue;
-            Bytes f = ReadWholeFile(std::string("/usr/share/common-licenses/") + e->d_name);
+            Bytes f = ReadFileBytes(std::string("/usr/share/common-licenses/") + e->d_name);
             licences.insert(licences.end(), f.begin(), f.end());
         }
         closedir(d);
@@ -183,7 +183,7 @@ TEST(LzhRoundTrip, Executables)
     const char *dllDir = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
     for (const char *name : {"kernel32.dll", "user32.dll", "comctl32.dll"}) candidates.push_back(std::string(dllDir) + "/" + name);
     for (auto &path : candidates) {
-        Bytes exe = ReadWholeFile(path);
+        Bytes exe = ReadFileBytes(path);
         if (exe.size() < 2 || exe[0] != 'M' || exe[1] != 'Z') {
             ADD_FAILURE() << path << " is no PE file: make win32, or make deps for Wine";
             continue;

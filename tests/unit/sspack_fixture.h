@@ -11,13 +11,13 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "sspack/build/build_installer.h"
 #include "sspack/build/names.h"
+#include "tests/support/bytes.h"
+#include "tests/support/files.h"
 
 namespace packtest {
 
@@ -38,18 +38,6 @@ inline bool HaveStub(const std::string &kind, const std::string &variant = "good
             GTEST_FAIL() << "test stub " << packtest::StubPath(kind, variant)                      \
                          << " not built: run make " << (kind) << " (or its stub_* targets) first"; \
     } while (0)
-
-// Content that differs per file and per byte, so a misplaced or shifted copy cannot pass.
-inline Bytes Pattern(size_t size, uint32_t seed)
-{
-    Bytes bytes(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (size_t i = 0; i < size; i++) {
-        x = x * 1103515245u + 12345u;
-        bytes[i] = (uint8_t)(x >> 16);
-    }
-    return bytes;
-}
 
 // What a signer does to an installer: zeros up to a multiple of 8 (none behind sspack's build),
 // one certificate record of tableSize bytes appended, named by data directory entry 4, and a new
@@ -86,7 +74,7 @@ public:
     std::string Path(const std::string &name) const { return path_ + "/" + name; }
     std::string Write(const std::string &name, const Bytes &bytes) const
     {
-        WriteWholeFile(Path(name), bytes);
+        WriteFileBytes(Path(name), bytes);
         return Path(name);
     }
 
@@ -118,7 +106,7 @@ inline BuildRequest Request(const std::string &kind, const std::string &title, s
                             const std::string &licence = "")
 {
     BuildRequest request;
-    request.stub = ReadWholeFile(StubPath(kind, "good"));
+    request.stub = ReadFileBytes(StubPath(kind, "good"));
     request.title = title;
     request.licence = licence;
     request.files = std::move(files);
@@ -135,7 +123,7 @@ inline BuiltInstaller BuildThroughFile(const BuildRequest &request)
     TempDir dir;
     BuiltInstaller built;
     static_cast<BuildResult &>(built) = BuildInstallerFile(request, dir.Path("installer.exe"));
-    built.installer = ReadWholeFile(dir.Path("installer.exe"));
+    built.installer = ReadFileBytes(dir.Path("installer.exe"));
     return built;
 }
 
@@ -230,14 +218,6 @@ inline int Spawn(const std::vector<std::string> &argv, const std::vector<std::st
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-inline std::string Slurp(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The prefix is booted once, by whichever test comes first.
 inline void BootWinePrefix()
 {
@@ -271,7 +251,7 @@ inline ToolRun RunProgram(Program program, const std::vector<std::string> &args,
         argv.insert(argv.end(), args.begin(), args.end());
     }
     int code = Spawn(argv, program == Program::Wine ? &env : nullptr, dir + "/out", dir + "/err");
-    ToolRun run{code, Slurp(dir + "/out"), Slurp(dir + "/err")};
+    ToolRun run{code, ReadFileBytes<std::string>(dir + "/out"), ReadFileBytes<std::string>(dir + "/err")};
     std::filesystem::remove_all(dir);
     if (program == Program::Wine) {
         run.out = HostPaths(run.out);

@@ -12,7 +12,7 @@ using namespace packtest;
 class PeModel : public ::testing::TestWithParam<const char *> {
 protected:
     void SetUp() override { PACKTEST_NEED_STUB(GetParam(), "with_dialog"); }
-    PeImage Stub(const std::string &variant) { return ParsePeImage(ReadWholeFile(StubPath(GetParam(), variant))); }
+    PeImage Stub(const std::string &variant) { return ParsePeImage(ReadFileBytes(StubPath(GetParam(), variant))); }
     bool Is64() const { return std::string(GetParam()) == "win64"; }
 };
 
@@ -35,7 +35,7 @@ TEST_P(PeModel, ReadsFormatSectionsAndTheWholeTree)
     const ResourceData *dialog = FindResource(image, ResourceKey::Id(5), ResourceKey::Id(5), 1033);
     ASSERT_NE(dialog, nullptr);
     ASSERT_GE(dialog->fileOffset, 0);
-    Bytes file = ReadWholeFile(StubPath(GetParam(), "with_dialog"));
+    Bytes file = ReadFileBytes(StubPath(GetParam(), "with_dialog"));
     ASSERT_TRUE(RangeInside(dialog->fileOffset, dialog->size, file.size()));
     EXPECT_EQ(GetU32(file, dialog->fileOffset), 0x80000000u | 0x40u) << "style WS_POPUP | DS_SETFONT";
     EXPECT_EQ(GetU16(file, dialog->fileOffset + 14), 100) << "width";
@@ -64,7 +64,7 @@ TEST_P(PeModel, SiteOfTheBlockIsTheRulesOffset)
 
 TEST_P(PeModel, StructuresOutsideTheFileAreReportedAsMalformed)
 {
-    Bytes good = ReadWholeFile(StubPath(GetParam(), "good"));
+    Bytes good = ReadFileBytes(StubPath(GetParam(), "good"));
     PeImage image = ParsePeImage(good);
     uint32_t pe = image.peHeaderOffset;
     uint32_t rsrcHeader = image.sections[image.resourceSection].headerOffset;
@@ -99,7 +99,7 @@ TEST_P(PeModel, StructuresOutsideTheFileAreReportedAsMalformed)
 
 TEST_P(PeModel, ResourceNamesAreBoundedInAllNotOnlyByTheirNumber)
 {
-    Bytes file = ReadWholeFile(StubPath(GetParam(), "good"));
+    Bytes file = ReadFileBytes(StubPath(GetParam(), "good"));
     PeImage image = ParsePeImage(file);
     const PeSection &rsrc = image.sections[image.resourceSection];
     ASSERT_EQ((uint64_t)rsrc.rawPointer + rsrc.rawSize, file.size()) << "the resource section ends the stub";

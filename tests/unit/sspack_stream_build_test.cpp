@@ -90,7 +90,7 @@ TEST(SspackStreamBuild, AnInputMayBeTheOutputAndFailuresLeaveNoFile)
     request.compression = Compression::Best;
     Bytes expected = BuildThroughFile(request).installer;
     BuildInstallerFile(request, files[0].path);  // reads the file it replaces
-    EXPECT_EQ(ReadWholeFile(files[0].path), expected);
+    EXPECT_EQ(ReadFileBytes(files[0].path), expected);
 
     // A file gone between the check and the build: nothing is written, no temporary is left.
     request.files[0].path = dir.Path("missing.scr");

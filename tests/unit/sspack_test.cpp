@@ -39,7 +39,7 @@ Bytes ReferenceBuild(std::vector<std::string> args, const std::string &out)
         if (args[i] == "--out") args[i + 1] = out;
     ToolRun run = RunInProcess(args);
     EXPECT_EQ(run.code, 0) << run.err;
-    return ReadWholeFile(out);
+    return ReadFileBytes(out);
 }
 
 struct Runs {
@@ -75,7 +75,7 @@ protected:
     // The installer the program wrote is the one the tool's code writes from the same arguments.
     void ExpectReferenceBytes(const std::vector<std::string> &args)
     {
-        EXPECT_EQ(ReadWholeFile(dir_.Path("out.exe")), ReferenceBuild(args, dir_.Path("reference.exe")));
+        EXPECT_EQ(ReadFileBytes(dir_.Path("out.exe")), ReferenceBuild(args, dir_.Path("reference.exe")));
     }
     TempDir dir_;
     std::string stub_;
@@ -110,7 +110,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     for (int i = 0; i < 4; i++) {
         SCOPED_TRACE(names[i]);
         std::string name = Cp1252ToUtf8(names[i]);
-        EXPECT_EQ(ReadWholeFile(dir_.Path("x/" + name)), ReadWholeFile(files_[i]));
+        EXPECT_EQ(ReadFileBytes(dir_.Path("x/" + name)), ReadFileBytes(files_[i]));
     }
 
     InstallerView view = ReadInstaller(dir_.Path("out.exe"));
@@ -118,12 +118,12 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     EXPECT_EQ(view.title, title);  // stored in Windows-1252
     EXPECT_EQ(view.entryCount, 4);
     EXPECT_EQ(std::string(view.entries[1].Extension, 16), ".DAT            ");
-    EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadWholeFile(stub_).size(), view.blockEnd + 12));
+    EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadFileBytes(stub_).size(), view.blockEnd + 12));
     for (size_t i = 1; i < 4; i++)
         EXPECT_EQ(view.entries[i].DataOffset, view.entries[i - 1].DataOffset + view.entries[i - 1].StoredSize);
     // The data end the file, but for the zeros that spare a signer its padding.
     uint64_t dataEnd = view.entries[3].DataOffset + view.entries[3].StoredSize;
-    Bytes built = ReadWholeFile(dir_.Path("out.exe"));
+    Bytes built = ReadFileBytes(dir_.Path("out.exe"));
     EXPECT_EQ(view.fileSize, (dataEnd + 7) / 8 * 8);
     EXPECT_EQ(built.size(), view.fileSize);
     for (uint64_t at = dataEnd; at < built.size(); at++) EXPECT_EQ(built[at], 0) << at;
@@ -135,7 +135,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     EXPECT_NE(verify.out.find("note  signature: none\n"), std::string::npos) << verify.out;
     EXPECT_NE(verify.out.find("verdict: sound"), std::string::npos);
 
-    WriteWholeFile(dir_.Path("signed.exe"), SignLikeASigner(built, 1000));
+    WriteFileBytes(dir_.Path("signed.exe"), SignLikeASigner(built, 1000));
     verify = Sspack({"verify", dir_.Path("signed.exe")});
     EXPECT_EQ(verify.code, 0) << verify.out;
     char table[96];
@@ -152,7 +152,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     Bytes grown = SignLikeASigner(built, 1000);
     grown.resize(grown.size() + 24, 'T');
     PutU32(grown, directory + 4, 1024);
-    WriteWholeFile(dir_.Path("grown.exe"), grown);
+    WriteFileBytes(dir_.Path("grown.exe"), grown);
     EXPECT_EQ(InspectPayload(dir_.Path("grown.exe").c_str(), 0, TypicalWindows, TypicalApplicationData), PayloadSound);
     verify = Sspack({"verify", dir_.Path("grown.exe")});
     EXPECT_EQ(verify.code, 0) << verify.out;
@@ -163,7 +163,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     // A damaged tag turns the record off for the installer: verify says so.
     Bytes untagged = built;
     untagged[view.blockEnd] ^= 1;
-    WriteWholeFile(dir_.Path("untagged.exe"), untagged);
+    WriteFileBytes(dir_.Path("untagged.exe"), untagged);
     verify = Sspack({"verify", dir_.Path("untagged.exe")});
     EXPECT_EQ(verify.code, 0) << verify.out;
     EXPECT_NE(verify.out.find("note  no integrity record\n"), std::string::npos) << verify.out;
@@ -181,10 +181,10 @@ TEST_P(SspackCli, TitleMayComeAsUtf8OrAsWindows1252Bytes)
 TEST_P(SspackCli, WrongEntryCountIsNotedNotFatal)
 {
     ASSERT_EQ(Sspack(WithFiles(BuildArgs("Counted", {"--no-integrity"}))).code, 0);
-    Bytes file = ReadWholeFile(dir_.Path("out.exe"));
+    Bytes file = ReadFileBytes(dir_.Path("out.exe"));
     InstallerView view = ReadInstaller(dir_.Path("out.exe"));
     PutU16(file, view.tableOffset - EntryCountSize, 9);
-    WriteWholeFile(dir_.Path("out.exe"), file);
+    WriteFileBytes(dir_.Path("out.exe"), file);
     ToolRun list = Sspack({"list", dir_.Path("out.exe")});
     EXPECT_EQ(list.code, 0);
     EXPECT_NE(list.out.find("entries: 4 (EntryCount says 9)"), std::string::npos) << list.out;
@@ -198,7 +198,7 @@ TEST_P(SspackCli, NoIntegrityLeavesTheRecordOut)
     ASSERT_EQ(Sspack(WithFiles(BuildArgs("Plain", {"--no-integrity"}))).code, 0);
     InstallerView view = ReadInstaller(dir_.Path("out.exe"));
     EXPECT_FALSE(view.hasIntegrityRecord);
-    EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadWholeFile(stub_).size(), view.blockEnd));
+    EXPECT_EQ(view.entries[0].DataOffset, std::max<uint64_t>(ReadFileBytes(stub_).size(), view.blockEnd));
     EXPECT_EQ(Sspack({"verify", dir_.Path("out.exe")}).code, 0);
 }
 
@@ -258,7 +258,7 @@ TEST_P(SspackCli, RefusesWhatAnInstallerCouldNotInstall)
         {"short name", WithFiles(BuildArgs("PROGRA~1")), "short (8.3) name"},
         {"missing stub", {"build", "--stub", dir_.Path("nostub.exe"), "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "nostub.exe"},
         {"stub not PE", {"build", "--stub", files_[1], "--title", "T", "--out", dir_.Path("o.exe"), files_[0]}, "not"},
-        {"signed stub", {"build", "--stub", dir_.Write("signed.exe", SignLikeASigner(ReadWholeFile(stub_))), "--title", "T",
+        {"signed stub", {"build", "--stub", dir_.Write("signed.exe", SignLikeASigner(ReadFileBytes(stub_))), "--title", "T",
                          "--out", dir_.Path("out.exe"), files_[0]}, "the stub is signed"},
     };
     for (const Case &c : cases) {
@@ -312,7 +312,7 @@ TEST_P(SspackCli, RefusesStubsThatBreakTheLayoutRule)
 TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
 {
     ASSERT_EQ(Sspack(WithFiles(BuildArgs("Damaged"))).code, 0);
-    Bytes good = ReadWholeFile(dir_.Path("out.exe"));
+    Bytes good = ReadFileBytes(dir_.Path("out.exe"));
     InstallerView view = ReadInstaller(dir_.Path("out.exe"));
     std::string bad = dir_.Path("bad.exe");
     struct Case {
@@ -372,7 +372,7 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        WriteWholeFile(bad, c.file);
+        WriteFileBytes(bad, c.file);
         ToolRun verify = Sspack({"verify", bad});
         EXPECT_EQ(verify.code, 1);
         EXPECT_NE(verify.out.find("verdict: DAMAGED"), std::string::npos) << verify.out;
@@ -388,32 +388,32 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
     }
     // Nothing inside a certificate table that is the file's last part can hide a change of the
     // payload: the installer takes the file, and verify notes what it finds there.
-    WriteWholeFile(bad, recordTooLong);
+    WriteFileBytes(bad, recordTooLong);
     ToolRun inside = Sspack({"verify", bad});
     EXPECT_EQ(inside.code, 0) << inside.out;
     EXPECT_NE(inside.out.find("note  signature: the table's content is not as a signer writes it: its record at"),
               std::string::npos) << inside.out;
     EXPECT_NE(inside.out.find("claims 1008 bytes, 1000 are left"), std::string::npos) << inside.out;
-    WriteWholeFile(bad, sharing);
+    WriteFileBytes(bad, sharing);
     ToolRun shared = Sspack({"extract", bad, dir_.Path("shared")});
     EXPECT_EQ(shared.code, 1);
     EXPECT_NE(shared.err.find("the data of entries 2 and 3 overlap"), std::string::npos) << shared.err;
     EXPECT_FALSE(std::filesystem::exists(dir_.Path("shared"))) << "refused before anything is written";
-    WriteWholeFile(bad, truncatedTable);
+    WriteFileBytes(bad, truncatedTable);
     EXPECT_EQ(Sspack({"list", bad}).code, 1);
     // A download cut inside the last entry's data: the table is whole and listed, the cut named.
-    WriteWholeFile(bad, truncatedData);
+    WriteFileBytes(bad, truncatedData);
     ToolRun cutList = Sspack({"list", bad});
     EXPECT_EQ(cutList.code, 1);
     EXPECT_NE(cutList.out.find("DataFolder\\FILE0000.SWF"), std::string::npos) << cutList.out;
     EXPECT_NE(cutList.out.find("entry 3: its data"), std::string::npos) << cutList.out;
     EXPECT_NE(cutList.out.find("lie beyond the end of the file"), std::string::npos) << cutList.out;
     EXPECT_EQ(cutList.out.find("entry 2: its data"), std::string::npos) << cutList.out;
-    WriteWholeFile(bad, truncatedData);
+    WriteFileBytes(bad, truncatedData);
     EXPECT_EQ(Sspack({"extract", bad, dir_.Path("y")}).code, 1);
-    WriteWholeFile(bad, badTitle);
+    WriteFileBytes(bad, badTitle);
     EXPECT_EQ(Sspack({"extract", bad, dir_.Path("z")}).code, 1) << "a title with a slash must not become a path";
-    WriteWholeFile(bad, streamExtension);
+    WriteFileBytes(bad, streamExtension);
     EXPECT_EQ(Sspack({"extract", bad, dir_.Path("s")}).code, 1);
     EXPECT_FALSE(std::filesystem::exists(dir_.Path("s"))) << "judged before anything is written";
 }
@@ -483,7 +483,7 @@ TEST_P(SspackUsage, ManualPageNamesTheOptionsOfHelp)
     };
     ToolRun help = Sspack({"--help"});
     std::set<std::string> helpOptions = options(help.out);
-    EXPECT_EQ(options(Slurp(std::string(SSP_SOURCE_DIR) + "/sspack/sspack.1")), helpOptions);
+    EXPECT_EQ(options(ReadFileBytes<std::string>(std::string(SSP_SOURCE_DIR) + "/sspack/sspack.1")), helpOptions);
     EXPECT_TRUE(helpOptions.count("--uninstaller") && helpOptions.count("--quiet")) << help.out;
 }
 
@@ -501,7 +501,7 @@ TEST_P(SspackUsage, ShippedStubAndUninstallerGoInByThemselves)
     std::filesystem::copy_file(ProgramPath(GetParam()), dir.Path("bare/bin/" + program));
     std::filesystem::permissions(dir.Path("kit/bin/" + program), std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     std::filesystem::permissions(dir.Path("bare/bin/" + program), std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
-    Bytes stub = ReadWholeFile(StubPath("win32", "good"));
+    Bytes stub = ReadFileBytes(StubPath("win32", "good"));
     Bytes quiet = stub;
     quiet[0x4E] ^= 0x20;  // a letter of the DOS stub's message: the same stub, told apart
     dir.Write("kit/share/sspack/installer.exe", stub);
@@ -542,7 +542,7 @@ TEST_P(SspackUsage, ShippedStubAndUninstallerGoInByThemselves)
         EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
         if (c.code) continue;
         InstallerView view = ReadInstaller(dir.Path("out.exe"));
-        Bytes file = ReadWholeFile(dir.Path("out.exe"));
+        Bytes file = ReadFileBytes(dir.Path("out.exe"));
         Bytes head(c.stub->begin(), c.stub->begin() + 0x100);
         PutU32(head, GetU32(head, 0x3C) + 24 + 64, 0);  // the build writes CheckSum as zero
         EXPECT_TRUE(std::equal(head.begin(), head.end(), file.begin()));
@@ -550,7 +550,7 @@ TEST_P(SspackUsage, ShippedStubAndUninstallerGoInByThemselves)
         for (size_t i = 0; i < c.entries.size(); i++) {
             const PayloadEntry &e = view.entries[i];
             EXPECT_EQ(Bytes(file.begin() + e.DataOffset, file.begin() + e.DataOffset + e.StoredSize),
-                      ReadWholeFile(c.entries[i])) << "entry " << i;
+                      ReadFileBytes(c.entries[i])) << "entry " << i;
             EXPECT_NE(run.out.find(EntryRole(i)), std::string::npos);
         }
     }
@@ -594,7 +594,7 @@ TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
         }
         TempDir dir;
         BuildRequest request;
-        request.stub = ReadWholeFile(stub);
+        request.stub = ReadFileBytes(stub);
         request.title = "Sample";
         request.licence = "Lizenz\r\n";
         request.files = FourFiles();
@@ -633,16 +633,16 @@ TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
         EXPECT_LT(view.entries[0].StoredSize, text.size() / 2);
         EXPECT_GT(view.entries[0].StoredSize, (uint32_t)InstallerFile::ChunkSize);
         ASSERT_EQ(Sspack({"extract", dir_.Path("out.exe"), dir_.Path("x")}).code, 0);
-        EXPECT_EQ(ReadWholeFile(dir_.Path("x/Packed.scr")), text);
-        EXPECT_EQ(ReadWholeFile(dir_.Path("x/FILE0000.SWF")), movie);
+        EXPECT_EQ(ReadFileBytes(dir_.Path("x/Packed.scr")), text);
+        EXPECT_EQ(ReadFileBytes(dir_.Path("x/FILE0000.SWF")), movie);
         EXPECT_EQ(Sspack({"verify", dir_.Path("out.exe")}).code, 0);
 
         // A stream cut short by 16 bytes: the installer goes on with zero bits and writes the
         // recorded size, so extract writes the same and verify notes it.
         uint32_t cutSize = view.entries[0].StoredSize - 16;
-        Bytes cut = ReadWholeFile(dir_.Path("out.exe"));
+        Bytes cut = ReadFileBytes(dir_.Path("out.exe"));
         PutU32(cut, view.tableOffset + 4, cutSize);
-        WriteWholeFile(dir_.Path("cut.exe"), cut);
+        WriteFileBytes(dir_.Path("cut.exe"), cut);
         ToolRun verify = Sspack({"verify", dir_.Path("cut.exe")});
         EXPECT_EQ(verify.code, 0) << verify.out;
         EXPECT_NE(verify.out.find("note  entry 0 (screen saver): the stream ends before its"), std::string::npos)
@@ -651,13 +651,13 @@ TEST_P(SspackCli, CompressedEntriesRoundTripAndAreCheckedByExpansion)
         Bytes expected(text.size());
         ExpandToMemory(cut.data() + view.entries[0].DataOffset, cutSize, expected.data(), (uint32_t)expected.size(),
                        (int32_t)expected.size());
-        EXPECT_EQ(ReadWholeFile(dir_.Path("y/Packed.scr")), expected);
+        EXPECT_EQ(ReadFileBytes(dir_.Path("y/Packed.scr")), expected);
 
         // A few stored bytes claiming far more than any stream of theirs can give.
-        Bytes claim = ReadWholeFile(dir_.Path("out.exe"));
+        Bytes claim = ReadFileBytes(dir_.Path("out.exe"));
         PutU32(claim, view.tableOffset + 4, 100);
         PutU32(claim, view.tableOffset + 8, 100 * 24 + 31);
-        WriteWholeFile(dir_.Path("claim.exe"), claim);
+        WriteFileBytes(dir_.Path("claim.exe"), claim);
         verify = Sspack({"verify", dir_.Path("claim.exe")});
         EXPECT_NE(verify.out.find("a stream of 100 bytes cannot expand to 2431 bytes"), std::string::npos) << verify.out;
     }
