@@ -1,4 +1,5 @@
-// Destinations, the uninstall key and the data folder, including their length limits.
+// The install walk's entry destinations, the uninstall values and the install location, with their
+// length limits.
 #include <gtest/gtest.h>
 #include <string.h>
 #include <string>
@@ -74,15 +75,6 @@ TEST(EntryDestination, PathThatDoesNotFitIsRefusedAndTerminated)
     EXPECT_EQ(EntryDestination(10000003, &entry, destination, PathSize), 0);  // 260
 }
 
-TEST(UninstallKey, NamedForTheWholeTitle)
-{
-    for (const char *title : {"Sample", "Night Sky 2.0", "a.b.c"}) {
-        char key[UninstallKeySize];
-        ASSERT_EQ(ComposeUninstallKey(title, key, sizeof key), 1);
-        EXPECT_EQ(std::string(key), std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + title);
-    }
-}
-
 TEST(UninstallKey, SevenValuesGoToTheRegistryWithTheirTerminatingZeroCounted)
 {
     const char *uninstaller = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE";
@@ -119,97 +111,6 @@ TEST(UninstallKey, SevenValuesGoToTheRegistryWithTheirTerminatingZeroCounted)
             EXPECT_EQ(number, e.number) << e.name;
         }
     }
-}
-
-TEST(UninstallKey, BoundedByItsBuffer)
-{
-    size_t root = strlen(UninstallRoot) + 1;
-    std::string title = std::string(UninstallKeySize - 1 - root, 't');  // exactly 1023 characters in all
-    char key[UninstallKeySize + 1];
-    key[UninstallKeySize] = 'x';
-    EXPECT_EQ(ComposeUninstallKey(title.c_str(), key, UninstallKeySize), 1);
-    EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
-    title += "u";
-    EXPECT_EQ(ComposeUninstallKey(title.c_str(), key, UninstallKeySize), 0);
-    EXPECT_EQ(strlen(key), (size_t)UninstallKeySize - 1);
-    EXPECT_EQ(key[UninstallKeySize], 'x');
-}
-
-TEST(ScreenSaverPath, OneBackslashBetweenDirectoryAndFile)
-{
-    char path[PathSize];
-    ASSERT_EQ(ComposeScreenSaverPath("C:\\WINDOWS", "Sample.scr", path, sizeof path), 1);
-    EXPECT_STREQ(path, "C:\\WINDOWS\\Sample.scr");
-    ASSERT_EQ(ComposeScreenSaverPath("C:\\", "Sample.scr", path, sizeof path), 1);
-    EXPECT_STREQ(path, "C:\\Sample.scr");
-    std::string file(259 - 11, 's');
-    EXPECT_EQ(ComposeScreenSaverPath("C:\\WINDOWS", file.c_str(), path, sizeof path), 1);
-    file += "s";
-    EXPECT_EQ(ComposeScreenSaverPath("C:\\WINDOWS", file.c_str(), path, sizeof path), 0);
-    EXPECT_EQ(strlen(path), 259u);
-}
-
-std::vector<std::string> Created;
-void RecordDirectory(const char *path) { Created.push_back(path); }
-
-struct FolderCase {
-    const char *name;
-    const char *base;
-    const char *windows;
-    const char *folder;
-    std::vector<std::string> created;
-};
-
-TEST(DataFolder, BuiltOneLevelAtATimeWithClosingBackslash)
-{
-    const std::vector<FolderCase> cases = {
-        {"common folder", "C:\\ProgramData", "C:\\WINDOWS", "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
-         {"C:\\ProgramData\\Quilmark LLC", "C:\\ProgramData\\Quilmark LLC\\Vistaworks",
-          "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
-        {"windows fallback", "", "C:\\WINDOWS",
-         "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
-         {"C:\\WINDOWS\\All Users", "C:\\WINDOWS\\All Users\\Application Data",
-          "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC",
-          "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC\\Vistaworks",
-          "C:\\WINDOWS\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
-        {"windows at a drive root", "", "D:\\", "D:\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
-         {"D:\\All Users", "D:\\All Users\\Application Data", "D:\\All Users\\Application Data\\Quilmark LLC",
-          "D:\\All Users\\Application Data\\Quilmark LLC\\Vistaworks",
-          "D:\\All Users\\Application Data\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
-        {"nothing known", "", "", "\\Quilmark LLC\\Vistaworks\\Night Sky 2.0\\",
-         {"\\Quilmark LLC", "\\Quilmark LLC\\Vistaworks", "\\Quilmark LLC\\Vistaworks\\Night Sky 2.0"}},
-    };
-    for (const FolderCase &c : cases) {
-        Created.clear();
-        char folder[PathSize];
-        ASSERT_EQ(ComposeDataFolder(c.base, c.windows, "Night Sky 2.0", RecordDirectory, folder, sizeof folder), 1)
-            << c.name;
-        EXPECT_STREQ(folder, c.folder) << c.name;
-        EXPECT_EQ(Created, c.created) << c.name;
-    }
-}
-
-TEST(DataFolder, LevelsBeyondTheLimitAreNeitherComposedNorCreated)
-{
-    // "C:\PD" + "\Quilmark LLC\Vistaworks\" = 30 characters, then the title and the closing backslash.
-    std::string title(259 - 30 - 1, 't');
-    char folder[PathSize + 1];
-    folder[PathSize] = 'x';
-    Created.clear();
-    EXPECT_EQ(ComposeDataFolder("C:\\PD", "", title.c_str(), RecordDirectory, folder, PathSize), 1);
-    EXPECT_EQ(strlen(folder), 259u);
-    EXPECT_EQ(Created.size(), 3u);
-
-    title += "t";  // the closing backslash no longer fits
-    Created.clear();
-    EXPECT_EQ(ComposeDataFolder("C:\\PD", "", title.c_str(), RecordDirectory, folder, PathSize), 0);
-    EXPECT_EQ(Created.size(), 3u);
-    EXPECT_EQ(folder[PathSize], 'x');
-
-    title += "t";  // the title level itself no longer fits: it is not created under a cut name
-    Created.clear();
-    EXPECT_EQ(ComposeDataFolder("C:\\PD", "", title.c_str(), RecordDirectory, folder, PathSize), 0);
-    EXPECT_EQ(Created.size(), 2u);
 }
 
 TEST(InstallLocation, UninstallerFolderWithoutClosingBackslash)

@@ -1,6 +1,6 @@
 // The installer's texts and their compositions at their limits, with the pieces they are made of:
-// the title trim, number grouping, the replace question's name, the free-space folder, and the
-// Flash Player decision that picks a message.
+// number grouping, the replace question's name, the free-space folder, and the Flash Player
+// decision that picks a message.
 #include <gtest/gtest.h>
 #include <string>
 #include "app/flash_version.h"
@@ -9,28 +9,6 @@
 #include "core/state.h"
 #include "core/text.h"
 #include "payload/checks.h"
-
-static std::string Trimmed(std::string title)
-{
-    char buffer[PathSize] = {};
-    memcpy(buffer, title.data(), title.size());
-    TrimTitle(buffer, sizeof buffer);
-    EXPECT_EQ(TrimmedTitleLength(title.c_str(), PathSize), strlen(buffer));
-    return std::string(buffer, PathSize).substr(0, title.size());
-}
-
-TEST(TitleTrim, RemovesTrailingBlanksOnly)
-{
-    EXPECT_EQ(Trimmed("Sample  "), std::string("Sample\0\0", 8));
-    EXPECT_EQ(Trimmed("   "), std::string(3, '\0'));
-    EXPECT_EQ(Trimmed("Tab\t"), "Tab\t");
-    EXPECT_EQ(Trimmed("Tab\t "), std::string("Tab\t\0", 5));
-    EXPECT_EQ(Trimmed(" Lead"), " Lead");
-    EXPECT_EQ(Trimmed(""), "");
-    std::string full(259, 'x');
-    full[258] = ' ';
-    EXPECT_EQ(Trimmed(full), full.substr(0, 258) + '\0');
-}
 
 TEST(InstallCaption, FillsTheTitleAndCutsAtItsBuffer)
 {
@@ -43,9 +21,6 @@ TEST(InstallCaption, FillsTheTitleAndCutsAtItsBuffer)
     title += 'U';
     EXPECT_EQ(ComposeInstallCaption(title.c_str(), caption, sizeof caption), 0);
     EXPECT_EQ(std::string(caption), "Installation des Bildschirmschoners " + title.substr(0, 219));
-    char file[PathSize];
-    EXPECT_EQ(ComposeScreenSaverFile("", file, sizeof file), 1);
-    EXPECT_STREQ(file, ".scr");
 }
 
 TEST(InformationMessage, NamesTitleUpperCaseDirectoryAndSize)

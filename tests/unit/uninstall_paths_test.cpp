@@ -133,17 +133,14 @@ TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
     EXPECT_EQ(TitleOfDataFolder("C:\\Quilmark LLC\\Vistaworks\\Sample\\", small, sizeof small), 0);
 }
 
-TEST(UninstallLayout, FolderOfPathAndKey)
+TEST(UninstallLayout, FolderOfPath)
 {
-    char folder[260], key[1024];
+    char folder[260];
     ASSERT_EQ(FolderOfPath("C:\\a\\UNINSTAL.EXE", folder, sizeof folder), 1);
     EXPECT_STREQ(folder, "C:\\a\\");
     EXPECT_EQ(FolderOfPath("UNINSTAL.EXE", folder, sizeof folder), 0);
     EXPECT_EQ(FolderOfPath("C:\\abc\\x", folder, 6), 0);
     EXPECT_EQ(FolderOfPath("C:\\abc\\x", folder, 8), 1);
-    ASSERT_EQ(ComposeUninstallKey("Night Sky 2.0", key, sizeof key), 1);
-    EXPECT_STREQ(key, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Sky 2.0");
-    EXPECT_EQ(ComposeUninstallKey("Sample", key, 20), 0);
 }
 
 TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
