@@ -1,5 +1,6 @@
-// A minimal installer file for the install and pre-check tests and the payload fuzz targets: a PE32 header, one .rsrc section whose only
-// resource leads to the payload block, the block and the entries' data appended behind it.
+// A minimal installer file for the install and pre-check tests and the payload fuzz targets: a
+// PE32 header, one .rsrc section whose only resource leads to the payload block, the block and the
+// entries' data appended behind it.
 #pragma once
 #include <stdint.h>
 #include <string>
