@@ -633,9 +633,11 @@ static void StepAnswer(const Step &s)
         RecordWindow(h, plain);
         HWND button = AcceptingButton(h);
         if (button) {
+            // The label first: once the click is posted, the box may close before it is read.
+            std::string label = Quote(TextOf(button));
             PostMessageW(button, BM_CLICK, 0, 0);
             Acted(h);
-            Say("press " + Quote(TextOf(button)));
+            Say("press " + label);
         }
     }
     Say("program ended");

@@ -2,7 +2,7 @@
 against the fourth byte of the installed movie, and the message each outcome shows before the
 notice and the start of the screen saver."""
 import rig
-from sequence_common import CAPTION, FLASH, INFO_OK, NOTICE_OK, PAGE, TITLE, payload, started
+from sequence_common import FLASH, INFO_OK, NOTICE_OK, PAGE, TITLE, payload, started
 
 FINISHED = """
 forbid class=#32770 caption="%s"
@@ -30,7 +30,7 @@ press "Abbrechen"
 
 
 class FlashPlayer(rig.Scenario):
-    def install(self, player, movie_version, script, title=TITLE):
+    def install(self, player, movie_version, script, expected, title=TITLE):
         p = self.prefix()
         if player:
             p.install_flash(player)
@@ -38,47 +38,31 @@ class FlashPlayer(rig.Scenario):
         r = p.run(exe, script, timeout=120)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
+        # Each message as the script recorded it, owned by the backdrop, then the notice.
+        self.assertTranscript(r, expected)
         # The notice came (the script waited for it) and the screen saver was started after it.
         self.assertEqual(len(started(p)), 1, p.fixture_log())
         self.started = started(p)
-        return r
-
-    def assertMessage(self, r, caption, text_start, buttons, icon):
-        box = r.section('window class=#32770 caption="%s"' % caption)
-        self.assertTrue(box, r.transcript)
-        self.assertIn('  owner: class=VistaworksInstallClass caption="%s"' % TITLE, box)
-        message = next(l for l in box if l.startswith("  message: "))
-        self.assertTrue(message.startswith('  message: "' + text_start), message)
-        self.assertIn("  buttons: " + buttons, box)
-        self.assertIn("  icon: " + icon, box)
 
     def test_player_9_and_a_movie_for_8_or_9_finish_with_message_d(self):
         for movie in (8, 9):
             with self.subTest(movie=movie):
-                r = self.install("9", movie, FINISHED)
-                self.assertMessage(r, CAPTION, 'Installation beendet!"', '"OK"', "exclamation")
+                self.install("9", movie, FINISHED, "flash_finished")
 
     def test_player_9_and_a_movie_for_10_is_outdated(self):
-        r = self.install("9", 10, OUTDATED)
-        self.assertMessage(r, FLASH, "Der Bildschirmschoner wurde zur Benutzung mit der neuesten Version des "
-                           "Macromedia Flash Players entwickelt.", '"OK"', "information")
-        self.assertIn('  message: "Der Bildschirmschoner wurde zur Benutzung mit der neuesten Version des Macromedia '
-                      'Flash Players entwickelt. Sollten Sie Probleme feststellen können, klicken Sie bitte auf '
-                      'Problemlösung im Einstellungsmenü.\\r\\n\\r\\nMacromedia Flash ist ein eingetragenes '
-                      'Warenzeichen der Macromedia, Inc."', r.section('window class=#32770 caption="%s"' % FLASH))
+        self.install("9", 10, OUTDATED, "flash_outdated")
 
     def test_a_movie_of_three_bytes_asks_for_nothing(self):
         # A title that is no 8.3 name: the screen saver starts by its short name all the same.
-        self.install("9", None, FINISHED, title="Night Sky 2")
+        self.install("9", None, FINISHED, "flash_finished_night_sky_2", title="Night Sky 2")
         self.assertRegex(self.started[0]["cmdline"], r"(?i)^C:\\WINDOWS\\[^\\ .]{1,8}\.SCR$")
         self.assertEqual(self.started[0]["args"], "")
 
     def test_file_version_with_dots_reads_its_leading_number(self):
-        self.install("10", 10, FINISHED)
+        self.install("10", 10, FINISHED, "flash_finished")
 
     def test_file_version_starting_with_a_letter_counts_as_missing(self):
-        r = self.install("letter", 9, MISSING)
-        self.assertMessage(r, FLASH, "Sie haben leider keinen Macromedia Flash Player", '"OK" "Abbrechen"', "none")
+        self.install("letter", 9, MISSING, "flash_missing")
 
     def test_download_offer_that_cannot_open_the_page_shows_message_b(self):
         p = self.prefix()
@@ -99,6 +83,5 @@ press "OK"
 """ % (FLASH, PAGE) + NOTICE_OK, timeout=120)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
-        self.assertMessage(r, PAGE, 'Es kann keine Verbindung zu dieser Webseite hergestellt werden."', '"OK"',
-                           "error")
+        self.assertTranscript(r, "flash_page_cannot_open")
         self.assertEqual(len(started(p)), 1)

@@ -10,7 +10,6 @@ import rig
 
 TITLE = "Sample"
 CAPTION = "Installation des Bildschirmschoners %s"
-DEFAULT_BUTTON = 0x1  # BS_DEFPUSHBUTTON
 
 
 def random_bytes(size, seed, compressible=False):
@@ -95,16 +94,6 @@ press "OK"
 BIG = 24 * 1024 * 1024  # an entry the cancel press reliably lands in (it lands within the first few MB)
 
 
-def parse_controls(record):
-    """(id, class, text, visible, style) of each control line of a record."""
-    out = []
-    for line in record:
-        m = re.match(r'  control id=(-?\d+) class=(\S+) text="(.*)" style=0x([0-9A-F]+)( hidden)?$', line)
-        if m:
-            out.append((int(m.group(1)), m.group(2), m.group(3), not m.group(5), int(m.group(4), 16)))
-    return out
-
-
 def progress_wait(title=TITLE, visible="yes", timeout=20):
     return 'wait class=#32770 caption="%s" text="Bitte warten..." visible=%s timeout=%d' % (
         CAPTION % title, visible, timeout)
@@ -152,24 +141,9 @@ press "Nein"
 """)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
-        record = r.section('window class=#32770 caption="%s"' % (CAPTION % TITLE))
-        self.assertIn('  owner: class=VistaworksInstallClass caption="Sample"', record)
-        self.assertIn("  visible: yes", record)
-        controls = dict((c[0], c[1:]) for c in parse_controls(record))
-        self.assertEqual(controls[1001][:3], ("Static", "Sample Bildschirmschoner", True))
-        self.assertEqual(controls[1][:3], ("Button", "OK", False))
-        self.assertEqual(controls[2][:3], ("Button", "Abbrechen", True))
-        self.assertEqual(controls[2][3] & 0xF, DEFAULT_BUTTON)
-        # Centred on the screen by the system.
-        rect = [int(v) for v in [l for l in record if l.startswith("  rect: ")][0].split()[1:]]
-        width, height = (int(v) for v in [l for l in r.lines if l.startswith("screen ")][0].split()[1].split("x"))
-        self.assertLessEqual(abs((rect[0] + rect[2]) - width), 2, rect)
-        self.assertLessEqual(abs((rect[1] + rect[3]) - height), 2, rect)
-        question = r.section('window class=#32770 caption="Installation abbrechen?"')
-        self.assertIn('  owner: class=#32770 caption="%s"' % (CAPTION % TITLE), question)
-        self.assertIn('  message: "Sind Sie sicher, dass Sie die Installation abbrechen möchten?"', question)
-        self.assertIn('  buttons: "&Ja" "&Nein"', question)
-        self.assertIn("  icon: none", question)
+        # The dialog centred on the screen and owned by the backdrop, the entry's name in it,
+        # Abbrechen its default button; the question owned by the dialog.
+        self.assertTranscript(r, "install_progress_dialog")
         self.assertInstalled(payload)  # No: nothing changed
 
     def test_every_file_byte_identical_and_four_log_lines(self):
@@ -299,12 +273,9 @@ press "OK"
                                copy_to=None)  # started from drive Z: the small drive holds no copy
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 1)
+        # The error box names the movie, the entry that did not fit.
+        self.assertTranscript(r, "install_full_disk")
         destination = layout.destinations(TITLE)[3]
-        box = r.section('window class=#32770 caption="Fehler!!!"')
-        self.assertIn('  message: "Die Datei %s konnte nicht vollständig geschrieben werden. '
-                      'Die Installation wurde abgebrochen."' % destination.replace("\\", "\\\\"), box)
-        self.assertIn("  owner: none", box)
-        self.assertIn("  icon: error", box)
         self.assertTrue(self.install_log().endswith((destination + "\r\n").encode("cp1252")))
         self.assertLess(len(self.p.read_file(destination)), len(payload.contents[3]))
 
@@ -335,14 +306,8 @@ press "OK"
 end timeout=30
 """, timeout=120)
         self.assertRobotOk(r)
-        codes = [int(l.split()[-1]) for l in r.lines if l.startswith("exit code ")]
-        self.assertEqual(codes, [0, 0], "the key was locked, and the installer ended normally")
-        box = r.section('window class=#32770 caption="Fehler!!!"')
-        self.assertIn('  message: "Sie haben keinen Zugriff auf die nötige Systemkonfiguration. Installieren Sie '
-                      'das Programm erneut mithilfe eines Administrator-Accounts."', box)
-        self.assertIn("  owner: none", box)
-        self.assertIn("  icon: none", box)
-        self.assertIn('  buttons: "OK"', box)
+        # The key was locked (exit code 0), the installer told so and ended normally.
+        self.assertTranscript(r, "install_access_denied")
         self.assertFalse(self.p.exists(layout.screen_saver(TITLE)))
         self.assertFalse(self.p.exists(layout.PUBLISHER_FOLDER))
         self.assertEqual(self.p.reg_values(layout.uninstall_key(TITLE)) or {}, {})
@@ -359,5 +324,5 @@ class QuietBuild(Installation):
                                "\nrecord controls=no\n", quiet=True)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
-        self.assertIn("  visible: no", r.section('window class=#32770 caption="%s"' % (CAPTION % TITLE)))
+        self.assertTranscript(r, "install_quiet_hidden_dialog")
         self.assertInstalled(payload)

@@ -27,9 +27,8 @@ gone
 
     def test_each_icon_is_told_apart(self):
         p = self.prefix()
-        boxes = [("10", "error"), ("20", "question"), ("30", "exclamation"), ("40", "information"), ("0", "none")]
         script = []
-        for style, _name in boxes:
+        for style in ("10", "20", "30", "40", "0"):
             script.append('start "%s" -- %s "Box %s" "Text"' % (p.copy_in(rig.fixture("msgbox.exe"), r"C:\e2e\msgbox.exe"), style, style))
             script.append('wait class=#32770 caption="Box %s" timeout=20' % style)
             script.append("record controls=no rect=no style=no")
@@ -37,8 +36,8 @@ gone
             script.append("end timeout=10")
         r = p.run(None, "\n".join(script))
         self.assertRobotOk(r)
-        icons = [line.split(": ", 1)[1] for line in r.lines if line.startswith("  icon: ")]
-        self.assertEqual(icons, [name for _style, name in boxes])
+        # error, question, exclamation, information, none: in the order of the boxes.
+        self.assertTranscript(r, "rig_icons")
 
 
 class RobotClosesAndSeesWindowsGo(rig.Scenario):
@@ -51,7 +50,7 @@ close
 gone class=#32770 caption="Zu" timeout=10
 """, args='1 "Zu" "Schliessen"', timeout=30)
         self.assertRobotOk(r)
-        self.assertEqual(r.lines[-3:], ["close", 'gone class="#32770" caption="Zu"', "exit code 2"])
+        self.assertTranscript(r, "rig_close_and_gone")
 
 
 class RobotFailsClearly(rig.Scenario):
@@ -59,7 +58,7 @@ class RobotFailsClearly(rig.Scenario):
         p = self.prefix()
         r = p.run(rig.fixture("fake_scr.scr"), "wait class=NoSuchClass timeout=1\n", timeout=20)
         self.assertEqual(r.robot_rc, 1)
-        self.assertIn('FAILED line 2: timeout after 1 s waiting for window class="NoSuchClass" (the program had ended, exit code 0)', r.lines)
+        self.assertTranscript(r, "rig_fail_window_never_comes")
 
     def test_a_window_that_stays_fails_gone_even_after_a_key_was_sent_to_it(self):
         p = self.prefix()
@@ -69,21 +68,20 @@ key TAB
 gone class=#32770 caption="Bleibt" timeout=1
 """, args='1 "Bleibt" "Offen"', timeout=30)
         self.assertEqual(r.robot_rc, 1)
-        self.assertIn('FAILED line 5: timeout: window still there: class="#32770" caption="Bleibt"', r.lines)
+        self.assertTranscript(r, "rig_fail_window_stays")
 
     def test_a_forbidden_window_fails_the_robot_while_it_waits_for_the_end(self):
         p = self.prefix()
         msgbox = p.copy_in(rig.fixture("msgbox.exe"), r"C:\e2e\msgbox.exe")
         r = p.run(None, 'forbid class=#32770 text~="nicht"\nstart "%s" -- 0 "Box" "Das kommt nicht"\nend timeout=20\n' % msgbox)
         self.assertEqual(r.robot_rc, 1)
-        self.assertIn('FAILED line 1: a forbidden window came: class=#32770 caption="Box"', r.lines)
+        self.assertTranscript(r, "rig_fail_forbidden")
 
     def test_a_program_that_does_not_end_is_ended_and_reported(self):
         p = self.prefix()
         r = p.run(rig.fixture("msgbox.exe"), "end timeout=1\n", args='0 "Stays" "Open"', timeout=20)
         self.assertEqual(r.robot_rc, 1)
-        self.assertIn("FAILED line 2: timeout after 1 s waiting for the program to end", r.lines)
-        self.assertIn("program terminated", r.lines)
+        self.assertTranscript(r, "rig_fail_no_end")
 
 
 class FixturesRecordTheirStart(rig.Scenario):

@@ -35,6 +35,7 @@ end timeout=30
 """ % FLASH, timeout=120)
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
+        self.assertTranscript(r, "sequence_quiet_licence_and_message_a")
         self.assertTrue(installed(p))
         self.assertEqual(p.read_file(layout.screen_saver(TITLE))[:2], b"MZ")
         self.assertEqual(started(p), [])
