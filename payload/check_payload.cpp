@@ -79,15 +79,20 @@ enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSiz
     int read;
     enum PayloadFault entryFault = PayloadSound;
     uint64_t dataEnd = 0;
+    uint32_t dataStart = UINT32_MAX;
     while ((read = ReadPayloadEntry(file, &entry)) == PayloadNext) {
         if (entryFault != PayloadSound) continue;
         uint64_t end = (uint64_t)entry.DataOffset + entry.StoredSize;
         if (end > fileSize) entryFault = PayloadDataOutside;
         else if (entry.ExpandedSize > LargestSize) entryFault = PayloadSizeTooLarge;
         if (end > dataEnd) dataEnd = end;
+        if (entry.DataOffset < dataStart) dataStart = entry.DataOffset;
     }
     if (read != PayloadEnd) return PayloadTableCut;
     if (entryFault != PayloadSound) return entryFault;
+    // A table read from the wrong place (bytes inserted before it) often finds zero padding, which
+    // reads as a terminator: such a file would install nothing and report success.
+    if (dataEnd == 0) return PayloadNoEntries;
     int32_t recordOffset = FileSeek(file, 0, SeekCur);
 
     uint32_t titleLength = (uint32_t)TrimmedTitleLength(title, sizeof title);
@@ -98,8 +103,12 @@ enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSiz
 
     // The record behind the terminator, where there is one; without it the structure must do.
     uint32_t recorded;
-    if (recordOffset < 0 || !ReadIntegrityRecord(ReadAtHandle, &file, (uint32_t)recordOffset, &recorded))
-        return PayloadSound;
+    if (recordOffset < 0) return PayloadSound;
+    if (!ReadIntegrityRecord(ReadAtHandle, &file, (uint32_t)recordOffset, &recorded)) {
+        // Room for a record between the table and the data, but no tag in it: the record was
+        // damaged or pushed aside by inserted bytes, and the data offsets are no longer to be trusted.
+        return dataStart == (uint64_t)recordOffset + IntegrityRecordSize ? PayloadRecordDamaged : PayloadSound;
+    }
     uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
     if (dataEnd > payloadEnd) payloadEnd = dataEnd;
     return CheckIntegrity(file, &walk, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize,

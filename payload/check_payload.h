@@ -1,7 +1,7 @@
 // The installer refuses a damaged, truncated or unusable file before it shows or writes anything:
-// the table must be complete, every entry's data inside the file, the title usable as a file and
-// key name, every destination within the path limit, and the integrity record (when the file has
-// one) must match the file's CRC-32, leaving out only what signing the file changes.
+// the table must be complete and hold an entry, every entry's data inside the file, the title usable
+// as a file and key name, every destination within the path limit, and the integrity record (when
+// the file has one) must match the file's CRC-32, leaving out only what signing the file changes.
 #pragma once
 #include <stdint.h>
 #include "core/fatal.h"
@@ -19,6 +19,8 @@ enum PayloadFault {
     PayloadChecksumWrong,  // the integrity record does not match the file
     PayloadCertificateMisplaced,  // a certificate table that is not the file's last part behind the payload
     PayloadOwnPathTooLong, // the installer's own path is too long for the reader to open it
+    PayloadNoEntries,      // the table's first record is its terminator: nothing to install
+    PayloadRecordDamaged,  // the entries' data start a record's length behind the table, no record there
 };
 
 enum { OwnPathLimit = 32767 };  // the longest path the system can hand out

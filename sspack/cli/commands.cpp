@@ -333,6 +333,8 @@ std::string PreCheckRefusal(PayloadFault fault)
     case PayloadChecksumWrong: return "the integrity record does not match the file";
     case PayloadCertificateMisplaced: return "the certificate table is not the file's last part behind the payload";
     case PayloadOwnPathTooLong: return "its own path is too long";
+    case PayloadNoEntries: return "the table holds no entry";
+    case PayloadRecordDamaged: return "the room for the integrity record behind the table holds no record";
     case PayloadSound: break;
     }
     return "";

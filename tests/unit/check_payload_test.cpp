@@ -119,6 +119,17 @@ TEST_P(PayloadCheck, AChangedByteInsideAnyEntryIsCaughtByTheIntegrityRecordOnly)
     damaged = built.installer;
     damaged[2] ^= 1;
     EXPECT_EQ(Inspect(damaged), PayloadChecksumWrong);
+    // A record that cannot be found where its room is: its tag changed, or pushed aside by bytes
+    // inserted into it (the data offsets then point before the data).
+    size_t record = built.blockOffset + built.blockSize - IntegrityRecordSize;
+    for (size_t at : {record, record + 3}) {
+        damaged = built.installer;
+        damaged[at] ^= 1;
+        EXPECT_EQ(Inspect(damaged), PayloadRecordDamaged) << at;
+        damaged = built.installer;
+        damaged.insert(damaged.begin() + at, 0xAA);
+        EXPECT_EQ(Inspect(damaged), PayloadRecordDamaged) << at;
+    }
 }
 
 TEST_P(PayloadCheck, ASignedInstallerPassesAndAnyOtherChangeIsStillRefused)
@@ -279,7 +290,8 @@ TEST(PayloadRefusal, APathTooLongToOpenIsToldAsSuchNotAsDamage)
     EXPECT_STREQ(text, "Der Pfad der Installationsdatei ist zu lang. Bitte verschieben Sie das Programm in einen "
                        "Ordner mit k\xFCrzerem Pfad und starten Sie es erneut.");
     for (PayloadFault fault :
-         {PayloadUnreachable, PayloadTableCut, PayloadBadTitle, PayloadBadExtension, PayloadChecksumWrong})
+         {PayloadUnreachable, PayloadTableCut, PayloadBadTitle, PayloadBadExtension, PayloadChecksumWrong,
+          PayloadNoEntries, PayloadRecordDamaged})
         EXPECT_EQ(FatalKindOfFault(fault), FatalDamagedInstaller) << fault;
 }
 
@@ -293,6 +305,14 @@ TEST_F(HandMadePayload, ExpandedSizesFrom2GiBAreRefused)
     EXPECT_EQ(Inspect(with(0x7FFFFFFFu)), PayloadSound);
     EXPECT_EQ(Inspect(with(0x80000000u)), PayloadSizeTooLarge);
     EXPECT_EQ(Inspect(with(0xFFFFFFFFu)), PayloadSizeTooLarge);
+}
+
+TEST_F(HandMadePayload, ATableWithoutEntriesIsRefused)
+{
+    // Bytes inserted before the table make its reader meet zero padding, read as the terminator:
+    // nothing would be installed and success reported.
+    EXPECT_EQ(Inspect(BuildFixtureInstaller("Sample", {})), PayloadNoEntries);
+    EXPECT_EQ(Inspect(BuildFixtureInstaller("Sample", {Four()[0]})), PayloadSound);
 }
 
 TEST_F(HandMadePayload, DataOffsetsPastTheEndAreRefusedWithoutOverflow)
