@@ -420,8 +420,58 @@ def nothing_installed(prefix, uninstall_before):
     return problems
 
 
-def classify(prefix, result, contents, before, uninstall_before, copied, loader_only=False):
-    """The verdict of one run of a damaged variant."""
+def loader_crash(prefix, winpath, imports):
+    """Runs a program that died without a window once more with Wine's exception and DLL traces:
+    a text saying where it died when that was in Wine's loader (outside the image, before the
+    thread loaded any DLL the image imports beyond the kernel: its code never ran), else None.
+    imports: the lower-case DLL names the image imports."""
+    done = prefix.run(None, 'start "%s"\nend timeout=20' % winpath, timeout=20, debug="+seh,+loaddll")
+    lines = done.stderr.splitlines()
+    crash = [(n, re.match(r"^([0-9a-f]{4}):trace:seh:dispatch_exception code=([0-9a-f]+) flags=\S+ addr=([0-9A-Fa-f]+)",
+                          l)) for n, l in enumerate(lines)]
+    crash = [(n, m) for n, m in crash if m]
+    if not crash:
+        return None
+    at, first = crash[0]
+    thread, code, addr = first.group(1), int(first.group(2), 16), int(first.group(3), 16)
+    loaded = [l for l in lines[:at] if l.startswith(thread + ":trace:loaddll:")]
+    image = [re.search(r'"([^"]*)" at ([0-9A-Fa-f]+)', l) for l in loaded if winpath.lower().replace("\\", "\\\\") in
+             l.lower()]
+    if not image or not image[0]:
+        return None
+    base = int(image[0].group(2), 16)
+    user = [d for d in imports if d not in ("kernel32.dll", "kernelbase.dll", "ntdll.dll")]
+    ours = [l for l in loaded if any("\\\\" + d + '"' in l.lower() for d in user)]
+    if ours or base <= addr < base + 0x1000000:
+        return None
+    return "Wine's loader died on the image (0x%X at 0x%X, before any of %s was loaded)" % (code, addr, "/".join(user))
+
+
+def image_imports(data):
+    """The lower-case names of the DLLs a PE32 image imports."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
+    optional = pe + 24
+    table = optional + struct.unpack_from("<H", data, pe + 20)[0]
+
+    def offset(rva):
+        for i in range(sections):
+            va, size, raw = struct.unpack_from("<III", data, table + 40 * i + 12)
+            if va <= rva < va + size:
+                return rva - va + raw
+        raise rig.RigError("RVA 0x%X in no section" % rva)
+    at = offset(struct.unpack_from("<I", data, optional + 104)[0])
+    names = []
+    while struct.unpack_from("<I", data, at + 12)[0]:
+        name = offset(struct.unpack_from("<I", data, at + 12)[0])
+        names.append(data[name:data.index(b"\0", name)].decode().lower())
+        at += 20
+    return names
+
+
+def classify(prefix, result, contents, before, uninstall_before, copied, loader_only=False, diagnose=None):
+    """The verdict of one run of a damaged variant. diagnose: for a run that died without a
+    window or a write, a function saying whether that was Wine's loader (loader_crash)."""
     changed = changes(before, snapshot(prefix))
     outside = outside_writes(changed, copied)
     if outside:
@@ -444,6 +494,10 @@ def classify(prefix, result, contents, before, uninstall_before, copied, loader_
         # system's loader failed on the image (Windows refuses such a file to start).
         return Outcome("not loaded", "the loader failed (exit 0x%X), nothing shown or written" % (code & 0xFFFFFFFF),
                        result.elapsed)
+    if code not in (0, 1) and diagnose and not seen and not nothing_installed(prefix, uninstall_before):
+        why = diagnose()
+        if why:
+            return Outcome("not loaded", why + ", nothing shown or written", result.elapsed)
     if code not in (0, 1):
         return Outcome("failed", "crash: exit code 0x%X" % (code & 0xFFFFFFFF), result.elapsed)
     if code == 1 and len(errors) == 1 and unescape(errors[0]["message"] or "") == DAMAGED:
@@ -504,9 +558,13 @@ class SeenRegistry:
 
 class Worker:
     """A prefix of the sweep's own with its server kept running (rig.Prefix.serve), on a display
-    of its own: variants run one after another in it. A variant that left anything behind (a
-    file outside the e2e folder and Wine's own temporary files, a registry subkey, a stray
-    process) or failed gets a fresh prefix after it; the others leave the prefix as it was."""
+    of its own: variants run one after another in it. After a complete installation its files
+    go, the ini files it changed come back from copies and the next run's robot deletes its
+    uninstall key; a variant that left anything else behind (a file outside the e2e folder and
+    Wine's own temporary files, a registry subkey, a stray process) or failed gets a fresh prefix
+    after it; the others leave the prefix as it was."""
+
+    KEPT = ("windows/system.ini", "windows/win.ini")  # what an installation changes in place
 
     def __init__(self, name, on_display=None):
         self.name, self.on_display = name, on_display
@@ -522,20 +580,53 @@ class Worker:
         self.uninstall_before = self.p.reg_subkeys(layout.UNINSTALL_KEY)
         self.p.serve()
         self.before = snapshot(self.p)
+        self.forget = False  # the next run deletes the product's uninstall key first
+        self.copies = os.path.join(self.p.work, "copies")
+        os.makedirs(self.copies)
+        for path in self.KEPT:
+            shutil.copy2(self.p.unix("C:\\" + path), os.path.join(self.copies, os.path.basename(path)))
+
+    def undo_installation(self, after):
+        """Takes a complete installation back on drive C: True when drive C is as before it
+        (the uninstall key goes at the next run)."""
+        left = [c for c in changes(self.before, after) if not c.startswith("e2e/") and not WINE_OWN.match(c)]
+        folders = []
+        for c in left:
+            host = self.p.unix("C:\\" + c.rstrip("/"))
+            if c in self.before:
+                if c not in self.KEPT:
+                    return False
+                shutil.copy2(os.path.join(self.copies, os.path.basename(c)), host)
+            elif c.endswith("/"):
+                folders.append(host)
+            else:
+                os.remove(host)
+        for folder in sorted(folders, key=len, reverse=True):
+            os.rmdir(folder)
+        now = snapshot(self.p)
+        if [c for c in changes(self.before, now) if not c.startswith("e2e/") and not WINE_OWN.match(c)]:
+            return False
+        self.before = now
+        self.forget = True
+        return True
+
+    imports = ()  # the DLLs the sound installer imports (sweep sets them)
 
     def run(self, label, data, contents, loader_only=False):
         """One damaged variant, answered like an agreeable user: its Outcome."""
         began = time.time()
         self.p.write_file(r"C:\e2e\setup.exe", data)
         # The registry is read however the robot ends, a program the loader refuses included.
-        r = self.p.run(None, 'registry "%s"\nstart "C:\\e2e\\setup.exe"\nanswer timeout=%d shots=none' % (
-            layout.UNINSTALL_KEY, TIMEOUT), timeout=TIMEOUT + 10)
+        forget = 'forget "%s"\n' % KEY if self.forget else ""
+        r = self.p.run(None, '%sregistry "%s"\nstart "C:\\e2e\\setup.exe"\nanswer timeout=%d shots=none' % (
+            forget, layout.UNINSTALL_KEY, TIMEOUT), timeout=TIMEOUT + 10)
+        self.forget = False
         seen = SeenRegistry(self.p, r)
         if self.p.stray:
             outcome = Outcome("failed", "processes left running: %s" % ", ".join(self.p.stray[:3]), r.elapsed)
         else:
             outcome = classify(seen, r, contents, self.before, self.uninstall_before, r"C:\e2e\setup.exe",
-                               loader_only)
+                               loader_only, lambda: loader_crash(self.p, r"C:\e2e\setup.exe", self.imports))
         outcome.elapsed = time.time() - began
         after = snapshot(self.p)
         left = [c for c in changes(self.before, after) if not c.startswith("e2e/") and not WINE_OWN.match(c)]
@@ -547,6 +638,8 @@ class Worker:
             os.rename(self.p.work, kept)
             self.p = None
             self.fresh()
+        elif outcome.verdict == "installed" and self.undo_installation(after):
+            pass
         elif left or seen.reg_subkeys(layout.UNINSTALL_KEY) != self.uninstall_before:
             self.fresh()
         else:
@@ -560,25 +653,27 @@ class Worker:
             self.p = None
 
 
-def variants(layout, signed_layout, truncation_count=None, per_area=20, seed=7, insertion_sizes=(1, 4, 37, 512)):
+def variants(layout, signed_layout, truncation_count=None, per_area=20, seed=7, insertion_count=None):
     """Every variant of the sweep, in a fixed order: truncations (of the sound installer, and of
     the signed one in its certificate table and security entry), changes in every area of both
-    (the signed one only where signing put something), insertions."""
+    (the signed one only where signing put something), insertions. truncation_count and
+    insertion_count: how many of those (spread evenly; None: all)."""
     signing = ("security directory entry", "certificate table")
     cuts = truncations(layout) + truncations(signed_layout, "signed", signing)
     if truncation_count is not None:
         cuts = sample_every(cuts, truncation_count)
-    return (cuts + corruptions(layout, per_area, seed) +
-            corruptions(signed_layout, per_area, seed, "signed", signing) +
-            (insertions(layout, seed, insertion_sizes) if insertion_sizes else []))
+    inserted = insertions(layout, seed)
+    if insertion_count is not None:
+        inserted = sample_every(inserted, insertion_count)
+    return cuts + corruptions(layout, per_area, seed) + corruptions(signed_layout, per_area, seed, "signed",
+                                                                    signing) + inserted
 
 
-def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, workers=2, insertion_sizes=(1, 4, 37, 512),
-          pick=None):
+def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, workers=2, insertion_count=None):
     """Packs the sound installer and signs a copy, makes their variants and runs each:
-    (Layout, signed Layout, [(Variant, Outcome)]) in the variants' order. truncation_count: how
-    many of the truncations (spread evenly; None: all); pick: a function choosing from the list
-    of variants; workers: prefixes run side by side (each on a display of its own)."""
+    (Layout, signed Layout, [(Variant, Outcome)]) in the variants' order. truncation_count,
+    insertion_count: how many of those (spread evenly; None: all); workers: prefixes run side by
+    side (each on a display of its own)."""
     exe, entries, layout = sound_installer(folder)
     signed, signed_layout = signed_installer(folder, exe)
     bases = {}
@@ -586,9 +681,7 @@ def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, worke
         with open(path, "rb") as f:
             bases[name] = f.read()
     contents = [open(e, "rb").read() for e in entries]
-    chosen = variants(layout, signed_layout, truncation_count, per_area, seed, insertion_sizes)
-    if pick:
-        chosen = pick(chosen)
+    chosen = variants(layout, signed_layout, truncation_count, per_area, seed, insertion_count)
     for v in chosen:
         if v.data(bases) == bases[v.base]:
             raise rig.RigError("a variant that changes nothing: %s" % v.name)
@@ -600,7 +693,8 @@ def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, worke
     def work(index):
         w = None
         try:
-            w = Worker("w%d" % index, rig.display() if index == 0 else rig.start_display()[0])
+            w = Worker("w%d" % index, rig.display(index))
+            w.imports = image_imports(bases["sound"])
             while True:
                 with lock:
                     if not queue or errors:
@@ -617,11 +711,16 @@ def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, worke
         finally:
             if w:
                 w.close()
-    threads = [threading.Thread(target=work, args=(i,)) for i in range(max(1, workers))]
+    threads = [threading.Thread(target=work, args=(i,), daemon=True) for i in range(max(1, workers))]
     for t in threads:
         t.start()
-    for t in threads:
-        t.join()
+    try:
+        for t in threads:
+            t.join()
+    except BaseException as e:  # noqa: B902 -- a signal: the workers take no further variant
+        with lock:
+            errors.append(e)
+        raise
     if errors:
         raise errors[0]
     return layout, signed_layout, results

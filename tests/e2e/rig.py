@@ -120,10 +120,11 @@ atexit.register(_end_all)
 # ---- the display and the locale -----------------------------------------------------------------
 
 _display = None
+_more_displays = []
 
 
 def start_display():
-    """A further Xvfb of the rig's own (on a free display number), ended with the rig: ':N'."""
+    """Starts an Xvfb of the rig's own (on a free display number), ended with the rig: (':N', process)."""
     if not shutil.which("Xvfb"):
         raise RigError("Xvfb is missing (make deps)")
     r, w = os.pipe()
@@ -145,12 +146,17 @@ def start_display():
     return ":" + number.decode().strip(), p
 
 
-def display():
-    """The rig's own Xvfb (started once per run, on a free display number): ':N'."""
+def display(number=0):
+    """The rig's own Xvfb (started once per run, on a free display number): ':N'. number=1, 2, ...
+    a further one each, for programs run side by side (started on first use as well)."""
     global _display
     if not _display:
         _display = start_display()
-    return _display[0]
+    if number == 0:
+        return _display[0]
+    while len(_more_displays) < number:
+        _more_displays.append(start_display())
+    return _more_displays[number - 1][0]
 
 
 _locale_env = None
@@ -557,7 +563,7 @@ class Prefix:
         self.tmpfs = None
         self._server_may_run = False
         self._runs = 0
-        self.display = None  # None: the rig's display; or a display of start_display()
+        self.display = None  # None: the rig's display; or a further one, display(n)
         self._server = None  # the kept server of serve()
         self.stray = []      # serve(): processes of a run that would not end, ended by the rig
         _open_prefixes.append(self)
@@ -767,8 +773,10 @@ class Prefix:
             subprocess.run(["umount", "-l", mount])
 
     # -- running
-    def env(self, tag=None):
+    def env(self, tag=None, debug=None):
         env = wine_env(self.path, self.dll_overrides, self.display)
+        if debug:
+            env["WINEDEBUG"] = debug
         if tag:
             env["E2E_RUN"] = tag  # handed down to every process the run starts, Wine's way
         return env
@@ -830,9 +838,10 @@ class Prefix:
                 return
             time.sleep(0.02)
 
-    def wine(self, *argv, timeout=60):
-        """Runs one Wine command in this prefix (e.g. 'reg', 'query', KEY): CompletedProcess."""
-        p = _popen(["wine"] + list(argv), env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    def wine(self, *argv, timeout=60, debug=None):
+        """Runs one Wine command in this prefix (e.g. 'reg', 'query', KEY): CompletedProcess.
+        debug: Wine's debug channels for it (WINEDEBUG), traced on its stderr."""
+        p = _popen(["wine"] + list(argv), env=self.env(debug=debug), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self._server_may_run = True
         try:
             out, err = p.communicate(timeout=timeout)
@@ -843,13 +852,14 @@ class Prefix:
             _end(p)
         return subprocess.CompletedProcess(argv, p.returncode, out, err)
 
-    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e"):
+    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e", debug=None):
         """Runs a Windows program with the robot playing the user.
 
         program: host path of a Windows .exe (copied into copy_to first; copy_to=None starts it
         from drive Z:), or None when the script starts what it needs. The robot script gets a
         leading `start` line (with ` -- ARGS` when args is given) and a closing `end` line unless
         it has its own. Returns a Result; afterwards every Wine process of the prefix has ended.
+        debug: Wine's debug channels (WINEDEBUG) for the run, traced into Result.stderr.
         """
         self._runs += 1
         tag = "run%d" % self._runs
@@ -879,7 +889,7 @@ class Prefix:
         with open(stderr_path, "wb") as stderr_file:
             tag = "%s-%d-%s" % (self.name, self._runs, os.getpid()) if self._server is not None else None
             p = _popen(["wine", ROBOT, self.win(script_path), self.win(transcript_path), self.win(shots)],
-                       env=self.env(tag), stdout=subprocess.DEVNULL, stderr=stderr_file)
+                       env=self.env(tag, debug), stdout=subprocess.DEVNULL, stderr=stderr_file)
             rc = None
             while rc is None:
                 self._answer_xshots(shots)

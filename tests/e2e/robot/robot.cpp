@@ -249,6 +249,25 @@ static void StepRegistry(const Step &s)
     RegistryKeys.push_back(s.words[1]);
 }
 
+// `forget "HKLM\\KEY"`: deletes a key without subkeys of the 32-bit view now, if it is there.
+static void StepForget(const Step &s)
+{
+    if (s.words.size() < 2) Fail("forget needs a key");
+    std::wstring path = Wide(s.words[1]);
+    size_t first = path.find(L'\\'), last = path.rfind(L'\\');
+    if (first == std::wstring::npos || last == first) Fail("forget: no key below a hive");
+    HKEY root = path.substr(0, first) == L"HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY parent;
+    LONG done = RegOpenKeyExW(root, path.substr(first + 1, last - first - 1).c_str(), 0,
+                              KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, &parent);
+    if (done == ERROR_SUCCESS) {
+        done = RegDeleteKeyW(parent, path.substr(last + 1).c_str());
+        RegCloseKey(parent);
+    }
+    if (done != ERROR_SUCCESS && done != ERROR_FILE_NOT_FOUND) Fail("forget: error " + std::to_string(done));
+    Say("forget " + Quote(path));
+}
+
 static void RecordRegistry()
 {
     for (const std::string &name : RegistryKeys) {
@@ -716,6 +735,7 @@ static void RunStep(const Step &s)
         {"xshot", StepXShot}, {"screen", StepScreen}, {"record", StepRecord}, {"say", StepSay},
         {"sleep", StepSleep}, {"answer", StepAnswer}, {"forbid", StepForbid}, {"hide", StepShow},
         {"show", StepShow},   {"registry", StepRegistry},
+        {"forget", StepForget},
     };
     std::string verb = s.words.empty() ? std::string() : s.words[0];
     for (const auto &step : Steps) {
