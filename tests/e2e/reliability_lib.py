@@ -1,15 +1,21 @@
 """Damaged installers, faults during the installation and repeated installs under Wine, each run
 classified from what the robot saw and what the prefix holds afterwards.
 
-The damaged variants come from one sound installer: every truncation at the structural boundaries
-(PE headers, resource directory, block, table, each entry's data) found from its PE headers and
-`sspack list`, and a seeded set of single-byte and 4-byte changes of the headers, the block and
-the table. Each variant runs once in a fresh prefix with the robot answering every window, and
-ends in one of:
+The damaged variants come from one sound installer with its integrity record (three entries
+compressed, one stored) and a signed copy of it: every truncation at the structural boundaries
+(PE headers, resource directory, block, table, integrity record, each entry's data; of the signed
+copy the security directory entry and the certificate table) found from its PE headers and
+`sspack list`, a seeded set of single-byte and 4-byte changes in each of those areas, and bytes
+inserted at each region's start and inside it. Each variant runs once, with the robot answering
+every window, in one of two prefixes whose Wine server keeps running (Worker): a prefix is kept
+while its variants leave nothing behind, an installation is taken back, anything else gets a
+fresh prefix. Each ends in one of:
 
   refused    the damaged-installer message, exit code 1, nothing written
   installed  every file byte-identical, the log, the uninstall key and system.ini complete, exit 0
-  not loaded the system's loader would not start the file (our code never ran), nothing written
+  not loaded the system's loader would not start the file (our code never ran), nothing written:
+             it refused it, or it died on damage only it reads, or a trace shows it died in Wine's
+             loader before the image's imports were loaded
   failed     anything else: a crash, a hang, a write outside the screen saver and the data folder,
              a success after wrong bytes, a stop without the refusal
 """
@@ -669,11 +675,12 @@ def variants(layout, signed_layout, truncation_count=None, per_area=20, seed=7, 
                                                                     signing) + inserted
 
 
-def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, workers=2, insertion_count=None):
+def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, workers=2, insertion_count=None,
+          choose=None):
     """Packs the sound installer and signs a copy, makes their variants and runs each:
     (Layout, signed Layout, [(Variant, Outcome)]) in the variants' order. truncation_count,
-    insertion_count: how many of those (spread evenly; None: all); workers: prefixes run side by
-    side (each on a display of its own)."""
+    insertion_count: how many of those (spread evenly; None: all); choose: a function that
+    picks from the variants; workers: prefixes run side by side (each on a display of its own)."""
     exe, entries, layout = sound_installer(folder)
     signed, signed_layout = signed_installer(folder, exe)
     bases = {}
@@ -682,6 +689,8 @@ def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, worke
             bases[name] = f.read()
     contents = [open(e, "rb").read() for e in entries]
     chosen = variants(layout, signed_layout, truncation_count, per_area, seed, insertion_count)
+    if choose:
+        chosen = choose(chosen)
     for v in chosen:
         if v.data(bases) == bases[v.base]:
             raise rig.RigError("a variant that changes nothing: %s" % v.name)
