@@ -1,15 +1,21 @@
 """Damaged installers, faults during the installation and repeated installs under Wine, each run
 classified from what the robot saw and what the prefix holds afterwards.
 
-The damaged variants come from one sound installer: every truncation at the structural boundaries
-(PE headers, resource directory, block, table, each entry's data) found from its PE headers and
-`sspack list`, and a seeded set of single-byte and 4-byte changes of the headers, the block and
-the table. Each variant runs once in a fresh prefix with the robot answering every window, and
-ends in one of:
+The damaged variants come from one sound installer with its integrity record (three entries
+compressed, one stored) and a signed copy of it: every truncation at the structural boundaries
+(PE headers, resource directory, block, table, integrity record, each entry's data; of the signed
+copy the security directory entry and the certificate table) found from its PE headers and
+`sspack list`, a seeded set of single-byte and 4-byte changes in each of those areas, and bytes
+inserted at each region's start and inside it. Each variant runs once, with the robot answering
+every window, in one of two prefixes whose Wine server keeps running (Worker): a prefix is kept
+while its variants leave nothing behind, an installation is taken back, anything else gets a
+fresh prefix. Each ends in one of:
 
   refused    the damaged-installer message, exit code 1, nothing written
   installed  every file byte-identical, the log, the uninstall key and system.ini complete, exit 0
-  not loaded the system's loader would not start the file (our code never ran), nothing written
+  not loaded the system's loader would not start the file (our code never ran), nothing written:
+             it refused it, or it died on damage only it reads, or a trace shows it died in Wine's
+             loader before the image's imports were loaded
   failed     anything else: a crash, a hang, a write outside the screen saver and the data folder,
              a success after wrong bytes, a stop without the refusal
 """
@@ -19,6 +25,7 @@ import re
 import shutil
 import struct
 import subprocess
+import threading
 import time
 import unittest
 
@@ -56,10 +63,11 @@ def word_text(rng):
     return text
 
 
-def payload_files(folder, big=False, compressible=True):
+def payload_files(folder, big=False, compressible=True, stored_movie=False):
     """The four entries: the recorder fixtures as screen saver and uninstaller, a data file and a
     movie; compressible text so that sspack keeps compressed streams. big=True makes the data
-    file and the movie some hundred KB, so that a fault can land inside them."""
+    file and the movie some hundred KB, so that a fault can land inside them; stored_movie=True
+    fills the movie with noise, which sspack stores as it is."""
     os.makedirs(folder, exist_ok=True)
     rng = random.Random(11)
     words = word_text(rng)
@@ -73,7 +81,8 @@ def payload_files(folder, big=False, compressible=True):
     for name, body in (("sample.scr", open(rig.fixture("fake_scr.scr"), "rb").read() + text(sizes[0] // 4)),
                        ("sample.dat", text(sizes[0])),
                        ("uninstal.exe", open(rig.fixture("fake_uninstaller.exe"), "rb").read() + text(sizes[1] // 4)),
-                       ("movie.swf", rig.movie_bytes(9, 12) + text(sizes[1]))):
+                       ("movie.swf", rig.movie_bytes(9, 12) + (rng.randbytes(sizes[1]) if stored_movie else
+                                                               text(sizes[1])))):
         path = os.path.join(folder, name)
         with open(path, "wb") as f:
             f.write(body)
@@ -154,47 +163,72 @@ class Layout:
             raise rig.RigError("sspack list and the table disagree: %s / %s" % (entries, read_back))
         for i, (offset, stored, _expanded) in enumerate(entries):
             regions.append(("entry %d data" % i, offset, offset + stored))
+        # The certificate table a signer appends, and its entry among the data directories.
+        self.security = pe + 24 + 128
+        table_at, table_size = struct.unpack_from("<II", data, self.security)
+        self.signed = table_size > 0
+        if self.signed:
+            regions.append(("security directory entry", self.security, self.security + 8))
+            regions.append(("certificate table", table_at, table_at + table_size))
         self.regions = regions
         # Header bytes the installer's own reader never looks at (it takes the PE header's offset,
-        # the section count and the section table, then the resource directory): only the
-        # system's loader reads the DOS stub, the other file-header fields and the optional header.
-        self.loader_only = [(0, 0x3C), (0x40, pe + 6), (pe + 8, table)]
+        # the section count and the section table, then the resource directory, and the security
+        # directory entry): only the system's loader reads the DOS stub, the other file-header
+        # fields and the rest of the optional header.
+        self.loader_only = [(0, 0x3C), (0x40, pe + 6), (pe + 8, self.security), (self.security + 8, table)]
 
     def loader_only_change(self, at, width):
         return all(any(s <= b < e for s, e in self.loader_only) for b in range(at, at + width))
 
-    def area(self, name):
-        """Byte ranges of one corruption area: headers, block or table."""
+    def region(self, at):
+        """The name of the region a byte lies in (None: between regions)."""
+        found = [n for n, s, e in self.regions if s <= at < e]
+        return found[-1] if found else None
+
+    def areas(self):
+        """The corruption areas and their byte ranges, in table order: headers, block header,
+        table, integrity record, each entry's data, and for a signed file the security directory
+        entry and the certificate table. The headers leave out the security entry, an area of
+        its own."""
         r = {n: (s, e) for n, s, e in self.regions}
-        if name == "headers":
-            return [(0, r["section table"][1]), r["resource directory"]]
-        if name == "block":
-            return [r["block header"]]
-        ranges = [r["table"]]
+        headers = [(0, r["section table"][1]), r["resource directory"]]
+        if self.signed:
+            headers = [(0, self.security), (self.security + 8, r["section table"][1]), r["resource directory"]]
+        out = [("headers", headers), ("block header", [r["block header"]]), ("table", [r["table"]])]
         if self.integrity:
-            ranges.append(r["integrity record"])
-        return ranges
+            out.append(("integrity record", [r["integrity record"]]))
+        out += [("entry %d data" % i, [r["entry %d data" % i]]) for i in range(len(self.entries))]
+        if self.signed:
+            out += [("security directory entry", [r["security directory entry"]]),
+                    ("certificate table", [r["certificate table"]])]
+        return out
 
 
 class Variant:
-    def __init__(self, name, kind, area, make, loader_only=False):
-        self.name, self.kind, self.area, self._make = name, kind, area, make
+    """One damaged file: kind 'truncation', 'change' or 'insertion'; area the row of the table it
+    counts in; base 'sound' or 'signed', the installer it damages."""
+
+    def __init__(self, name, kind, area, make, loader_only=False, base="sound"):
+        self.name, self.kind, self.area, self._make, self.base = name, kind, area, make, base
         self.loader_only = loader_only  # only the loader reads what changed, or the cut left headers only
 
-    def data(self, sound):
-        return self._make(sound)
+    def data(self, bases):
+        return self._make(bases[self.base])
 
 
-def truncations(layout):
+def truncations(layout, base="sound", only=None):
     """Every cut at the structural boundaries: each region's first byte, one byte into it, its
-    middle and its last byte; each table record's start and middle."""
+    middle and its last byte; each table record's start and middle. only: the regions to cut
+    (all when None)."""
     cuts = {}
     for name, start, end in layout.regions:
+        if only is not None and name not in only:
+            continue
         for at, where in ((start, "at the start of"), (start + 1, "1 byte into"),
                           ((start + end) // 2, "in the middle of"), (end - 1, "at the last byte of")):
             if 0 < at < layout.size and at not in cuts:
                 cuts[at] = "cut %s the %s (%d bytes)" % (where, name, at)
-    for i, at in enumerate(layout.records):
+    for i, at in enumerate(layout.records if only is None else []):
         what = "the terminator" if i == len(layout.records) - 1 else "record %d" % i
         for cut, where in ((at, "before"), (at + 14, "inside")):
             if cut not in cuts:
@@ -202,24 +236,26 @@ def truncations(layout):
     # A file cut within its headers holds no code at all: whatever becomes of it is the loader's
     # doing. (Wine's 32-bit loader hands such a file to its DOS support, which ends it with its own
     # code; 64-bit Windows refuses to start it.)
-    return [Variant(text, "truncation", None, (lambda at: lambda d: d[:at])(at), loader_only=at <= layout.headers_end)
+    return [Variant(("signed: " if base == "signed" else "") + text, "truncation", "truncations",
+                    (lambda at: lambda d: d[:at])(at), loader_only=at <= layout.headers_end, base=base)
             for at, text in sorted(cuts.items())]
 
 
-def corruptions(layout, per_area, seed=7):
-    """per_area single-byte and per_area 4-byte changes in each of headers, block and table,
-    drawn with a fixed seed; every change alters the bytes it touches."""
-    rng = random.Random(seed)
+def corruptions(layout, per_area, seed=7, base="sound", only=None):
+    """per_area single-byte and per_area 4-byte changes in each area of layout.areas() (only:
+    those named), drawn with a fixed seed; every change alters the bytes it touches."""
+    rng = random.Random("%s %s" % (seed, base))
     out = []
-    for area in ("headers", "block", "table"):
-        ranges = layout.area(area)
+    for area, ranges in layout.areas():
+        if only is not None and area not in only:
+            continue
         total = sum(e - s for s, e in ranges)
         for width in (1, 4):
             for n in range(per_area):
-                pick = rng.randrange(total - width + 1)
+                pick = rng.randrange(max(1, total - width + 1))
                 for s, e in ranges:
                     if pick < e - s:
-                        at = s + min(pick, e - s - width)
+                        at = s + max(0, min(pick, e - s - width))
                         break
                     pick -= e - s
                 noise = bytes(rng.randint(1, 255) for _ in range(width))
@@ -229,9 +265,31 @@ def corruptions(layout, per_area, seed=7):
                     for k, x in enumerate(noise):
                         b[at + k] ^= x  # never 0: each byte changes
                     return bytes(b)
-                region = [n for n, s, e in layout.regions if s <= at < e]
-                out.append(Variant("%d-byte change at 0x%X (%s)" % (width, at, region[0] if region else area),
-                                   "corruption", area, make, layout.loader_only_change(at, width)))
+                out.append(Variant("%s%d-byte change at 0x%X (%s)" % ("signed: " if base == "signed" else "", width,
+                                                                       at, layout.region(at) or area),
+                                   "change", area, make, layout.loader_only_change(at, width), base=base))
+    return out
+
+
+def insertions(layout, seed=7, sizes=(1, 4, 37, 512)):
+    """Bytes inserted at every region's first byte, one byte into it and in its middle, and at
+    the end of the file: each of sizes, seeded noise. An insertion before the first section's
+    data moves every section away from where the headers say: the image the loader maps then
+    holds no code of ours where it should."""
+    rng = random.Random("%s insert" % seed)
+    points = {}
+    for name, start, end in layout.regions:
+        for at, where in ((start, "at the start of"), (start + 1, "1 byte into"), ((start + end) // 2, "in the middle of")):
+            if 0 <= at < layout.size and at not in points:
+                points[at] = "%s the %s" % (where, name)
+    points.setdefault(layout.size, "at the end of the file")
+    out = []
+    for at, where in sorted(points.items()):
+        for size in sizes:
+            noise = bytes(rng.randint(0, 255) for _ in range(size))
+            out.append(Variant("%d bytes inserted %s (0x%X)" % (size, where, at), "insertion", "insertions",
+                               (lambda at, noise: lambda d: d[:at] + noise + d[at:])(at, noise),
+                               loader_only=at < layout.headers_end))
     return out
 
 
@@ -244,12 +302,22 @@ def sample_every(variants, count):
 
 
 def sound_installer(folder, compress="best", stub=None):
-    """Packs the sweep's installer; returns (path, host payload paths, Layout)."""
-    entries = payload_files(os.path.join(folder, "payload"))
+    """Packs the sweep's installer (with its integrity record; three entries compressed, the movie
+    stored); returns (path, host payload
+    paths, Layout)."""
+    entries = payload_files(os.path.join(folder, "payload"), stored_movie=True)
     exe = rig.pack(os.path.join(folder, "sound.exe"), TITLE, entries, compress=compress, stub=stub)
     with open(exe, "rb") as f:
         data = f.read()
     return exe, entries, Layout(data, sspack_entries(exe))
+
+
+def signed_installer(folder, exe):
+    """The sound installer signed with a throw-away certificate: (path, Layout)."""
+    signed = rig.sign(exe, os.path.join(folder, "signed.exe"))
+    with open(signed, "rb") as f:
+        data = f.read()
+    return signed, Layout(data, sspack_entries(signed))
 
 
 # ---- what a run did -----------------------------------------------------------------------------
@@ -358,8 +426,58 @@ def nothing_installed(prefix, uninstall_before):
     return problems
 
 
-def classify(prefix, result, contents, before, uninstall_before, copied, loader_only=False):
-    """The verdict of one run of a damaged variant."""
+def loader_crash(prefix, winpath, imports):
+    """Runs a program that died without a window once more with Wine's exception and DLL traces:
+    a text saying where it died when that was in Wine's loader (outside the image, before the
+    thread loaded any DLL the image imports beyond the kernel: its code never ran), else None.
+    imports: the lower-case DLL names the image imports."""
+    done = prefix.run(None, 'start "%s"\nend timeout=20' % winpath, timeout=20, debug="+seh,+loaddll")
+    lines = done.stderr.splitlines()
+    crash = [(n, re.match(r"^([0-9a-f]{4}):trace:seh:dispatch_exception code=([0-9a-f]+) flags=\S+ addr=([0-9A-Fa-f]+)",
+                          l)) for n, l in enumerate(lines)]
+    crash = [(n, m) for n, m in crash if m]
+    if not crash:
+        return None
+    at, first = crash[0]
+    thread, code, addr = first.group(1), int(first.group(2), 16), int(first.group(3), 16)
+    loaded = [l for l in lines[:at] if l.startswith(thread + ":trace:loaddll:")]
+    image = [re.search(r'"([^"]*)" at ([0-9A-Fa-f]+)', l) for l in loaded if winpath.lower().replace("\\", "\\\\") in
+             l.lower()]
+    if not image or not image[0]:
+        return None
+    base = int(image[0].group(2), 16)
+    user = [d for d in imports if d not in ("kernel32.dll", "kernelbase.dll", "ntdll.dll")]
+    ours = [l for l in loaded if any("\\\\" + d + '"' in l.lower() for d in user)]
+    if ours or base <= addr < base + 0x1000000:
+        return None
+    return "Wine's loader died on the image (0x%X at 0x%X, before any of %s was loaded)" % (code, addr, "/".join(user))
+
+
+def image_imports(data):
+    """The lower-case names of the DLLs a PE32 image imports."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
+    optional = pe + 24
+    table = optional + struct.unpack_from("<H", data, pe + 20)[0]
+
+    def offset(rva):
+        for i in range(sections):
+            va, size, raw = struct.unpack_from("<III", data, table + 40 * i + 12)
+            if va <= rva < va + size:
+                return rva - va + raw
+        raise rig.RigError("RVA 0x%X in no section" % rva)
+    at = offset(struct.unpack_from("<I", data, optional + 104)[0])
+    names = []
+    while struct.unpack_from("<I", data, at + 12)[0]:
+        name = offset(struct.unpack_from("<I", data, at + 12)[0])
+        names.append(data[name:data.index(b"\0", name)].decode().lower())
+        at += 20
+    return names
+
+
+def classify(prefix, result, contents, before, uninstall_before, copied, loader_only=False, diagnose=None):
+    """The verdict of one run of a damaged variant. diagnose: for a run that died without a
+    window or a write, a function saying whether that was Wine's loader (loader_crash)."""
     changed = changes(before, snapshot(prefix))
     outside = outside_writes(changed, copied)
     if outside:
@@ -382,6 +500,10 @@ def classify(prefix, result, contents, before, uninstall_before, copied, loader_
         # system's loader failed on the image (Windows refuses such a file to start).
         return Outcome("not loaded", "the loader failed (exit 0x%X), nothing shown or written" % (code & 0xFFFFFFFF),
                        result.elapsed)
+    if code not in (0, 1) and diagnose and not seen and not nothing_installed(prefix, uninstall_before):
+        why = diagnose()
+        if why:
+            return Outcome("not loaded", why + ", nothing shown or written", result.elapsed)
     if code not in (0, 1):
         return Outcome("failed", "crash: exit code 0x%X" % (code & 0xFFFFFFFF), result.elapsed)
     if code == 1 and len(errors) == 1 and unescape(errors[0]["message"] or "") == DAMAGED:
@@ -402,44 +524,215 @@ def classify(prefix, result, contents, before, uninstall_before, copied, loader_
     return Outcome("failed", "exit %s, %s" % (code, "; ".join(messages) or "no message"), result.elapsed)
 
 
-def run_variant(name, data, contents, loader_only=False):
-    """One damaged variant in a fresh prefix, answered like an agreeable user; its Outcome."""
-    p = rig.Prefix("rel-" + name)
-    outcome = None
-    try:
-        p.install_flash("10")  # the movie asks for 9: no message about the player
-        uninstall_before = p.reg_subkeys(layout.UNINSTALL_KEY)
-        exe = os.path.join(p.work, "setup.exe")
-        with open(exe, "wb") as f:
-            f.write(data)
-        before = snapshot(p)
-        r = p.run(exe, "answer timeout=%d shots=w" % TIMEOUT, timeout=TIMEOUT + 10)
-        outcome = classify(p, r, contents, before, uninstall_before, r"C:\e2e\setup.exe", loader_only)
+class SeenRegistry:
+    """A prefix whose registry is read from the robot's `registry` lines (its server keeps
+    running): the uninstall key's subkeys and each one's value names. Everything else goes to
+    the prefix."""
+
+    def __init__(self, prefix, result):
+        self._prefix = prefix
+        self._subkeys = None  # None: the robot never read the key
+        found = {}
+        where = '"%s"' % layout.UNINSTALL_KEY.replace("\\", "\\\\")
+        for line in result.lines:
+            if not line.startswith("registry " + where + " "):
+                continue
+            rest = line[len("registry " + where + " "):]
+            if rest in ("read", "missing"):
+                self._subkeys = found
+                continue
+            m = re.match(r'^subkey "((?:[^"\\]|\\.)*)" values(.*)$', rest)
+            if m:
+                found[unescape(m.group(1))] = [unescape(v) for v in re.findall(r'"((?:[^"\\]|\\.)*)"', m.group(2))]
+
+    def __getattr__(self, name):
+        return getattr(self._prefix, name)
+
+    def reg_subkeys(self, key, view=32):
+        if key != layout.UNINSTALL_KEY or view != 32:
+            raise rig.RigError("only the uninstall key was read")
+        return None if self._subkeys is None else sorted(self._subkeys)
+
+    def reg_values(self, key, as_written=False, view=32):
+        parent, _, name = key.rpartition("\\")
+        if parent != layout.UNINSTALL_KEY or view != 32 or as_written:
+            raise rig.RigError("only the uninstall key's subkeys were read")
+        if self._subkeys is None or name not in self._subkeys:
+            return None
+        return {v.lower(): (None, None) for v in self._subkeys[name]}
+
+
+class Worker:
+    """A prefix of the sweep's own with its server kept running (rig.Prefix.serve), on a display
+    of its own: variants run one after another in it. After a complete installation its files
+    go, the ini files it changed come back from copies and the next run's robot deletes its
+    uninstall key; a variant that left anything else behind (a file outside the e2e folder and
+    Wine's own temporary files, a registry subkey, a stray process) or failed gets a fresh prefix
+    after it; the others leave the prefix as it was."""
+
+    KEPT = ("windows/system.ini", "windows/win.ini")  # what an installation changes in place
+
+    def __init__(self, name, on_display=None):
+        self.name, self.on_display = name, on_display
+        self.p = None
+        self.fresh()
+
+    def fresh(self):
+        if self.p is not None:
+            self.p.close()
+        self.p = rig.Prefix("rel-" + self.name)
+        self.p.display = self.on_display
+        self.p.install_flash("10")  # the movie asks for 9: no message about the player
+        self.uninstall_before = self.p.reg_subkeys(layout.UNINSTALL_KEY)
+        self.p.serve()
+        self.before = snapshot(self.p)
+        self.forget = False  # the next run deletes the product's uninstall key first
+        self.copies = os.path.join(self.p.work, "copies")
+        os.makedirs(self.copies)
+        for path in self.KEPT:
+            shutil.copy2(self.p.unix("C:\\" + path), os.path.join(self.copies, os.path.basename(path)))
+
+    def undo_installation(self, after):
+        """Takes a complete installation back on drive C: True when drive C is as before it
+        (the uninstall key goes at the next run)."""
+        left = [c for c in changes(self.before, after) if not c.startswith("e2e/") and not WINE_OWN.match(c)]
+        folders = []
+        for c in left:
+            host = self.p.unix("C:\\" + c.rstrip("/"))
+            if c in self.before:
+                if c not in self.KEPT:
+                    return False
+                shutil.copy2(os.path.join(self.copies, os.path.basename(c)), host)
+            elif c.endswith("/"):
+                folders.append(host)
+            else:
+                os.remove(host)
+        for folder in sorted(folders, key=len, reverse=True):
+            os.rmdir(folder)
+        now = snapshot(self.p)
+        if [c for c in changes(self.before, now) if not c.startswith("e2e/") and not WINE_OWN.match(c)]:
+            return False
+        self.before = now
+        self.forget = True
+        return True
+
+    imports = ()  # the DLLs the sound installer imports (sweep sets them)
+
+    def run(self, label, data, contents, loader_only=False):
+        """One damaged variant, answered like an agreeable user: its Outcome."""
+        began = time.time()
+        self.p.write_file(r"C:\e2e\setup.exe", data)
+        # The registry is read however the robot ends, a program the loader refuses included.
+        forget = 'forget "%s"\n' % KEY if self.forget else ""
+        r = self.p.run(None, '%sregistry "%s"\nstart "C:\\e2e\\setup.exe"\nanswer timeout=%d shots=none' % (
+            forget, layout.UNINSTALL_KEY, TIMEOUT), timeout=TIMEOUT + 10)
+        self.forget = False
+        seen = SeenRegistry(self.p, r)
+        if self.p.stray:
+            outcome = Outcome("failed", "processes left running: %s" % ", ".join(self.p.stray[:3]), r.elapsed)
+        else:
+            outcome = classify(seen, r, contents, self.before, self.uninstall_before, r"C:\e2e\setup.exe",
+                               loader_only, lambda: loader_crash(self.p, r"C:\e2e\setup.exe", self.imports))
+        outcome.elapsed = time.time() - began
+        after = snapshot(self.p)
+        left = [c for c in changes(self.before, after) if not c.startswith("e2e/") and not WINE_OWN.match(c)]
+        if outcome.verdict == "failed":
+            # The prefix stays for a look, under the variant's name.
+            self.p.close()
+            kept = os.path.join(rig.WORK, "rel-" + label)
+            shutil.rmtree(kept, ignore_errors=True)
+            os.rename(self.p.work, kept)
+            self.p = None
+            self.fresh()
+        elif outcome.verdict == "installed" and self.undo_installation(after):
+            pass
+        elif left or seen.reg_subkeys(layout.UNINSTALL_KEY) != self.uninstall_before:
+            self.fresh()
+        else:
+            self.before = after
         return outcome
-    finally:
-        p.close()
-        if outcome is not None and outcome.verdict != "failed":
-            shutil.rmtree(p.work, ignore_errors=True)  # a failed variant's prefix stays for a look
+
+    def close(self):
+        if self.p is not None:
+            self.p.close()
+            shutil.rmtree(self.p.work, ignore_errors=True)
+            self.p = None
 
 
-def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None):
-    """Packs the sound installer, makes its variants and runs each: [(Variant, Outcome)].
-    truncation_count: how many of the truncations (spread evenly; None: all)."""
-    exe, entries, layout = sound_installer(folder)
-    with open(exe, "rb") as f:
-        sound = f.read()
-    contents = [open(e, "rb").read() for e in entries]
-    cuts = truncations(layout)
+def variants(layout, signed_layout, truncation_count=None, per_area=20, seed=7, insertion_count=None):
+    """Every variant of the sweep, in a fixed order: truncations (of the sound installer, and of
+    the signed one in its certificate table and security entry), changes in every area of both
+    (the signed one only where signing put something), insertions. truncation_count and
+    insertion_count: how many of those (spread evenly; None: all)."""
+    signing = ("security directory entry", "certificate table")
+    cuts = truncations(layout) + truncations(signed_layout, "signed", signing)
     if truncation_count is not None:
         cuts = sample_every(cuts, truncation_count)
-    variants = cuts + corruptions(layout, per_area, seed)
-    results = []
-    for n, v in enumerate(variants):
-        outcome = run_variant("%03d" % n, v.data(sound), contents, v.loader_only)
-        results.append((v, outcome))
-        if report:
-            report(n, len(variants), v, outcome)
-    return layout, results
+    inserted = insertions(layout, seed)
+    if insertion_count is not None:
+        inserted = sample_every(inserted, insertion_count)
+    return cuts + corruptions(layout, per_area, seed) + corruptions(signed_layout, per_area, seed, "signed",
+                                                                    signing) + inserted
+
+
+def sweep(folder, truncation_count=None, per_area=20, seed=7, report=None, workers=2, insertion_count=None,
+          choose=None):
+    """Packs the sound installer and signs a copy, makes their variants and runs each:
+    (Layout, signed Layout, [(Variant, Outcome)]) in the variants' order. truncation_count,
+    insertion_count: how many of those (spread evenly; None: all); choose: a function that
+    picks from the variants; workers: prefixes run side by side (each on a display of its own)."""
+    exe, entries, layout = sound_installer(folder)
+    signed, signed_layout = signed_installer(folder, exe)
+    bases = {}
+    for name, path in (("sound", exe), ("signed", signed)):
+        with open(path, "rb") as f:
+            bases[name] = f.read()
+    contents = [open(e, "rb").read() for e in entries]
+    chosen = variants(layout, signed_layout, truncation_count, per_area, seed, insertion_count)
+    if choose:
+        chosen = choose(chosen)
+    for v in chosen:
+        if v.data(bases) == bases[v.base]:
+            raise rig.RigError("a variant that changes nothing: %s" % v.name)
+    results = [None] * len(chosen)
+    queue = list(enumerate(chosen))
+    lock = threading.Lock()
+    errors = []
+
+    def work(index):
+        w = None
+        try:
+            w = Worker("w%d" % index, rig.display(index))
+            w.imports = image_imports(bases["sound"])
+            while True:
+                with lock:
+                    if not queue or errors:
+                        return
+                    n, v = queue.pop(0)
+                outcome = w.run("%04d" % n, v.data(bases), contents, v.loader_only)
+                with lock:
+                    results[n] = (v, outcome)
+                    if report:
+                        report(n, len(chosen), v, outcome)
+        except BaseException as e:  # noqa: B902 -- handed to the caller's thread
+            with lock:
+                errors.append(e)
+        finally:
+            if w:
+                w.close()
+    threads = [threading.Thread(target=work, args=(i,), daemon=True) for i in range(max(1, workers))]
+    for t in threads:
+        t.start()
+    try:
+        for t in threads:
+            t.join()
+    except BaseException as e:  # noqa: B902 -- a signal: the workers take no further variant
+        with lock:
+            errors.append(e)
+        raise
+    if errors:
+        raise errors[0]
+    return layout, signed_layout, results
 
 
 # ---- faults during the installation ------------------------------------------------------------

@@ -120,13 +120,11 @@ atexit.register(_end_all)
 # ---- the display and the locale -----------------------------------------------------------------
 
 _display = None
+_more_displays = []
 
 
-def display():
-    """The rig's own Xvfb (started once per run, on a free display number): ':N'."""
-    global _display
-    if _display:
-        return _display[0]
+def start_display():
+    """Starts an Xvfb of the rig's own (on a free display number), ended with the rig: (':N', process)."""
     if not shutil.which("Xvfb"):
         raise RigError("Xvfb is missing (make deps)")
     r, w = os.pipe()
@@ -144,9 +142,21 @@ def display():
     if not number.strip():
         _end(p)
         raise RigError("Xvfb did not start")
-    _display = (":" + number.decode().strip(), p)
-    log("display %s" % _display[0])
-    return _display[0]
+    log("display :%s" % number.decode().strip())
+    return ":" + number.decode().strip(), p
+
+
+def display(number=0):
+    """The rig's own Xvfb (started once per run, on a free display number): ':N'. number=1, 2, ...
+    a further one each, for programs run side by side (started on first use as well)."""
+    global _display
+    if not _display:
+        _display = start_display()
+    if number == 0:
+        return _display[0]
+    while len(_more_displays) < number:
+        _more_displays.append(start_display())
+    return _more_displays[number - 1][0]
 
 
 _locale_env = None
@@ -177,7 +187,7 @@ def locale_env():
     return env
 
 
-def wine_env(prefix, overrides=None):
+def wine_env(prefix, overrides=None, on_display=None):
     env = dict(os.environ)
     for k in ("WINELOADER", "WINESERVER", "WINEDLLPATH"):
         env.pop(k, None)
@@ -188,7 +198,7 @@ def wine_env(prefix, overrides=None):
         "WINEPREFIX": prefix,
         "WINEARCH": "win64",
         "WINEDEBUG": os.environ.get("E2E_WINEDEBUG", "-all"),
-        "DISPLAY": display(),
+        "DISPLAY": on_display or display(),
         "WINEDLLOVERRIDES": ";".join("%s=%s" % kv for kv in sorted(all_overrides.items())),
     })
     return env
@@ -553,6 +563,9 @@ class Prefix:
         self.tmpfs = None
         self._server_may_run = False
         self._runs = 0
+        self.display = None  # None: the rig's display; or a further one, display(n)
+        self._server = None  # the kept server of serve()
+        self.stray = []      # serve(): processes of a run that would not end, ended by the rig
         _open_prefixes.append(self)
 
     # -- paths
@@ -648,7 +661,10 @@ class Prefix:
 
     # -- registry
     def settle(self, timeout=20):
-        """Waits until every Wine process of the prefix has ended, so the registry is on disk."""
+        """Waits until every Wine process of the prefix has ended, so the registry is on disk.
+        A kept server (serve()) is ended for that."""
+        if self._server is not None:
+            self.stop()
         if self._server_may_run:
             if not wineserver(self.path, "-w", timeout=timeout):
                 wineserver(self.path, "-k")
@@ -757,12 +773,75 @@ class Prefix:
             subprocess.run(["umount", "-l", mount])
 
     # -- running
-    def env(self):
-        return wine_env(self.path, self.dll_overrides)
+    def env(self, tag=None, debug=None):
+        env = wine_env(self.path, self.dll_overrides, self.display)
+        if debug:
+            env["WINEDEBUG"] = debug
+        if tag:
+            env["E2E_RUN"] = tag  # handed down to every process the run starts, Wine's way
+        return env
 
-    def wine(self, *argv, timeout=60):
-        """Runs one Wine command in this prefix (e.g. 'reg', 'query', KEY): CompletedProcess."""
-        p = _popen(["wine"] + list(argv), env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    # -- a kept server
+    def serve(self, timeout=60):
+        """Keeps this prefix's Wine server and Wine's own processes (services, the desktop)
+        running from run to run, which saves their start and end on every run: run() then waits
+        only for the processes its run started. The registry lives in the server's memory
+        meanwhile; the reg_* calls end the server first (a robot `registry` step reads it while it
+        runs). stop() or close() end it."""
+        if self._server is not None:
+            return
+        self.settle()
+        self._server = _popen(["wineserver", "-p", "-f"], env=self.env(), stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+        # Its socket (in a folder of /tmp named after the prefix) before the first client.
+        st = os.stat(self.path)
+        name = "server-%x-%x" % (st.st_dev, st.st_ino)
+        deadline = time.time() + 20
+        while time.time() < deadline and self._server.poll() is None:
+            try:
+                if any(os.path.exists(os.path.join("/tmp", d, name, "socket")) for d in os.listdir("/tmp")):
+                    break
+            except OSError:
+                pass
+            time.sleep(0.02)
+        self._server_may_run = True
+        # Wine's own processes start with the first program, the desktop with the first that
+        # looks at windows; a robot that only sleeps keeps the desktop from ending with each run.
+        keep = os.path.join(self.work, "keep.txt")
+        with open(keep, "w") as f:
+            f.write("wait class=E2eNoSuchWindow timeout=0.1 optional\nsleep 2000000000\n")
+        tag = "keep-%s-%d" % (self.name, os.getpid())
+        self._keeper = _popen(["wine", ROBOT, self.win(keep), self.win(keep + ".out"), self.win(self.work)],
+                              env=self.env(tag), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        deadline = time.time() + timeout
+        while not any("explorer" in c.lower() for _p, c in _tagged(tag)):
+            if time.time() > deadline or self._keeper.poll() is not None:
+                raise RigError("the kept server's desktop did not start in %s s" % timeout)
+            time.sleep(0.05)
+
+    def _end_run(self, tag, timeout=20):
+        """With a kept server: waits until no process the run started is left; ends the stragglers
+        after timeout (self.stray names them)."""
+        deadline = time.time() + timeout
+        while True:
+            left = _tagged(tag)
+            if not left:
+                return
+            if time.time() > deadline:
+                for pid, cmdline in left:
+                    self.stray.append(cmdline)
+                    try:
+                        os.kill(pid, signal.SIGKILL)
+                    except ProcessLookupError:
+                        pass
+                time.sleep(0.2)
+                return
+            time.sleep(0.02)
+
+    def wine(self, *argv, timeout=60, debug=None):
+        """Runs one Wine command in this prefix (e.g. 'reg', 'query', KEY): CompletedProcess.
+        debug: Wine's debug channels for it (WINEDEBUG), traced on its stderr."""
+        p = _popen(["wine"] + list(argv), env=self.env(debug=debug), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self._server_may_run = True
         try:
             out, err = p.communicate(timeout=timeout)
@@ -773,13 +852,14 @@ class Prefix:
             _end(p)
         return subprocess.CompletedProcess(argv, p.returncode, out, err)
 
-    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e"):
+    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e", debug=None):
         """Runs a Windows program with the robot playing the user.
 
         program: host path of a Windows .exe (copied into copy_to first; copy_to=None starts it
         from drive Z:), or None when the script starts what it needs. The robot script gets a
         leading `start` line (with ` -- ARGS` when args is given) and a closing `end` line unless
         it has its own. Returns a Result; afterwards every Wine process of the prefix has ended.
+        debug: Wine's debug channels (WINEDEBUG) for the run, traced into Result.stderr.
         """
         self._runs += 1
         tag = "run%d" % self._runs
@@ -807,8 +887,9 @@ class Prefix:
         self._server_may_run = True
         stderr_path = os.path.join(out, "robot-stderr.txt")
         with open(stderr_path, "wb") as stderr_file:
+            tag = "%s-%d-%s" % (self.name, self._runs, os.getpid()) if self._server is not None else None
             p = _popen(["wine", ROBOT, self.win(script_path), self.win(transcript_path), self.win(shots)],
-                       env=self.env(), stdout=subprocess.DEVNULL, stderr=stderr_file)
+                       env=self.env(tag, debug), stdout=subprocess.DEVNULL, stderr=stderr_file)
             rc = None
             while rc is None:
                 self._answer_xshots(shots)
@@ -822,7 +903,10 @@ class Prefix:
             _end(p)
         with open(stderr_path, "rb") as f:
             err = f.read()
-        self.settle()
+        if tag:
+            self._end_run(tag)
+        else:
+            self.settle()
         elapsed = time.time() - started
         transcript = ""
         if os.path.exists(transcript_path):
@@ -857,6 +941,14 @@ class Prefix:
     def stop(self):
         """Ends every Wine process of this prefix."""
         wineserver(self.path, "-k")
+        if self._server is not None:
+            try:
+                self._server.wait(10)
+            except subprocess.TimeoutExpired:
+                pass
+            _end(self._server)
+            _end(self._keeper)
+            self._server = None
         self._server_may_run = False
 
     def close(self):
@@ -866,6 +958,24 @@ class Prefix:
         if self.tmpfs and os.path.ismount(self.tmpfs):
             subprocess.run(["umount", "-l", self.tmpfs])
         self.tmpfs = None
+
+
+def _tagged(tag):
+    """(pid, command line) of every process whose environment holds E2E_RUN=tag."""
+    mark = b"\0E2E_RUN=" + tag.encode() + b"\0"
+    out = []
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % pid, "rb") as f:
+                if mark not in b"\0" + f.read() + b"\0":
+                    continue
+            with open("/proc/%s/cmdline" % pid, "rb") as f:
+                out.append((int(pid), f.read().replace(b"\0", b" ").decode(errors="replace").strip()))
+        except OSError:
+            continue
+    return out
 
 
 def clean_work():
@@ -905,6 +1015,29 @@ def pack(output, title, entries, licence=None, stub=None, compress=None, extra=(
         raise RigError("sspack failed (%s): %s%s" % (b" ".join(cmd).decode("cp1252"),
                                                      done.stdout.decode(errors="replace"),
                                                      done.stderr.decode(errors="replace")))
+    return output
+
+
+def signing_certificate():
+    """A throw-away self-signed code-signing certificate and its key, made once per run:
+    (certificate, key) as PEM host paths."""
+    folder = os.path.join(WORK, "signer")
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    if not os.path.exists(cert):
+        os.makedirs(folder, exist_ok=True)
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+                        "-days", "2", "-subj", "/CN=Screen saver test signer",
+                        "-addext", "extendedKeyUsage=codeSigning"], check=True, capture_output=True)
+    return cert, key
+
+
+def sign(exe, output):
+    """osslsigncode's signature over exe (options 2.5 knows as well), written to output."""
+    cert, key = signing_certificate()
+    if os.path.exists(output):
+        os.remove(output)  # osslsigncode would not write over it
+    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", exe, "-out", output],
+                   check=True, capture_output=True)
     return output
 
 

@@ -24,6 +24,9 @@ static HWND CurrentWindow = nullptr;  // the window the last successful wait fou
 static std::vector<HWND> ActedOn;     // windows pressed, keyed or closed: never found again
 static bool Skipping = false;         // an optional wait found nothing: window steps skip
 static int LineNumber = 0;
+static std::vector<std::string> RegistryKeys;  // recorded when the robot ends, however it ends
+
+static void RecordRegistry();
 
 std::string Utf8(const std::wstring &w)
 {
@@ -104,8 +107,10 @@ static BOOL CALLBACK ListOne(HWND h, LPARAM)
     if (!ShotFolder.empty() && CaptureScreen(ShotFolder + L"\\failure.bmp").empty()) Say("shot failure");
     if (ProgramStarted && WaitForSingleObject(StartedProgram.hProcess, 0) == WAIT_TIMEOUT) {
         TerminateProcess(StartedProgram.hProcess, 99);
+        WaitForSingleObject(StartedProgram.hProcess, 5000);
         Say("program terminated");
     }
+    RecordRegistry();
     if (Transcript) fclose(Transcript);
     ExitProcess(1);
 }
@@ -229,6 +234,76 @@ static void Settle(HWND h)
     SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r);
     GdiFlush();
     Sleep(60);
+}
+
+// ---- the registry ------------------------------------------------------------------------------
+
+// `registry "HKLM\\..."`: when the robot ends (the script done or a step failed), the key's
+// subkeys and each one's value names as a 32-bit program sees them, one line per subkey:
+//   registry "KEY" subkey "NAME" values "A" "B"
+// closed by `registry "KEY" read` (or `registry "KEY" missing` alone).
+// So a caller can read what a run left in the registry while the prefix's server keeps running.
+static void StepRegistry(const Step &s)
+{
+    if (s.words.size() < 2) Fail("registry needs a key");
+    RegistryKeys.push_back(s.words[1]);
+}
+
+// `forget "HKLM\\KEY"`: deletes a key without subkeys of the 32-bit view now, if it is there.
+static void StepForget(const Step &s)
+{
+    if (s.words.size() < 2) Fail("forget needs a key");
+    std::wstring path = Wide(s.words[1]);
+    size_t first = path.find(L'\\'), last = path.rfind(L'\\');
+    if (first == std::wstring::npos || last == first) Fail("forget: no key below a hive");
+    HKEY root = path.substr(0, first) == L"HKCU" ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    HKEY parent;
+    LONG done = RegOpenKeyExW(root, path.substr(first + 1, last - first - 1).c_str(), 0,
+                              KEY_READ | KEY_WRITE | KEY_WOW64_32KEY, &parent);
+    if (done == ERROR_SUCCESS) {
+        done = RegDeleteKeyW(parent, path.substr(last + 1).c_str());
+        RegCloseKey(parent);
+    }
+    if (done != ERROR_SUCCESS && done != ERROR_FILE_NOT_FOUND) Fail("forget: error " + std::to_string(done));
+    Say("forget " + Quote(path));
+}
+
+static void RecordRegistry()
+{
+    for (const std::string &name : RegistryKeys) {
+        std::wstring path = Wide(name);
+        HKEY root = HKEY_LOCAL_MACHINE;
+        size_t slash = path.find(L'\\');
+        std::wstring hive = path.substr(0, slash);
+        if (hive == L"HKCU") root = HKEY_CURRENT_USER;
+        std::wstring rest = slash == std::wstring::npos ? L"" : path.substr(slash + 1);
+        HKEY key;
+        if (RegOpenKeyExW(root, rest.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) {
+            Say("registry " + Quote(path) + " missing");
+            continue;
+        }
+        for (DWORD i = 0;; ++i) {
+            wchar_t sub[256];
+            DWORD length = 256;
+            if (RegEnumKeyExW(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+            std::string line = "registry " + Quote(path) + " subkey " + Quote(sub) + " values";
+            HKEY child;
+            if (RegOpenKeyExW(key, sub, 0, KEY_READ | KEY_WOW64_32KEY, &child) == ERROR_SUCCESS) {
+                for (DWORD v = 0;; ++v) {
+                    wchar_t value[16384];
+                    DWORD valueLength = 16384;
+                    if (RegEnumValueW(child, v, value, &valueLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                        break;
+                    line += " " + Quote(value);
+                }
+                RegCloseKey(child);
+            }
+            Say(line);
+        }
+        RegCloseKey(key);
+        Say("registry " + Quote(path) + " read");
+    }
+    RegistryKeys.clear();
 }
 
 // ---- forbidden windows ---------------------------------------------------------------------------
@@ -627,7 +702,8 @@ static void StepAnswer(const Step &s)
         Say("found " + described);
         char shot[64];
         snprintf(shot, sizeof shot, "%s-%02d", name.c_str(), ++count);
-        if (CaptureScreen(ShotFolder + L"\\" + Wide(shot) + L".bmp").empty()) Say(std::string("shot ") + shot);
+        if (name != "none" && CaptureScreen(ShotFolder + L"\\" + Wide(shot) + L".bmp").empty())
+            Say(std::string("shot ") + shot);
         Step plain = s;
         plain.tokens.clear();
         RecordWindow(h, plain);
@@ -660,7 +736,8 @@ static void RunStep(const Step &s)
         {"press", StepPress}, {"key", StepKey},       {"close", StepClose},   {"shot", StepShot},
         {"xshot", StepXShot}, {"screen", StepScreen}, {"record", StepRecord}, {"say", StepSay},
         {"sleep", StepSleep}, {"answer", StepAnswer}, {"forbid", StepForbid}, {"hide", StepShow},
-        {"show", StepShow},
+        {"show", StepShow},   {"registry", StepRegistry},
+        {"forget", StepForget},
     };
     std::string verb = s.words.empty() ? std::string() : s.words[0];
     for (const auto &step : Steps) {
@@ -713,6 +790,7 @@ int wmain(int argc, wchar_t **argv)
         }
     }
     if (times) fclose(times);
+    robot::RecordRegistry();
     fclose(robot::Transcript);
     return 0;
 }

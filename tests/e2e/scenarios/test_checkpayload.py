@@ -25,24 +25,12 @@ end timeout=30
 """
 
 
-def signing_certificate():
-    """A throw-away self-signed code-signing certificate and its key, made once per run:
-    (certificate, key) as PEM host paths."""
-    folder = os.path.join(rig.WORK, "signer")
-    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    if not os.path.exists(cert):
-        os.makedirs(folder, exist_ok=True)
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
-                        "-days", "2", "-subj", "/CN=Screen saver test signer",
-                        "-addext", "extendedKeyUsage=codeSigning"], check=True, capture_output=True)
-    return cert, key
+signing_certificate = rig.signing_certificate
 
 
 def sign(exe, output):
-    """osslsigncode's signature over exe, written to output (options 2.5 knows as well)."""
-    cert, key = signing_certificate()
-    subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-in", exe, "-out", output],
-                   check=True, capture_output=True)
+    """rig.sign's file, and its bytes."""
+    rig.sign(exe, output)
     with open(output, "rb") as f:
         return output, bytearray(f.read())
 
