@@ -15,7 +15,8 @@
 int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields);
 
 // The record right behind the table's terminator: its 8-byte tag, then the CRC. 1 and the CRC when
-// the tag is there; a file without it (or with a damaged tag) has no record.
+// the tag is there; a file without it (or with a damaged tag) has no record here. The pre-check
+// refuses a file whose data leave exactly a record's room there without one.
 int ReadIntegrityRecord(ReadAtCall read, void *context, uint32_t recordOffset, uint32_t *crc);
 
 enum CertificatePlacement {
