@@ -1179,11 +1179,15 @@ def kill_once(campaign, point, name):
                 found += ["left after the uninstaller straight away: %s" % x
                           for x in product_left(q, first, uninstall_before)]
                 problems += found
-        # (a) the same installer again, (b) then the uninstaller
-        rc = _wine(p, [r"C:\e2e\setup.exe"])
-        if rc != 0:
-            problems.append("second run: exit %s" % rc)
-        problems += ["second run: %s" % x for x in campaign.installed(p)]
+        # (a) the same installer again, (b) then the uninstaller; the robot records what it showed
+        r = p.run(None, 'start "C:\\e2e\\setup.exe"\nanswer timeout=%d shots=none\n' % TIMEOUT, timeout=TIMEOUT + 10)
+        if r.exit_code != 0:
+            problems.append("second run: exit %s" % r.exit_code)
+        found = campaign.installed(p)
+        if found:
+            seen = ", ".join(w["class"] for w in windows_seen(r)) or "none"
+            found.append("its windows: %s" % seen)
+        problems += ["second run: %s" % x for x in found]
         rc, found = uninstall(p)
         problems += found
         if rc != 0:
