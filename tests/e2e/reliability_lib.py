@@ -624,8 +624,16 @@ class Worker:
         self.p.write_file(r"C:\e2e\setup.exe", data)
         # The registry is read however the robot ends, a program the loader refuses included.
         forget = 'forget "%s"\n' % KEY if self.forget else ""
-        r = self.p.run(None, '%sregistry "%s"\nstart "C:\\e2e\\setup.exe"\nanswer timeout=%d shots=none' % (
-            forget, layout.UNINSTALL_KEY, TIMEOUT), timeout=TIMEOUT + 10)
+        script = '%sregistry "%s"\nstart "C:\\e2e\\setup.exe"\nanswer timeout=%d shots=none' % (
+            forget, layout.UNINSTALL_KEY, TIMEOUT)
+        r = self.p.run(None, script, timeout=TIMEOUT + 10)
+        if not r.transcript:
+            # The robot wrote not even its first line: Wine did not start it, so the variant never
+            # ran. Once more in a fresh prefix; a second time counts against the variant.
+            print("  [%s] the robot did not start; the variant runs again in a fresh prefix" % label, flush=True)
+            self.fresh()
+            self.p.write_file(r"C:\e2e\setup.exe", data)
+            r = self.p.run(None, script.replace('forget "%s"\n' % KEY, ""), timeout=TIMEOUT + 10)
         self.forget = False
         seen = SeenRegistry(self.p, r)
         if self.p.stray:
