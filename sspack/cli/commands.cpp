@@ -10,15 +10,15 @@
 #include <system_error>
 
 #include "payload/check_payload.h"
-#include "sspack/build/build_installer.h"
-#include "sspack/build/entry_data.h"
-#include "sspack/build/names.h"
+#include "sspack/pack/build_installer.h"
+#include "sspack/format/entry_data.h"
+#include "sspack/format/names.h"
 #include "sspack/cli/printf_dialect.h"
 #include "sspack/cli/shipped.h"
 #include "sspack/files.h"
 #include "sspack/read/installer_reader.h"
-#include "sspack/read/layout_rule.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/layout_rule.h"
+#include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 
 namespace fs = std::filesystem;

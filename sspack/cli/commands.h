@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sspack/build/entry_data.h"
+#include "sspack/format/entry_data.h"
 
 struct BuildOptions {
     std::string stub, title, licence, out;  // title as given on the command line (UTF-8)

@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "payload/crc32.h"
-#include "sspack/build/block_format.h"
-#include "sspack/build/names.h"
+#include "sspack/format/block_format.h"
+#include "sspack/format/names.h"
 #include "sspack/files.h"
 #include "sspack/tool_error.h"
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "payload/block.h"
-#include "sspack/byte_io.h"
-#include "sspack/read/installer_file.h"
-#include "sspack/read/integrity_file.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/byte_io.h"
+#include "sspack/format/installer_file.h"
+#include "sspack/format/integrity_file.h"
+#include "sspack/format/pe_image.h"
 
 struct InstallerView {
     uint64_t fileSize = 0;

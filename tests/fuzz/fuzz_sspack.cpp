@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "payload/check_payload.h"
-#include "sspack/build/names.h"
+#include "sspack/format/names.h"
 #include "sspack/cli/cli.h"
-#include "sspack/read/layout_rule.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/layout_rule.h"
+#include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 #include "tests/fuzz/payload_seed.h"
 

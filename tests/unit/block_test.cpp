@@ -6,8 +6,8 @@
 
 #include "core/host_hooks.h"
 #include "payload/block.h"
-#include "sspack/byte_io.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/byte_io.h"
+#include "sspack/format/pe_image.h"
 #include "sspack_fixture.h"
 
 using namespace packtest;

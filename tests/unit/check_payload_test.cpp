@@ -19,7 +19,7 @@
 #include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
-#include "sspack/build/names.h"
+#include "sspack/format/names.h"
 #include "sspack/cli/commands.h"
 #include "sspack_fixture.h"
 #include "tests/support/files.h"

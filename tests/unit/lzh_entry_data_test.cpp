@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 #include "lzh/encoder.h"
-#include "sspack/build/entry_data.h"
+#include "sspack/format/entry_data.h"
 #include "sspack/tool_error.h"
 #include "sspack_fixture.h"
 

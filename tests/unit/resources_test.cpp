@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <string>
 #include <vector>
-#include "sspack/read/pe_image.h"
+#include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 #include "tests/support/files.h"
 

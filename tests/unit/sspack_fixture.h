@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "sspack/build/build_installer.h"
-#include "sspack/build/names.h"
+#include "sspack/pack/build_installer.h"
+#include "sspack/format/names.h"
 #include "tests/support/bytes.h"
 #include "tests/support/files.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "payload/crc32.h"
-#include "sspack/build/names.h"
+#include "sspack/format/names.h"
 #include "sspack/tool_error.h"
 
 TEST(SspackNames, ExtensionFieldIsUpperCaseWithItsDotBlankPadded)

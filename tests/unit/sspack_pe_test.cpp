@@ -2,8 +2,8 @@
 // lays it out, and images whose structures point outside the file.
 #include <gtest/gtest.h>
 
-#include "sspack/read/layout_rule.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/layout_rule.h"
+#include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 #include "sspack_fixture.h"
 

@@ -4,9 +4,9 @@
 
 #include "lzh/encoder.h"
 #include "payload/crc32.h"
-#include "sspack/build/block_format.h"
-#include "sspack/build/build_installer.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/block_format.h"
+#include "sspack/pack/build_installer.h"
+#include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 #include "sspack_fixture.h"
 

@@ -16,7 +16,7 @@
 #include "sspack/cli/cli.h"
 #include "sspack/cli/commands.h"
 #include "sspack/read/installer_reader.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/pe_image.h"
 #include "sspack_fixture.h"
 
 using namespace packtest;

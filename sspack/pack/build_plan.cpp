@@ -1,11 +1,11 @@
 // The plan follows the layout rule: the block overwrites the placeholder and the padding behind
 // it, and may outgrow the section only where the section ends the stub.
-#include "sspack/build/build_installer.h"
+#include "sspack/pack/build_installer.h"
 
-#include "sspack/build/block_format.h"
-#include "sspack/build/names.h"
-#include "sspack/read/layout_rule.h"
-#include "sspack/read/pe_image.h"
+#include "sspack/format/block_format.h"
+#include "sspack/format/names.h"
+#include "sspack/format/layout_rule.h"
+#include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 
 std::string PrepareLicence(const Bytes &raw)

@@ -1,6 +1,6 @@
 // Reading the PE model. The resource tree has exactly three levels (type, name, language); a
 // deeper or cyclic directory is reported as malformed rather than followed.
-#include "sspack/read/pe_image.h"
+#include "sspack/format/pe_image.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // Composition of the block; field widths and the terminator come from the reader's own constants.
-#include "sspack/build/block_format.h"
+#include "sspack/format/block_format.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/fileio.h"
-#include "sspack/byte_io.h"
+#include "sspack/format/byte_io.h"
 
 class InstallerFile {
 public:

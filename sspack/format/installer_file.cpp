@@ -1,5 +1,5 @@
 // Every read seeks first: the installer's own reader shares the handle and leaves it anywhere.
-#include "sspack/read/installer_file.h"
+#include "sspack/format/installer_file.h"
 
 #include "sspack/files.h"
 #include "sspack/tool_error.h"

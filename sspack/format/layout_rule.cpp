@@ -2,7 +2,7 @@
 // size for its format, takes the first ".rsrc" section header, and follows the first entry at each
 // of the three directory levels without comparing names. Only a stub whose first entries are
 // LASTRES, 1000 and 1033, with that data last in the section, leads it to the block.
-#include "sspack/read/layout_rule.h"
+#include "sspack/format/layout_rule.h"
 
 #include <cstdio>
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "payload/integrity.h"
-#include "sspack/byte_io.h"
-#include "sspack/read/installer_file.h"
+#include "sspack/format/byte_io.h"
+#include "sspack/format/installer_file.h"
 
 // A signer pads the file to this multiple before it appends the certificate table; the build
 // pads its output so, to keep that padding out of the covered bytes.

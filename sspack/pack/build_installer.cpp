@@ -1,7 +1,7 @@
 // The installer file is made in one forward pass over the entries: stub, room for the block, then
 // each entry at its final offset. The block goes in last, when every offset is known, and the
 // integrity CRC is taken in a final pass over the finished, padded file.
-#include "sspack/build/build_installer.h"
+#include "sspack/pack/build_installer.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,9 +14,9 @@
 #include "lzh/decoder.h"
 #include "lzh/encoder.h"
 #include "payload/crc32.h"
-#include "sspack/build/block_format.h"
+#include "sspack/format/block_format.h"
 #include "sspack/files.h"
-#include "sspack/read/integrity_file.h"
+#include "sspack/format/integrity_file.h"
 #include "sspack/tool_error.h"
 
 namespace {

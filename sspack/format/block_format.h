@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "payload/block.h"
-#include "sspack/byte_io.h"
+#include "sspack/format/byte_io.h"
 
 // Bytes of a block with this licence length and number of entries (terminator included).
 uint64_t BlockSize(size_t licenceLength, size_t entryCount, bool integrityRecord);

@@ -1,5 +1,5 @@
 // Whole-file I/O; every failure names the file.
-#include "sspack/byte_io.h"
+#include "sspack/format/byte_io.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "payload/block.h"
-#include "sspack/build/entry_data.h"
-#include "sspack/byte_io.h"
+#include "sspack/format/entry_data.h"
+#include "sspack/format/byte_io.h"
 
 struct InputFile {
     std::string name;            // for messages and the summary

@@ -1,6 +1,6 @@
 // Title and extension rules mirror what a Windows file name and a registry key name accept,
 // since the title becomes both ("<title>.scr", the data folder, the uninstall key).
-#include "sspack/build/names.h"
+#include "sspack/format/names.h"
 
 #include <cstdint>
 #include <cstdio>

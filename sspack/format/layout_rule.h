@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sspack/read/pe_image.h"
+#include "sspack/format/pe_image.h"
 
 // LASTRES holds one resource, the stub's PayloadResourceId (res/resource.h), in one language.
 enum { LastResLanguage = 1033, PlaceholderSize = 4 };

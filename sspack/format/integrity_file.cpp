@@ -1,5 +1,5 @@
 // The installer's coverage rule over the tool's files: the one verify reads, the one build writes.
-#include "sspack/read/integrity_file.h"
+#include "sspack/format/integrity_file.h"
 
 #include <algorithm>
 #include <vector>

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "payload/block.h"
-#include "sspack/byte_io.h"
-#include "sspack/read/installer_file.h"
+#include "sspack/format/byte_io.h"
+#include "sspack/format/installer_file.h"
 
 enum class Compression { Stored, Fast, Best };
 

@@ -1,6 +1,6 @@
 // Stored entries are the file's bytes unchanged; compressed ones are read back with the
 // installer's own decoder. The build makes them (build_installer.cpp).
-#include "sspack/build/entry_data.h"
+#include "sspack/format/entry_data.h"
 
 #include <algorithm>
 #include <cstring>

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "payload/block.h"
-#include "sspack/byte_io.h"
+#include "sspack/format/byte_io.h"
 
 struct PeSection {
     std::string name;  // up to 8 bytes, cut at the first NUL
