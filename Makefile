@@ -32,6 +32,7 @@ deps:
 	  fi; \
 	  apt-get update -q && apt-get install -y -q $$missing; \
 	fi
+	@cmake/i386-emulation.sh
 
 define configure
 	@if [ ! -f $(BUILD)/$(1)/CMakeCache.txt ]; then cmake -S . -B $(BUILD)/$(1) $(CMAKE_ARGS) $(2) > /dev/null; fi
@@ -84,7 +85,7 @@ reliability: deps build
 	tests/e2e/reliability
 
 # install/ is also a folder of the tree: the target is phony, so it always runs.
-install: host win32
+install: deps host win32
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/host --prefix "$(PREFIX)"
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD)/win32 --prefix "$(PREFIX)" --component stubs
 
