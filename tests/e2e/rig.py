@@ -128,8 +128,10 @@ def start_display():
     if not shutil.which("Xvfb"):
         raise RigError("Xvfb is missing (make deps)")
     r, w = os.pipe()
+    os.makedirs(BUILD, exist_ok=True)
+    said = open(os.path.join(BUILD, "e2e-xvfb.log"), "w+")
     p = _popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % SCREEN, "-nolisten", "tcp",
-                "-noreset"], pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                "-noreset"], pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=said)
     os.close(w)
     number = b""
     deadline = time.time() + 20
@@ -141,7 +143,11 @@ def start_display():
     os.close(r)
     if not number.strip():
         _end(p)
-        raise RigError("Xvfb did not start")
+        said.seek(0)
+        raise RigError("Xvfb did not start%s. Its last words are above; a display lock left in /tmp/.X*-lock "
+                       "by a killed run, or a missing xvfb package (make deps), are the usual causes"
+                       % _last_lines(said.read(), ":\n  "))
+    said.close()
     log("display :%s" % number.decode().strip())
     return ":" + number.decode().strip(), p
 
@@ -247,21 +253,30 @@ def pristine_prefix():
         sys.stderr.write("rig: building the Wine prefix %s (once)\n" % PRISTINE)
         started = time.time()
         env = wine_env(fresh)
-        p = _popen(["wine", "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        env["WINEDEBUG"] = "-all,err+all"
+        said = open(PRISTINE + ".boot.log", "w+")
+        p = _popen(["wine", "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=said)
         try:
             p.wait(300)
         except subprocess.TimeoutExpired:
             _end(p)
             wineserver(fresh, "-k")
-            raise RigError("wineboot did not finish in 300 s")
+            raise RigError("wineboot did not finish in 300 s%s" % _boot_failure(said))
         _end(p)
         if not wineserver(fresh, "-w", timeout=120):
             wineserver(fresh, "-k")
         if not os.path.exists(os.path.join(fresh, "system.reg")):
-            raise RigError("wineboot left no registry in %s" % fresh)
+            raise RigError("the Wine prefix %s did not boot: wineboot left no registry%s" % (fresh, _boot_failure(said)))
+        said.close()
         # Windows not handed to a window manager: there is none on the rig's display, and Wine
         # would wait two seconds for one at every window that closes.
         _append_reg(os.path.join(fresh, "user.reg"), r"Software\Wine\X11 Driver", "Managed", '"N"')
+        # No debugger for a crash: a program that dies ends with its exception code, as the
+        # scenarios expect, instead of leaving Wine's debugger waiting (under qemu-i386 it never ends).
+        for view in ("", "Wow6432Node\\"):
+            key = r"Software\%sMicrosoft\Windows NT\CurrentVersion\AeDebug" % view
+            _append_reg(os.path.join(fresh, "system.reg"), key, "Debugger", '""')
+            _append_reg(os.path.join(fresh, "system.reg"), key, "Auto", '"1"')
         with open(os.path.join(fresh, ".e2e-ready"), "w") as f:
             f.write("%s\nbooted in %.1f s\n" % (version, time.time() - started))
         os.rename(fresh, PRISTINE)
@@ -270,7 +285,7 @@ def pristine_prefix():
 
 
 # Changes to how the pristine prefix is made are counted here, so caches made before rebuild.
-PREFIX_RECIPE = "recipe 2"
+PREFIX_RECIPE = "recipe 3"
 
 # What tells which loaders Wine has: the 32-bit one with its i386 libraries, the 64-bit one, and
 # the i386 libraries of the WoW64 mode. A prefix booted before the i386 loader came cannot start
@@ -304,11 +319,45 @@ def check_pe32():
     err = done.stderr.decode(errors="replace").strip().splitlines()
     cause = "Wine cannot start a 32-bit Windows program here (the probe %s ended with %s%s)" % (
         os.path.relpath(PROBE, BUILD), done.returncode, (": " + err[-1]) if err else "")
-    if not os.path.exists("/usr/lib/wine/wine"):
-        cause += "; Wine's 32-bit loader is not installed"
-    raise RigError(cause + ". The tests run the shipped PE32 installer, so they need Debian's 32-bit "
-                   "Wine: run `make deps` (as root: dpkg --add-architecture i386; apt-get update; "
-                   "apt-get install wine32:i386).")
+    raise RigError("%s. The tests run the shipped PE32 installer. %s" % (
+        cause, i386_problem() or "Wine's own last words are above; `make deps` sets up its 32-bit loader."))
+
+
+I386_LOADER = "/lib/ld-linux.so.2"
+QEMU_HANDLER = "/proc/sys/fs/binfmt_misc/qemu-i386"
+
+
+def i386_problem():
+    """Why Wine's 32-bit loader cannot run on this machine, with the fix; None when none is known."""
+    if not os.path.exists("/usr/lib/wine/wine") or not os.path.exists(I386_LOADER):
+        return ("Debian's 32-bit Wine (wine32:i386) is not installed: run `make deps` (as root: "
+                "dpkg --add-architecture i386; apt-get update; apt-get install wine32:i386).")
+    try:
+        runs = subprocess.run([I386_LOADER, "--version"], capture_output=True).returncode == 0
+    except OSError:
+        runs = False
+    if not runs:
+        return ("This kernel runs no i386 programs (%s --version: Exec format error) and no qemu-i386 "
+                "handler is registered in binfmt_misc: run `make deps`, which installs qemu-user-static "
+                "and wine32-preloader:i386 and registers the handler." % I386_LOADER)
+    emulated = os.path.exists(QEMU_HANDLER) and "enabled" in open(QEMU_HANDLER).read().split()
+    if emulated and not os.path.exists("/usr/lib/wine/wine-preloader"):
+        return ("Wine's 32-bit loader runs under qemu-i386 here, and without wine32-preloader:i386 it stops at "
+                "once (\"failed to map the shared user data\"): run `make deps`.")
+    return None
+
+
+def _last_lines(text, lead, count=6):
+    lines = [l for l in text.strip().splitlines() if l.strip()][-count:]
+    return lead + "\n  ".join(lines) if lines else ""
+
+
+def _boot_failure(said):
+    """The end of a failed wineboot's error lines, and what is known wrong with the loader."""
+    said.seek(0)
+    text = _last_lines(said.read(), "; Wine's last error lines:\n  ")
+    problem = i386_problem()
+    return text + ("\n" + problem if problem else "\nThe whole log: %s" % said.name)
 
 
 def _append_reg(path, rel_key, name, data):

@@ -54,11 +54,19 @@ static void Put32(FILE *f, unsigned long v)
 }
 
 // A plain 24-bit bottom-up BMP of the whole primary screen.
-std::string CaptureScreen(const std::wstring &path)
+std::string CaptureScreen(const std::wstring &path, bool still)
 {
     RECT r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    std::vector<COLORREF> pixels;
+    std::vector<COLORREF> pixels, again;
     if (!CaptureRect(r, &pixels)) return "screen capture failed";
+    // still: a slow program (a 32-bit one under an emulated loader, say) may still be painting, or
+    // its paint not yet on the display: the picture is the first that two grabs 150 ms apart agree on.
+    for (int tries = 0; still && tries < 40; ++tries) {
+        Sleep(150);
+        if (!CaptureRect(r, &again)) return "screen capture failed";
+        if (again == pixels) break;
+        pixels.swap(again);
+    }
     FILE *f = _wfopen(path.c_str(), L"wb");
     if (!f) return "cannot write " + Utf8(path);
     int w = r.right, h = r.bottom;

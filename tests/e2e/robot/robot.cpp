@@ -586,7 +586,8 @@ static void StepShot(const Step &s)
     if (s.words.size() < 2) Fail("shot needs a name");
     if (CurrentWindow && IsWindow(CurrentWindow)) Settle(CurrentWindow);
     std::wstring path = ShotFolder + L"\\" + Wide(s.words[1]) + L".bmp";
-    std::string error = CaptureScreen(path);
+    bool still = s.words.size() > 2 && s.words[2] == "still";
+    std::string error = CaptureScreen(path, still);
     if (!error.empty()) Fail("shot " + s.words[1] + ": " + error);
     Say("shot " + s.words[1]);
 }

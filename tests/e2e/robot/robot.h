@@ -41,7 +41,9 @@ struct Step {
 bool ParseScript(const wchar_t *path, std::vector<Step> *steps, std::string *error);
 
 void RecordWindow(HWND window, const Step &options);
-std::string CaptureScreen(const std::wstring &bmpPath);  // empty on success, else the reason
+// Empty on success, else the reason; still: waits until the screen stops changing (a few seconds
+// at most), for a picture of a program that paints and then waits.
+std::string CaptureScreen(const std::wstring &bmpPath, bool still = false);
 bool CaptureRect(const RECT &screenRect, std::vector<COLORREF> *pixels);
 
 // Shared helpers (robot.cpp).

@@ -8,8 +8,8 @@ import rig
 SCRIPT = """
 screen
 wait class=VistaworksInstallClass timeout=30
-shot backdrop
 record
+shot backdrop still
 wait class=#32770 text^="Dieses Programm installiert" timeout=10 orexit
 record rect=no style=no
 press "Abbrechen"
