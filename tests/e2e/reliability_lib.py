@@ -15,7 +15,10 @@ fresh prefix. Each ends in one of:
   installed  every file byte-identical, the log, the uninstall key and system.ini complete, exit 0
   not loaded the system's loader would not start the file (our code never ran), nothing written:
              it refused it, or it died on damage only it reads, or a trace shows it died in Wine's
-             loader before the image's imports were loaded
+             loader before the image's imports were loaded; or, under qemu-i386, Wine's own resource
+             lookup faulted in the image's damaged resource directory (a guarded read that Wine
+             catches natively, where the pre-check then refuses the file, but that qemu hands it as
+             an unknown trap it cannot catch)
   failed     anything else: a crash, a hang, a write outside the screen saver and the data folder,
              a success after wrong bytes, a stop without the refusal
 """
@@ -426,31 +429,67 @@ def nothing_installed(prefix, uninstall_before):
     return problems
 
 
+def _image_thread(lines, winpath):
+    """(thread, base) of the process that loaded the image in a +loaddll trace, or None."""
+    name = '"' + winpath.lower().replace("\\", "\\\\") + '" at '
+    for l in lines:
+        m = re.match(r"^([0-9a-f]{4}):trace:loaddll:.* at ([0-9A-Fa-f]+)", l)
+        if m and name in l.lower():
+            return m.group(1), int(m.group(2), 16)
+    return None
+
+
 def loader_crash(prefix, winpath, imports):
     """Runs a program that died without a window once more with Wine's exception and DLL traces:
     a text saying where it died when that was in Wine's loader (outside the image, before the
     thread loaded any DLL the image imports beyond the kernel: its code never ran), else None.
-    imports: the lower-case DLL names the image imports."""
+    imports: the lower-case DLL names the image imports. Only the image's own thread counts: Wine's
+    services raise exceptions of their own in the same run."""
     done = prefix.run(None, 'start "%s"\nend timeout=20' % winpath, timeout=20, debug="+seh,+loaddll")
     lines = done.stderr.splitlines()
-    crash = [(n, re.match(r"^([0-9a-f]{4}):trace:seh:dispatch_exception code=([0-9a-f]+) flags=\S+ addr=([0-9A-Fa-f]+)",
-                          l)) for n, l in enumerate(lines)]
+    found = _image_thread(lines, winpath)
+    if not found:
+        return None
+    thread, base = found
+    lines = [l for l in lines if l.startswith(thread + ":")]
+    crash = [(n, re.match(r"^[0-9a-f]{4}:trace:seh:dispatch_exception code=([0-9a-f]+) flags=\S+ addr=([0-9A-Fa-f]+)", l))
+             for n, l in enumerate(lines)]
     crash = [(n, m) for n, m in crash if m]
     if not crash:
         return None
     at, first = crash[0]
-    thread, code, addr = first.group(1), int(first.group(2), 16), int(first.group(3), 16)
-    loaded = [l for l in lines[:at] if l.startswith(thread + ":trace:loaddll:")]
-    image = [re.search(r'"([^"]*)" at ([0-9A-Fa-f]+)', l) for l in loaded if winpath.lower().replace("\\", "\\\\") in
-             l.lower()]
-    if not image or not image[0]:
-        return None
-    base = int(image[0].group(2), 16)
+    code, addr = int(first.group(1), 16), int(first.group(2), 16)
+    loaded = [l for l in lines[:at] if ":trace:loaddll:" in l]
     user = [d for d in imports if d not in ("kernel32.dll", "kernelbase.dll", "ntdll.dll")]
     ours = [l for l in loaded if any("\\\\" + d + '"' in l.lower() for d in user)]
-    if ours or base <= addr < base + 0x1000000:
+    if base <= addr < base + 0x1000000:
         return None
+    if ours:
+        trapped = at > 0 and "err:seh:segv_handler Got unexpected trap -1" in lines[at - 1]
+        return _resource_fault(prefix, winpath) if trapped else None
     return "Wine's loader died on the image (0x%X at 0x%X, before any of %s was loaded)" % (code, addr, "/".join(user))
+
+
+def _resource_fault(prefix, winpath):
+    """For a fault that qemu-i386 handed Wine as an unknown trap: a text when a call trace shows it
+    in Wine's resource lookup on the image itself, else None."""
+    done = prefix.run(None, 'start "%s"\nend timeout=60' % winpath, timeout=60, debug="+seh,+loaddll,+relay")
+    lines = done.stderr.splitlines()
+    found = _image_thread(lines, winpath)
+    if not found:
+        return None
+    thread, base = found
+    calls = []
+    for l in (l for l in lines if l.startswith(thread + ":")):
+        if ":Call " in l:
+            calls.append(l)
+        elif "err:seh:segv_handler Got unexpected trap -1" in l:
+            m = re.match(r"^[0-9a-f]{4}:Call ntdll\.(Ldr\w*Resource\w*)\(([0-9a-f]+),", calls[-1] if calls else "")
+            if m and int(m.group(2), 16) == base:
+                return ("Wine's %s faulted in the image's damaged resource directory, a fault qemu-i386 hands "
+                        "Wine as an unknown trap" % m.group(1))
+            return None
+    return None
 
 
 def image_imports(data):
