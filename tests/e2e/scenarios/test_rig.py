@@ -79,7 +79,8 @@ gone class=#32770 caption="Bleibt" timeout=1
 
     def test_a_program_that_does_not_end_is_ended_and_reported(self):
         p = self.prefix()
-        r = p.run(rig.fixture("msgbox.exe"), "end timeout=1\n", args='0 "Stays" "Open"', timeout=20)
+        r = p.run(rig.fixture("msgbox.exe"), 'wait class=#32770 caption="Stays" timeout=30\nend timeout=1\n',
+                  args='0 "Stays" "Open"', timeout=40)
         self.assertEqual(r.robot_rc, 1)
         self.assertTranscript(r, "rig_fail_no_end")
 

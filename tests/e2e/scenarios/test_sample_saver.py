@@ -1,5 +1,6 @@
 """The sample screen saver under Wine: "/s" full screen until the mouse really moves or a key is
 pressed, "/p" into a given window, "/c" (and no argument) its settings message."""
+import glob
 import os
 import shutil
 import subprocess
@@ -25,9 +26,11 @@ class SampleSaver(rig.Scenario):
     def run_saver(self, args, script, timeout=40):
         return self.p.run(None, 'start "%s" -- %s\n%s\nend timeout=20\n' % (SAVER, args, script), timeout=timeout)
 
-    def mouse_after_window(self, moves):
+    def mouse_after_window(self, moves, then_after_xshot=None):
         """Moves the X pointer (xdotool) once the screen saver's window is on the display: each
-        move is (dx, dy, seconds to wait before it), relative to the start point."""
+        move is (dx, dy, seconds to wait before it), relative to the start point. then_after_xshot:
+        (NAME, move): one more move once the robot's `xshot NAME` was taken, so that the robot's
+        own checks come first however slowly it runs."""
         if not shutil.which("xdotool"):
             self.skipTest("xdotool is not installed")
         env = dict(os.environ, DISPLAY=rig.display())
@@ -43,6 +46,12 @@ class SampleSaver(rig.Scenario):
             for dx, dy, pause in moves:
                 time.sleep(pause)
                 subprocess.run(["xdotool", "mousemove", str(500 + dx), str(400 + dy)], env=env)
+            if then_after_xshot:
+                name, (dx, dy, pause) = then_after_xshot
+                while time.time() < deadline + 30 and not glob.glob(os.path.join(self.p.out, "run*", "shots", name + ".png")):
+                    time.sleep(0.1)
+                time.sleep(pause)
+                subprocess.run(["xdotool", "mousemove", str(500 + dx), str(400 + dy)], env=env)
 
         mover = threading.Thread(target=move, daemon=True)
         mover.start()
@@ -50,7 +59,7 @@ class SampleSaver(rig.Scenario):
 
     def test_full_screen_ends_on_a_real_mouse_move(self):
         # Two tiny moves first, as Windows sends at the start: the screen saver stays.
-        self.mouse_after_window([(2, 1, 1.0), (3, 2, 0.5), (200, 150, 2.5)])
+        self.mouse_after_window([(2, 1, 1.0), (3, 2, 0.5)], then_after_xshot=("checked", (200, 150, 0.5)))
         r = self.run_saver("/s", """
 wait class=%s caption="Sample" timeout=20
 record style=no controls=no
@@ -60,6 +69,7 @@ shot later
 sleep 1300
 wait class=%s timeout=1
 say still running after tiny moves
+xshot checked
 """ % (SAVER_CLASS, SAVER_CLASS))
         self.assertRobotOk(r)
         self.assertEqual(r.exit_code, 0)
@@ -85,8 +95,7 @@ key SPACE
     def test_preview_draws_into_the_given_window(self):
         host = rig.fixture("sample_preview_host.exe")
         r = self.p.run(host, """
-wait class=SamplePreviewHostClass timeout=20
-sleep 1500
+wait class=SamplePreviewHostClass caption="Vorschau bereit" timeout=60
 record style=no
 shot preview
 close
