@@ -737,10 +737,14 @@ TEST_P(SspackCli, AFileThatIsNoInstallerGetsOneLine)
          dir_.Path("image.png") + NotOne + "no LASTRES payload block (the file is a PNG image)"},
         {StubPath(Kind(), "no_lastres"), StubPath(Kind(), "no_lastres") + NotOne + "no LASTRES payload block (the file is a "},
     };
+    // verify on every kind of file; list and extract share its opening, checked on two of them.
     for (const Case &c : cases) {
-        for (const std::vector<std::string> &args : {std::vector<std::string>{"list", c.path},
-                                                     std::vector<std::string>{"verify", c.path},
-                                                     std::vector<std::string>{"extract", c.path, dir_.Path("x")}}) {
+        std::vector<std::vector<std::string>> commands = {{"verify", c.path}};
+        if (&c == &cases[0] || &c == &cases[4]) {
+            commands.push_back({"list", c.path});
+            commands.push_back({"extract", c.path, dir_.Path("x")});
+        }
+        for (const std::vector<std::string> &args : commands) {
             SCOPED_TRACE(args[0] + " " + c.path);
             ToolRun run = Sspack(args);
             EXPECT_EQ(run.code, 1);
