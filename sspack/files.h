@@ -17,6 +17,9 @@ FILE *OpenStream(const std::string &path, const char *mode);  // null on failure
 bool SeekFile(FILE *f, uint64_t offset);                      // from the start
 bool TruncateFile(FILE *f, uint64_t size);                    // flushed before
 bool RemoveFile(const std::string &path);
+// Whether two paths name one existing file, however spelled: through links, "." and "..", another
+// case on Windows. Device and inode on the host, volume and file ID on Windows.
+bool SameFile(const std::string &a, const std::string &b);
 
 // A new file beside path ("w+b"), created with the rights a plainly created file would get; its
 // name is returned in temporaryPath. Null on failure.

@@ -38,6 +38,13 @@ bool RemoveFile(const std::string &path)
     return std::remove(path.c_str()) == 0;
 }
 
+bool SameFile(const std::string &a, const std::string &b)
+{
+    struct stat first, second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
 FILE *CreateFileBeside(const std::string &path, std::string *temporaryPath)
 {
     std::vector<char> name(path.begin(), path.end());

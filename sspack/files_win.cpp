@@ -28,6 +28,41 @@ std::string Utf8(const wchar_t *wide, size_t length)
     return text;
 }
 
+// FILE_ID_INFO and its class, which the system has from Windows 8 on: looked up at run time, so
+// sspack.exe still starts where it is missing.
+struct FileIdInfo128 {
+    ULONGLONG volumeSerialNumber;
+    BYTE fileId[16];
+};
+const int FileIdInfoClass = 18;
+typedef BOOL(WINAPI *GetInformationEx)(HANDLE, int, LPVOID, DWORD);
+
+// The volume and the file's ID: the 128-bit one where the system has it (ReFS needs it), else
+// the 64-bit index every NTFS and FAT volume gives.
+bool FileIdentity(const std::string &path, std::string *identity)
+{
+    HANDLE h = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    FARPROC found = kernel ? GetProcAddress(kernel, "GetFileInformationByHandleEx") : nullptr;
+    GetInformationEx getInformation = nullptr;
+    if (found) getInformation = reinterpret_cast<GetInformationEx>(reinterpret_cast<void *>(found));
+    FileIdInfo128 id;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = false;
+    if (getInformation && getInformation(h, FileIdInfoClass, &id, sizeof id)) {
+        identity->assign(reinterpret_cast<const char *>(&id), sizeof id);
+        known = true;
+    } else if (GetFileInformationByHandle(h, &info)) {
+        DWORD parts[3] = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+        identity->assign(reinterpret_cast<const char *>(parts), sizeof parts);
+        known = true;
+    }
+    CloseHandle(h);
+    return known;
+}
+
 }  // namespace
 
 std::filesystem::path FsPath(const std::string &path)
@@ -63,6 +98,12 @@ bool TruncateFile(FILE *f, uint64_t size)
 bool RemoveFile(const std::string &path)
 {
     return DeleteFileW(Wide(path).c_str()) != 0;
+}
+
+bool SameFile(const std::string &a, const std::string &b)
+{
+    std::string first, second;
+    return FileIdentity(a, &first) && FileIdentity(b, &second) && first == second;
 }
 
 FILE *CreateFileBeside(const std::string &path, std::string *temporaryPath)

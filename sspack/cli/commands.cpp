@@ -11,11 +11,14 @@
 
 #include "payload/check_payload.h"
 #include "sspack/pack/build_installer.h"
+#include "sspack/pack/licence_text.h"
 #include "sspack/format/entry_data.h"
+#include "sspack/format/program_kind.h"
 #include "sspack/format/names.h"
 #include "sspack/cli/printf_dialect.h"
 #include "sspack/cli/shipped.h"
 #include "sspack/files.h"
+#include "sspack/read/installer_kind.h"
 #include "sspack/read/installer_reader.h"
 #include "sspack/format/layout_rule.h"
 #include "sspack/format/pe_image.h"
@@ -89,8 +92,12 @@ std::string TitleFromCommandLine(const std::string &given)
 {
     std::string ansi;
     if (Utf8ToCp1252(given, &ansi)) return ansi;
-    if (LooksLikeUtf8(given)) throw ToolError("the title holds characters that Windows-1252 cannot write");
-    return given;
+    if (!LooksLikeUtf8(given)) return given;
+    uint32_t cp = 0;
+    uint8_t byte;
+    for (size_t i = 0; i < given.size(); i += DecodeUtf8(given, i, &cp))
+        if (DecodeUtf8(given, i, &cp) && !CodePointToCp1252(cp, &byte)) break;
+    throw ToolError("the title holds " + CharacterName(cp) + ", which Windows-1252 cannot write");
 }
 
 std::string Shipped(const BuildOptions &options, const char *name, const char *option)
@@ -127,6 +134,80 @@ bool IsProgram(const std::string &path)
     return field.compare(0, 5, ".EXE ") == 0 || field.compare(0, 5, ".COM ") == 0;
 }
 
+std::string PreCheckRefusal(PayloadFault fault)
+{
+    switch (fault) {
+    case PayloadUnreachable: return "the payload block cannot be reached";
+    case PayloadTableCut: return "the file ends before the table's terminator";
+    case PayloadDataOutside: return "an entry's data run past the end of the file";
+    case PayloadSizeTooLarge: return "an entry's expanded size is 2 GiB or more";
+    case PayloadBadTitle: return "the title cannot name a file or registry key";
+    case PayloadBadExtension: return "a further file's extension cannot end a file name";
+    case PayloadPathTooLong:
+        return std::string("a destination would be over 259 characters with ") + TypicalWindows + " and " +
+               TypicalApplicationData;
+    case PayloadChecksumWrong: return "the integrity record does not match the file";
+    case PayloadCertificateMisplaced: return "the certificate table is not the file's last part behind the payload";
+    case PayloadOwnPathTooLong: return "its own path is too long";
+    case PayloadNoEntries: return "the table holds no entry";
+    case PayloadRecordDamaged: return "the room for the integrity record behind the table holds no record";
+    case PayloadSound: break;
+    }
+    return "";
+}
+
+// An input and what it is to the build, for messages.
+struct NamedInput {
+    std::string role, path;
+};
+
+// Nothing named as input is ever written: not through a link, nor under another spelling.
+void CheckOutputIsNoInput(const std::string &out, const std::vector<NamedInput> &inputs)
+{
+    for (const NamedInput &input : inputs)
+        if (SameFile(out, input.path))
+            throw ToolError(out + ": the same file as " + input.role + " " + input.path +
+                            "; sspack writes no file it reads: name another --out");
+}
+
+// Every path the installer writes must fit its 259 characters with the default folders, or verify
+// and the installer's pre-check would refuse what the build writes.
+void CheckPathsFit(const std::string &title, const std::vector<InputFile> &files)
+{
+    std::vector<std::string> fields;
+    for (const InputFile &file : files) fields.push_back(file.extensionField);
+    size_t longest = 0;
+    std::string tooLong = TooLongOnTypicalSystem(TrimTrailingBlanks(title), fields, &longest);
+    if (!tooLong.empty())
+        throw ToolError(Format("the title is too long for the installer's paths: with %s and %s, ", TypicalWindows,
+                               TypicalApplicationData) +
+                        tooLong + Format("; the installer takes at most 259, so the title may have at most %zu", longest));
+}
+
+bool SameBytes(const std::string &a, const std::string &b)
+{
+    std::error_code ec1, ec2;
+    if (fs::file_size(FsPath(a), ec1) != fs::file_size(FsPath(b), ec2) || ec1 || ec2) return false;
+    return ReadWholeFile(a) == ReadWholeFile(b);
+}
+
+// The installer makes entry 0 the screen saver and starts it: it must be a Windows GUI program, and
+// not the uninstaller.
+void CheckScreenSaver(const std::vector<std::string> &paths, std::ostream &err)
+{
+    ProgramKind saver = KindOfFile(paths[0]);
+    if (!saver.gui) {
+        ProgramKind data = KindOfFile(paths[1]);
+        if (data.windowsProgram)
+            err << "sspack: warning: the data file " << paths[1] << " is " << data.what << " and the screen saver "
+                << paths[0] << " is not: the two may be swapped (the screen saver comes first)\n";
+        throw ToolError(paths[0] + ": " + saver.what +
+                        ", not a Windows GUI program; the installer makes the first file the screen saver and starts it");
+    }
+    if (NamedAsUninstaller(paths[0]) || SameFile(paths[0], paths[2]) || SameBytes(paths[0], paths[2]))
+        throw ToolError(paths[0] + ": the uninstaller, not a screen saver; the screen saver comes first");
+}
+
 std::string Ratio(uint64_t stored, uint64_t size)
 {
     return size ? Format("%.1f%%", stored * 100.0 / size) : "-";
@@ -137,47 +218,59 @@ std::string Ratio(uint64_t stored, uint64_t size)
 void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal)
 {
     BuildRequest request;
-    std::string stub = options.stub;
-    if (stub.empty()) stub = Shipped(options, options.quiet ? ShippedQuietStubName : ShippedStubName, "--stub STUB");
-    request.stub = ReadWholeFile(stub);
     request.title = TitleFromCommandLine(options.title);
     std::string problem = TitleProblem(request.title);
     if (!problem.empty()) throw ToolError(problem);
-    if (!options.licence.empty()) request.licence = PrepareLicence(ReadWholeFile(options.licence));
     request.compression = options.compression;
     request.integrityRecord = options.integrityRecord;
-    // The files named are judged before a shipped one is looked for.
+    // Every file named is judged before a shipped one is looked for, and all before anything is
+    // read or written.
     for (const std::string &path : options.files) {
         ExtensionField(path);
         CheckInputPath(path);
     }
+    std::string stub = options.stub;
+    if (stub.empty()) stub = Shipped(options, options.quietInstaller ? ShippedQuietStubName : ShippedStubName, "--stub STUB");
+    CheckInputPath(stub);
+    if (!options.licence.empty()) CheckInputPath(options.licence);
     std::string uninstallerOrigin;
     std::vector<std::string> paths = EntryFiles(options, &uninstallerOrigin);
-    for (const std::string &path : paths) {
+    std::vector<NamedInput> inputs = {{"the stub", stub}};
+    if (!options.licence.empty()) inputs.push_back({"the licence", options.licence});
+    for (size_t i = 0; i < paths.size(); i++) {
         InputFile file;
-        file.name = path;
-        file.extensionField = ExtensionField(path);
-        file.path = path;
-        CheckInputPath(path);
+        file.name = paths[i];
+        file.extensionField = ExtensionField(paths[i]);
+        file.path = paths[i];
+        CheckInputPath(paths[i]);
         request.files.push_back(std::move(file));
+        inputs.push_back({i < FirstFurtherEntry ? "the " + EntryRole(i) : Format("further file %zu", i), paths[i]});
     }
-    size_t fileCount = request.files.size();
+    CheckOutputIsNoInput(options.out, inputs);
+    CheckPathsFit(request.title, request.files);
+    CheckScreenSaver(paths, err);
+    request.stub = ReadWholeFile(stub);
+    request.stubName = stub;
+    if (!options.licence.empty()) request.licence = PrepareLicence(ReadWholeFile(options.licence), options.licence);
+
     bool integrity = request.integrityRecord;
     std::string title = TrimTrailingBlanks(request.title);
     ReadingProgress progress(err, errTerminal);
+    // What build writes passes the installer's own pre-check, with the paths measured as verify
+    // measures them, or it does not replace the output.
+    auto preCheck = [&](const std::string &temporary) {
+        FileHandle handle = OpenHandleForReading(temporary);
+        if (handle == FileError) throw ToolError("cannot read back " + options.out);
+        PayloadFault fault = InspectOpenPayload(handle, 0, TypicalWindows, TypicalApplicationData);
+        FileClose(handle);
+        if (fault != PayloadSound)
+            throw ToolError("internal error: the installer's pre-check refuses what was built: " + PreCheckRefusal(fault));
+    };
     BuildResult result = BuildInstallerFile(std::move(request), options.out,
                                             [&](const InputFile &file, uint64_t done, uint64_t size) {
                                                 progress(file, done, size);
-                                            });
-    for (size_t i = 0; i < result.entries.size(); i++) {
-        std::string typical = TypicalDestination(i, title, result.entries[i].Extension);
-        if (typical.size() > MaxTitleLength)
-            err << "sspack: warning: entry " << i << " would be " << PrintableText(typical) << ", " << typical.size()
-                << " characters; the installer refuses paths over 259\n";
-    }
-    if (fileCount < 3)
-        err << "sspack: warning: only " << fileCount
-            << " file(s); an installer carries a screen saver, its data file and an uninstaller\n";
+                                            },
+                                            preCheck);
     for (size_t i = 3; i < paths.size(); i++)
         if (IsProgram(paths[i]))
             err << "sspack: warning: entry " << i << " (" << EntryRole(i) << ") is the program " << paths[i]
@@ -204,11 +297,51 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
     if (!uninstallerOrigin.empty()) out << "uninstaller: " << paths[2] << " (" << uninstallerOrigin << ")\n";
 }
 
-bool RunList(const std::string &installer, std::ostream &out)
+namespace {
+
+// The installer named on the command line, once it is known to be one: anything else gets one line.
+std::unique_ptr<InstallerFile> OpenInstaller(const std::string &path)
 {
-    InstallerView view = ReadInstaller(installer);
+    std::error_code ec;
+    fs::file_status status = fs::status(FsPath(path), ec);
+    if (ec || !fs::exists(status)) throw ToolError(path + ": no such file");
+    if (!fs::is_regular_file(status)) throw ToolError(path + ": not a regular file");
+    auto file = std::make_unique<InstallerFile>(path);
+    const std::string NotOne = ": not an installer made for this format: ";
+    if (file->size() == 0) throw ToolError(path + NotOne + "the file is empty");
+    if (FormatOf(*file) != FileFormat::Installer)
+        throw ToolError(path + NotOne + "no LASTRES payload block (the file is " + KindOfFile(path).what + ")");
+    return file;
+}
+
+// Which of the shipped stubs the installer was built from.
+std::string InstallerKind(InstallerFile &file, uint32_t blockOffset, const std::vector<std::string> &shippedFolders)
+{
+    struct Shipped {
+        const char *name, *kind;
+    };
+    const Shipped stubs[] = {{ShippedStubName, "interactive"}, {ShippedQuietStubName, "quiet"}};
+    bool found = false;
+    for (const Shipped &stub : stubs) {
+        std::string path = FindShipped(shippedFolders, stub.name);
+        if (path.empty()) continue;
+        found = true;
+        if (BuiltFromStub(file, blockOffset, ReadWholeFile(path)))
+            return std::string(stub.kind) + " (the shipped " + stub.name + ")";
+    }
+    if (!found) return "not known (no installer.exe or installer-quiet.exe beside sspack to compare with)";
+    return "another stub than the installer.exe and installer-quiet.exe shipped with this sspack";
+}
+
+}  // namespace
+
+bool RunList(const std::string &installer, std::ostream &out, const std::vector<std::string> &shippedFolders)
+{
+    std::unique_ptr<InstallerFile> file = OpenInstaller(installer);
+    InstallerView view = ReadInstaller(*file);
     std::string title = TrimTrailingBlanks(view.title);
     out << "title: \"" << PrintableText(view.title) << "\"\n";
+    out << "installer: " << InstallerKind(*file, view.blockOffset, shippedFolders) << "\n";
     out << "licence: " << view.licence.size() << " bytes\n";
     out << "entries: " << view.entries.size();
     if (view.entryCount != view.entries.size()) out << " (EntryCount says " << view.entryCount << ")";
@@ -217,8 +350,9 @@ bool RunList(const std::string &installer, std::ostream &out)
                   "extension", "destination");
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
-        out << Format("%-5zu %-13s 0x%08X %10u %12u %-16s ", i, EntryRole(i).c_str(), e.DataOffset, e.StoredSize,
-                      e.ExpandedSize, PrintableText(ExtensionText(e)).c_str())
+        std::string expanded = e.ExpandedSize ? std::to_string(e.ExpandedSize) : "stored";
+        out << Format("%-5zu %-13s 0x%08X %10u %12s %-16s ", i, EntryRole(i).c_str(), e.DataOffset, e.StoredSize,
+                      expanded.c_str(), PrintableText(ExtensionText(e)).c_str())
             << PrintableText(DestinationName(i, title, e.Extension)) << "\n";
     }
     // A download cut short still has its table; what lies beyond the end cannot be installed.
@@ -247,6 +381,10 @@ static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, c
             written += count;
             return std::fwrite(bytes, 1, count, f) == count;
         }, note);
+    } catch (const ToolError &e) {
+        std::fclose(f);
+        RemoveFile(path);
+        throw ToolError(file.path() + ": " + e.what() + "; the partial " + path + " is removed");
     } catch (...) {
         std::fclose(f);
         RemoveFile(path);
@@ -259,9 +397,31 @@ static uint64_t ExtractEntryTo(InstallerFile &file, const PayloadEntry &entry, c
     return written;
 }
 
+// The licence has no file of its own in an installation; extract writes it under this name, as
+// stored: Windows-1252 with CR LF line breaks.
+const char ExtractedLicenceName[] = "LICENCE.TXT";
+
+// The integrity record is the one check of the data themselves: without it a changed byte gives a
+// wrong file, with it the installer refuses the file, and extract with it.
+static void CheckIntegrityForExtract(const InstallerView &view, const std::string &installer)
+{
+    if (!view.hasIntegrityRecord) return;
+    const Integrity &integrity = view.integrity;
+    if (!integrity.headersRead)
+        throw ToolError(installer + ": damaged installer: the file ends inside the optional header");
+    if (integrity.placement != CertificateNone && integrity.placement != CertificateLast)
+        throw ToolError(installer + ": damaged installer: the certificate table is not the file's last part behind "
+                                    "the payload, so the integrity record cannot be checked");
+    if (view.recordedCrc != view.computedCrc)
+        throw ToolError(installer + Format(": damaged installer: the integrity record does not match the file "
+                                           "(CRC-32 recorded 0x%08X, file 0x%08X)",
+                                           view.recordedCrc, view.computedCrc));
+}
+
 void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out)
 {
-    InstallerFile file(installer);
+    std::unique_ptr<InstallerFile> opened = OpenInstaller(installer);
+    InstallerFile &file = *opened;
     InstallerView view = ReadInstaller(file);
     std::string title = TrimTrailingBlanks(view.title);
     std::string problem = TitleProblem(view.title);
@@ -276,21 +436,46 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
     for (size_t i = 0; i < overlaps.size(); i++)
         if (overlaps[i] != i)
             throw ToolError(installer + Format(": damaged installer: the data of entries %zu and %zu overlap", i, overlaps[i]));
-    std::error_code ec;
-    fs::create_directories(FsPath(directory), ec);
-    if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
     for (size_t i = 0; i < view.entries.size(); i++) {
         const PayloadEntry &e = view.entries[i];
         if (!RangeInside(e.DataOffset, e.StoredSize, view.fileSize))
             throw ToolError(installer + Format(": damaged installer: the data of entry %zu lie beyond the end of the file", i));
-        std::string name = Cp1252ToUtf8(DestinationFileName(i, title, e.Extension));
         if (!ExpansionPossible(e))
             throw ToolError(installer + Format(": damaged installer: entry %zu cannot expand to %u bytes", i, e.ExpandedSize));
-        std::string path = PathText(FsPath(directory) / FsPath(name));
-        std::string note;
-        uint64_t written = ExtractEntryTo(file, e, path, &note);
-        out << path << " (" << written << " bytes" << (note.empty() ? "" : "; " + note) << ")\n";
     }
+    CheckIntegrityForExtract(view, installer);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < view.entries.size(); i++)
+        names.push_back(Cp1252ToUtf8(DestinationFileName(i, title, view.entries[i].Extension)));
+    if (!view.licence.empty()) names.push_back(ExtractedLicenceName);
+    std::vector<std::string> paths;
+    for (const std::string &name : names) {
+        paths.push_back(PathText(FsPath(directory) / FsPath(name)));
+        if (SameFile(paths.back(), installer))
+            throw ToolError(paths.back() + ": the installer itself; sspack writes no file it reads: extract into another folder");
+    }
+
+    std::error_code ec;
+    fs::create_directories(FsPath(directory), ec);
+    if (ec) throw ToolError("cannot create " + directory + ": " + ec.message());
+    size_t written = 0;
+    try {
+        for (size_t i = 0; i < view.entries.size(); i++) {
+            std::string note;
+            uint64_t bytes = ExtractEntryTo(file, view.entries[i], paths[i], &note);
+            out << paths[i] << " (" << bytes << " bytes" << (note.empty() ? "" : "; " + note) << ")\n";
+            written++;
+        }
+        if (!view.licence.empty()) {
+            WriteWholeFile(paths.back(), Bytes(view.licence.begin(), view.licence.end()));
+            out << paths.back() << " (" << view.licence.size() << " bytes; the licence, Windows-1252 as stored)\n";
+            written++;
+        }
+    } catch (const ToolError &e) {
+        throw ToolError(std::string(e.what()) + Format("; %zu file%s written to ", written, written == 1 ? "" : "s") +
+                        directory + " before it");
+    }
+    out << written << " file" << (written == 1 ? "" : "s") << " written to " << directory << "\n";
 }
 
 namespace {
@@ -305,39 +490,41 @@ public:
         if (!ok) problems_++;
     }
     void Note(const std::string &what) { out_ << "note  " << what << "\n"; }
+    // A file sound in itself that the installer still refuses: the verdict says why.
+    void Refuse(const std::string &what, const std::string &why)
+    {
+        out_ << "FAIL  " << what << "\n";
+        if (refusal_.empty()) refusal_ = why;
+    }
     // Prints the verdict; true when sound.
     bool Finish()
     {
-        if (problems_ == 0) out_ << "verdict: sound\n";
-        else out_ << Format("verdict: DAMAGED (%d problem%s)\n", problems_, problems_ == 1 ? "" : "s");
-        return problems_ == 0;
+        if (problems_) out_ << Format("verdict: DAMAGED (%d problem%s)\n", problems_, problems_ == 1 ? "" : "s");
+        else if (!refusal_.empty()) out_ << "verdict: WILL NOT INSTALL: " << refusal_ << "\n";
+        else out_ << "verdict: sound\n";
+        return problems_ == 0 && refusal_.empty();
     }
 
 private:
     std::ostream &out_;
     int problems_ = 0;
+    std::string refusal_;
 };
 
-std::string PreCheckRefusal(PayloadFault fault)
+// ": entry 1 (data file) would be ..., 260 characters; a title of at most 107 characters fits"
+std::string TooLongNamed(InstallerFile &file)
 {
-    switch (fault) {
-    case PayloadUnreachable: return "the payload block cannot be reached";
-    case PayloadTableCut: return "the file ends before the table's terminator";
-    case PayloadDataOutside: return "an entry's data run past the end of the file";
-    case PayloadSizeTooLarge: return "an entry's expanded size is 2 GiB or more";
-    case PayloadBadTitle: return "the title cannot name a file or registry key";
-    case PayloadBadExtension: return "a further file's extension cannot end a file name";
-    case PayloadPathTooLong:
-        return std::string("a destination would be over 259 characters with ") + TypicalWindows + " and " +
-               TypicalApplicationData;
-    case PayloadChecksumWrong: return "the integrity record does not match the file";
-    case PayloadCertificateMisplaced: return "the certificate table is not the file's last part behind the payload";
-    case PayloadOwnPathTooLong: return "its own path is too long";
-    case PayloadNoEntries: return "the table holds no entry";
-    case PayloadRecordDamaged: return "the room for the integrity record behind the table holds no record";
-    case PayloadSound: break;
+    try {
+        InstallerView view = ReadInstaller(file);
+        std::vector<std::string> fields;
+        for (const PayloadEntry &e : view.entries) fields.push_back(std::string(e.Extension, ExtensionFieldSize));
+        size_t longest = 0;
+        std::string tooLong = TooLongOnTypicalSystem(TrimTrailingBlanks(view.title), fields, &longest);
+        if (tooLong.empty()) return "";
+        return ": " + tooLong + Format("; a title of at most %zu characters fits", longest);
+    } catch (const ToolError &) {
+        return "";  // reported with the payload
     }
-    return "";
 }
 
 // The installer's own pre-check over the same file, the very code the installer runs.
@@ -347,6 +534,9 @@ void ReportPreCheck(InstallerFile &file, VerifyReport &report)
     if (fault == PayloadSound)
         report.Check(true, std::string("the installer's pre-check passes the file (paths as with ") +
                                TypicalWindows + " and " + TypicalApplicationData + ")");
+    else if (fault == PayloadPathTooLong)
+        report.Refuse("the installer's pre-check refuses the file: " + PreCheckRefusal(fault),
+                      PreCheckRefusal(fault) + TooLongNamed(file));
     else
         report.Check(false, "the installer's pre-check refuses the file: " + PreCheckRefusal(fault));
 }
@@ -385,6 +575,9 @@ void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport 
         if (e.ExpandedSize >= 0x80000000u)
             report.Check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
         if (!e.ExpandedSize || !inside) continue;
+        // Entries that share bytes are not expanded: each would read the others' bytes again, so a
+        // small file of many such entries would take time with the square of its size.
+        if (overlaps[i] != i) continue;
         if (!ExpansionPossible(e)) {
             report.Check(false, name + Format(": a stream of %u bytes cannot expand to %u bytes", e.StoredSize, e.ExpandedSize));
             continue;
@@ -480,14 +673,8 @@ void ReportIntegrity(const InstallerView &view, VerifyReport &report)
 
 bool RunVerify(const std::string &installer, std::ostream &out)
 {
+    std::unique_ptr<InstallerFile> file = OpenInstaller(installer);
     VerifyReport report(out);
-    std::unique_ptr<InstallerFile> file;
-    try {
-        file = std::make_unique<InstallerFile>(installer);
-    } catch (const ToolError &e) {
-        report.Check(false, e.what());
-        return report.Finish();
-    }
     ReportPreCheck(*file, report);
     ReportLayout(*file, report);
     InstallerView view;

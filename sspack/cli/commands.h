@@ -10,7 +10,7 @@
 struct BuildOptions {
     std::string stub, title, licence, out;  // title as given on the command line (UTF-8)
     std::string uninstaller;                // --uninstaller; "" = the third file or the shipped one
-    bool quiet = false;                     // the shipped quiet stub when no stub is named
+    bool quietInstaller = false;            // the shipped quiet stub when no stub is named
     std::vector<std::string> shippedFolders;
     std::vector<std::string> files;
     Compression compression = Compression::Stored;
@@ -19,8 +19,13 @@ struct BuildOptions {
 
 // errTerminal: the progress of large files is redrawn in place on err; otherwise one line each.
 void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err, bool errTerminal = false);
-// Lists what the table holds; returns false (after listing) when entries' data lie beyond the end.
-bool RunList(const std::string &installer, std::ostream &out);
+// list, extract and verify throw ToolError, one line, for a file that is no installer of this format.
+// Lists what the table holds and which shipped stub the installer was built from (shippedFolders
+// as for BuildOptions); returns false (after listing) when entries' data lie beyond the end.
+bool RunList(const std::string &installer, std::ostream &out, const std::vector<std::string> &shippedFolders = {});
+// Writes every entry and the licence into directory, once the integrity record holds; ends with
+// the number of files written.
 void RunExtract(const std::string &installer, const std::string &directory, std::ostream &out);
-// Prints each check and a verdict; returns false (after printing) when the installer is unsound.
+// Prints each check and a verdict; returns false (after printing) when the installer is damaged
+// or will not install.
 bool RunVerify(const std::string &installer, std::ostream &out);

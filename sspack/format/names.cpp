@@ -3,6 +3,7 @@
 #include "sspack/format/names.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -17,6 +18,27 @@ const uint16_t HighControls[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+
+void AppendUtf8(std::string &out, uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += (char)cp;
+    } else if (cp < 0x800) {
+        out += (char)(0xC0 | cp >> 6);
+        out += (char)(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += (char)(0xE0 | cp >> 12);
+        out += (char)(0x80 | (cp >> 6 & 0x3F));
+        out += (char)(0x80 | (cp & 0x3F));
+    } else {
+        out += (char)(0xF0 | cp >> 18);
+        out += (char)(0x80 | (cp >> 12 & 0x3F));
+        out += (char)(0x80 | (cp >> 6 & 0x3F));
+        out += (char)(0x80 | (cp & 0x3F));
+    }
+}
+
+}  // namespace
 
 uint32_t Cp1252ToCodePoint(uint8_t byte)
 {
@@ -38,10 +60,18 @@ bool CodePointToCp1252(uint32_t cp, uint8_t *byte)
     return false;
 }
 
-}  // namespace
+std::string CharacterName(uint32_t codePoint)
+{
+    char number[16];
+    std::snprintf(number, sizeof number, "U+%04X", (unsigned)codePoint);
+    bool control = codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0);
+    if (control || (codePoint >= 0xD800 && codePoint < 0xE000) || codePoint > 0x10FFFF) return number;
+    std::string name = "'";
+    AppendUtf8(name, codePoint);
+    return name + "' (" + number + ")";
+}
 
-// Decodes one UTF-8 sequence at i; 0 when it is malformed (cut, overlong, a stray byte).
-static int DecodeUtf8(const std::string &utf8, size_t i, uint32_t *codePoint)
+int DecodeUtf8(const std::string &utf8, size_t i, uint32_t *codePoint)
 {
     uint8_t lead = (uint8_t)utf8[i];
     int length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3 : (lead & 0xF8) == 0xF0 ? 4 : 0;
@@ -53,7 +83,7 @@ static int DecodeUtf8(const std::string &utf8, size_t i, uint32_t *codePoint)
         cp = cp << 6 | (c & 0x3F);
     }
     static const uint32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < Least[length] || cp > 0x10FFFF) return 0;
+    if (cp < Least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return 0;
     *codePoint = cp;
     return length;
 }
@@ -88,19 +118,7 @@ bool Utf8ToCp1252(const std::string &utf8, std::string *ansi)
 std::string Cp1252ToUtf8(const std::string &ansi)
 {
     std::string out;
-    for (char ch : ansi) {
-        uint32_t cp = Cp1252ToCodePoint((uint8_t)ch);
-        if (cp < 0x80) {
-            out += (char)cp;
-        } else if (cp < 0x800) {
-            out += (char)(0xC0 | cp >> 6);
-            out += (char)(0x80 | (cp & 0x3F));
-        } else {
-            out += (char)(0xE0 | cp >> 12);
-            out += (char)(0x80 | (cp >> 6 & 0x3F));
-            out += (char)(0x80 | (cp & 0x3F));
-        }
-    }
+    for (char ch : ansi) AppendUtf8(out, Cp1252ToCodePoint((uint8_t)ch));
     return out;
 }
 
@@ -139,14 +157,9 @@ std::string TitleProblem(const std::string &ansiTitle)
     case TitleTrailingDot:
         return "the title ends in a dot; Windows drops it from the folder but not from the uninstall key";
     case TitleForbiddenByte:
-        for (char c : title) {
-            if (ForbiddenNameByte((uint8_t)c)) {
-                char text[80];
-                std::snprintf(text, sizeof text, "the title holds the character 0x%02X, not allowed in file names",
-                              (unsigned)(uint8_t)c);
-                return text;
-            }
-        }
+        for (char c : title)
+            if (ForbiddenNameByte((uint8_t)c))
+                return "the title holds " + CharacterName(Cp1252ToCodePoint((uint8_t)c)) + ", not allowed in file names";
         return "the title holds a character not allowed in file names";
     case TitleDeviceName:
         return "the title is a reserved device name of Windows";
@@ -166,10 +179,16 @@ std::string ExtensionField(const std::string &path)
     if (extension == ".") extension.clear();
     if (extension.size() > MaxExtensionLength)
         throw ToolError(path + ": the extension " + extension + " is longer than 15 characters, the installer would cut it");
-    for (char &c : extension) {
+    for (size_t i = 0; i < extension.size(); i++) {
+        char &c = extension[i];
         uint8_t u = (uint8_t)c;
-        if (u >= 0x80 || ForbiddenNameByte(u))
-            throw ToolError(path + ": the extension holds characters the installer cannot use");
+        uint32_t cp = u;
+        if (u >= 0x80 && !DecodeUtf8(extension, i, &cp)) cp = Cp1252ToCodePoint(u);
+        if (u >= 0x80)
+            throw ToolError(path + ": the extension holds " + CharacterName(cp) +
+                            "; the installer takes extensions of ASCII characters only");
+        if (ForbiddenNameByte(u))
+            throw ToolError(path + ": the extension holds " + CharacterName(cp) + ", not allowed in file names");
         if (c >= 'a' && c <= 'z') c = (char)(c - 32);
     }
     std::string field = extension;
@@ -225,4 +244,31 @@ std::string TypicalDestination(size_t index, const std::string &trimmedTitle, co
     ComposeEntryDestination((int)index, title, extensionField, saver.data(), folder.data(), destination.data(),
                             destination.size());
     return destination.data();
+}
+
+std::string TooLongOnTypicalSystem(const std::string &trimmedTitle, const std::vector<std::string> &extensionFields,
+                                   size_t *longestTitle)
+{
+    // Each path holds the title once (the data file's twice: its folder and its name) around a
+    // part of fixed length, so the longest title follows from the lengths with this one.
+    size_t n = trimmedTitle.size();
+    std::vector<char> folder = NameRoom(trimmedTitle), log = folder;
+    ComposeDataFolder(TypicalApplicationData, TypicalWindows, trimmedTitle.c_str(), CreateNoFolder, folder.data(),
+                      folder.size());
+    ComposeLogPath(folder.data(), log.data(), log.size());
+    std::string first;
+    size_t longest = MaxTitleLength;
+    auto measure = [&](const std::string &what, const std::string &path, size_t titles) {
+        size_t fixed = path.size() - titles * n;
+        longest = std::min(longest, fixed >= MaxTitleLength ? 0 : (MaxTitleLength - fixed) / titles);
+        if (first.empty() && path.size() > MaxTitleLength)
+            first = what + " would be " + PrintableText(path) + ", " + std::to_string(path.size()) + " characters";
+    };
+    measure("the data folder", folder.data(), 1);
+    measure("the install log", log.data(), 1);
+    for (size_t i = 0; i < extensionFields.size(); i++)
+        measure("entry " + std::to_string(i) + " (" + EntryRole(i) + ")",
+                TypicalDestination(i, trimmedTitle, extensionFields[i].c_str()), i == 1 ? 2 : 1);
+    *longestTitle = longest;
+    return first;
 }

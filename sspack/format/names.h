@@ -3,13 +3,22 @@
 // command line and terminal speak UTF-8.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 #include "core/layout.h"
 
 enum { MaxTitleLength = PathSize - 1, MaxExtensionLength = ExtensionCharacters };
 
 // False when the text is not UTF-8 or holds a character Windows-1252 cannot write.
 bool Utf8ToCp1252(const std::string &utf8, std::string *ansi);
+// One UTF-8 sequence at i: its length, or 0 when it is malformed (cut, overlong, a stray byte).
+int DecodeUtf8(const std::string &utf8, size_t i, uint32_t *codePoint);
+// The Windows-1252 byte of a character; false when it has none.
+bool CodePointToCp1252(uint32_t codePoint, uint8_t *byte);
+uint32_t Cp1252ToCodePoint(uint8_t byte);
+// A character as messages name it: "'\\' (U+005C)", or "U+0009" for a control character.
+std::string CharacterName(uint32_t codePoint);
 std::string Cp1252ToUtf8(const std::string &ansi);
 // Windows-1252 text for a terminal: UTF-8, with control bytes written as \xNN so a damaged title
 // cannot drive the terminal.
@@ -42,5 +51,11 @@ extern const char TypicalApplicationData[];
 // The destination on a typical system (C:\WINDOWS, C:\ProgramData); the installer refuses a
 // payload whose paths exceed 259 characters on the system it runs on, which the tool cannot know.
 std::string TypicalDestination(size_t index, const std::string &trimmedTitle, const char *extensionField);
+// The first path the installer would write that is over 259 characters on a typical system, as
+// "entry 1 (data file) would be C:\ProgramData\...\<title>.dat, 260 characters", or "" when every
+// path fits; the entries by their 16-byte Extension fields. *longestTitle receives the most
+// characters a title may have for every path to fit with these entries.
+std::string TooLongOnTypicalSystem(const std::string &trimmedTitle, const std::vector<std::string> &extensionFields,
+                                   size_t *longestTitle);
 // The file name part of it alone.
 std::string DestinationFileName(size_t index, const std::string &trimmedTitle, const char *extensionField);

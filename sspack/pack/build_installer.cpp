@@ -216,12 +216,16 @@ public:
         if (!path_.empty()) RemoveFile(path_);
     }
     FILE *file() const { return file_; }
-    // Closes the file and puts it in the output's place.
-    void Commit(const std::string &outPath)
+    const std::string &path() const { return path_; }
+    void Close(const std::string &outPath)
     {
         bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
         if (!closed) throw ToolError("cannot write " + outPath + " (disk full?)");
+    }
+    // Puts the closed file in the output's place.
+    void Commit(const std::string &outPath)
+    {
         if (!RenameOver(path_, outPath))
             throw ToolError("cannot create " + outPath + ": " + std::strerror(errno));
         path_.clear();
@@ -242,7 +246,8 @@ uint64_t FileSizeOf(const InputFile &file)
 
 }  // namespace
 
-BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath, const ReadProgress &progress)
+BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath, const ReadProgress &progress,
+                               const FinishedCheck &check)
 {
     BuildPlan plan = PlanBuild(request);
     BuildResult result;
@@ -310,6 +315,8 @@ BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath,
         out.Write(field.data(), field.size());
         out.Flush();
     }
+    temporary.Close(outPath);
+    if (check) check(temporary.path());
     temporary.Commit(outPath);
     result.installerSize = end;
     return result;

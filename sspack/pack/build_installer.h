@@ -19,8 +19,9 @@ struct InputFile {
 
 struct BuildRequest {
     Bytes stub;
+    std::string stubName = "the stub";  // for messages
     std::string title;    // Windows-1252, as stored
-    std::string licence;  // as stored (PrepareLicence), empty for none
+    std::string licence;  // as stored (PrepareLicence, licence_text.h), empty for none
     std::vector<InputFile> files;  // screen saver, data file, uninstaller, further files
     Compression compression = Compression::Stored;
     bool integrityRecord = true;
@@ -36,10 +37,6 @@ struct BuildResult {
 
 // Largest entry and installer the installer's 32-bit signed file positions can reach.
 const uint64_t MaxInstallerBytes = 0x7FFFFFFF;
-
-// The licence as stored: bare LF become CR LF. Throws ToolError for one the installer cannot show
-// (empty, over 65,535 bytes, holding a NUL byte).
-std::string PrepareLicence(const Bytes &raw);
 
 // Where the block goes and how large it is; throws ToolError for a title, licence, file count or
 // stub no installer could take.
@@ -59,9 +56,15 @@ void CheckInputFile(const InputFile &file, uint64_t size);
 // Reports the bytes of a file read so far (the first pass over it) against its size.
 using ReadProgress = std::function<void(const InputFile &file, uint64_t done, uint64_t size)>;
 
+// Runs on the finished installer, closed, at its temporary path, before it takes the output's
+// place; throws ToolError to leave the output as it was.
+using FinishedCheck = std::function<void(const std::string &temporaryPath)>;
+
 // The installer from the request, each file read from its path and compressed and checked in
 // chunks, so the memory a build needs stays bounded whatever the sizes of the files. It is written
-// to a temporary file beside outPath that takes its place only once the build has succeeded, so
-// nothing half made is left behind and an input may also be the output. Throws ToolError, naming
-// it, for anything an installer could not install, and for files that cannot be read or written.
-BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath, const ReadProgress &progress = {});
+// to a temporary file beside outPath that takes its place only once the build has succeeded (and
+// passed check), so nothing half made is left behind and the previous output stays until then.
+// The caller sees to it that outPath is none of the inputs. Throws ToolError, naming it, for
+// anything an installer could not install, and for files that cannot be read or written.
+BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath, const ReadProgress &progress = {},
+                               const FinishedCheck &check = {});

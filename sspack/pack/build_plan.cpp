@@ -8,20 +8,6 @@
 #include "sspack/format/pe_image.h"
 #include "sspack/tool_error.h"
 
-std::string PrepareLicence(const Bytes &raw)
-{
-    std::string text;
-    for (size_t i = 0; i < raw.size(); i++) {
-        if (raw[i] == 0) throw ToolError("the licence holds a NUL byte; the installer would show only the text before it");
-        if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) text += '\r';
-        text += (char)raw[i];
-    }
-    if (text.empty()) throw ToolError("the licence file is empty");
-    if (text.size() > MaxLicenceLength)
-        throw ToolError("the licence has " + std::to_string(text.size()) + " bytes (with CR LF line breaks), at most 65535 fit");
-    return text;
-}
-
 void ClearCheckSum(Bytes &stub, const BuildPlan &plan)
 {
     PutU32(stub, plan.checkSumOffset, 0);
@@ -34,11 +20,23 @@ BuildPlan PlanBuild(const BuildRequest &request)
     if (request.licence.size() > MaxLicenceLength) throw ToolError("the licence is longer than 65535 bytes");
     if (request.files.size() > 0xFFFF) throw ToolError("too many files, at most 65535");
 
-    PeImage image = ParsePeImage(request.stub);
-    PayloadSite site = CheckLayoutRule(image);
+    const std::string &stub = request.stubName;
+    PeImage image;
+    PayloadSite site;
+    try {
+        image = ParsePeImage(request.stub);
+        site = CheckLayoutRule(image);
+    } catch (const ToolError &e) {
+        throw ToolError(stub + ": " + e.what());
+    }
+    // A stub holds four zero bytes where an installer holds its block.
+    for (uint32_t i = 0; i < PlaceholderSize; i++)
+        if (request.stub[site.blockOffset + i] != 0)
+            throw ToolError(stub + ": an installer already, its payload block where a stub has its placeholder; "
+                                   "pack the installer program without a payload, such as the shipped installer.exe");
     // Its signature would not survive the payload, and its table would lie inside the installer.
     if (image.certificateTableOffset || image.certificateTableSize)
-        throw ToolError("the stub is signed; pack an unsigned stub and sign the installer sspack writes");
+        throw ToolError(stub + ": the stub is signed; pack an unsigned stub and sign the installer sspack writes");
 
     BuildPlan plan;
     plan.checkSumOffset = image.checkSumOffset;
@@ -47,7 +45,7 @@ BuildPlan PlanBuild(const BuildRequest &request)
     plan.blockEnd = site.blockOffset + plan.blockSize;
     plan.blockOutgrewSection = plan.blockEnd > site.rawEnd;
     if (plan.blockOutgrewSection && !site.mayOutgrow)
-        throw ToolError("the payload block needs " + std::to_string(plan.blockSize) +
+        throw ToolError(stub + ": the payload block needs " + std::to_string(plan.blockSize) +
                         " bytes but the resource section has room for " + std::to_string(site.rawEnd - site.blockOffset) +
                         " and is not the end of the stub file");
     return plan;

@@ -58,6 +58,25 @@ inline Bytes SignLikeASigner(Bytes file, uint32_t tableSize = 1024)
     return file;
 }
 
+// A program with the given subsystem (2 Windows GUI, 3 console): the PE32 test stub with its
+// Subsystem field set, behind it bytes of the pattern up to size. The offsets are written out here,
+// apart from the tool's own names for them.
+inline Bytes ProgramWithSubsystem(uint16_t subsystem, size_t size, uint32_t seed)
+{
+    Bytes program = ReadFileBytes(StubPath("win32", "good"));
+    PutU16(program, GetU32(program, 0x3C) + 24 + 68, subsystem);
+    if (program.size() < size) {
+        Bytes tail = Pattern(size - program.size(), seed);
+        program.insert(program.end(), tail.begin(), tail.end());
+    }
+    return program;
+}
+
+inline Bytes GuiProgram(size_t size, uint32_t seed)
+{
+    return ProgramWithSubsystem(2, size, seed);
+}
+
 // A file in a directory of its own that goes away with the test.
 class TempDir {
 public:

@@ -67,8 +67,9 @@ def pack(output, title, payload, compress=False, stub=None):
 def entry_layout(installer):
     """(offset, stored, expanded) of each entry, as sspack list reports them."""
     out = subprocess.run([rig.SSPACK, "list", installer], capture_output=True, check=True).stdout.decode()
-    return [(int(m.group(1), 16), int(m.group(2)), int(m.group(3)))
-            for m in re.finditer(r"^\d+\s+\S+(?: \S+)?\s+0x([0-9A-F]+)\s+(\d+)\s+(\d+)", out, re.M)]
+    # "stored" in the expanded column: an entry kept as it is (ExpandedSize 0).
+    return [(int(m.group(1), 16), int(m.group(2)), 0 if m.group(3) == "stored" else int(m.group(3)))
+            for m in re.finditer(r"^\d+\s+\S+(?: \S+)?\s+0x([0-9A-F]+)\s+(\d+)\s+(\d+|stored)", out, re.M)]
 
 
 def full_sequence(installer):

@@ -78,7 +78,7 @@ class Uninstall(rig.Scenario):
         self.assertTrue(os.path.exists(os.path.join(dest, "usr", "share", "man", "man1", "sspack.1")))
         scr, dat = payload(self.p.work + "/in")[:2]
         exe = self.p.work + "/setup.exe"
-        built = subprocess.run([sspack, "build", "--quiet", "--title", TITLE, "--out", exe, scr, dat],
+        built = subprocess.run([sspack, "build", "--quiet-installer", "--title", TITLE, "--out", exe, scr, dat],
                                capture_output=True, text=True)
         self.assertEqual(built.returncode, 0, built.stderr)
         self.assertIn("uninstaller: %s/UNINSTAL.EXE (shipped with sspack)" % shipped, built.stdout)
