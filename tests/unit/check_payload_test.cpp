@@ -243,7 +243,7 @@ TEST_F(HandMadePayload, TitlesThatCannotNameAFileOrKeyAreRefused)
     EXPECT_EQ(InspectTitle(" lead, dots. & (more)"), PayloadSound);
     EXPECT_EQ(InspectTitle(""), PayloadBadTitle);
     EXPECT_EQ(InspectTitle("    "), PayloadBadTitle);
-    for (char c : std::string("\\/:*?\"<>|\t\x01\x1F"))
+    for (char c : std::string("\\/:*?\"<>|\t\x01\x1F\x7F%"))
         EXPECT_EQ(InspectTitle(std::string("Bad") + c + "Name"), PayloadBadTitle) << (int)c;
     EXPECT_EQ(InspectTitle(std::string(259, 'x')), PayloadPathTooLong);  // usable, but too long for a path
     // Windows would drop the dot from the folder but not from the key; the others name no file of
@@ -267,14 +267,14 @@ TEST_F(HandMadePayload, ExtensionsThatCannotEndAFurtherFilesNameAreRefused)
         return BuildFixtureInstaller("Sample", entries);
     };
     // The field's first 15 bytes up to a zero byte, trailing blanks dropped, as the walk reads it.
-    for (const char *sound : {".SWF", "", ".ABCDEFGHIJKLMN", ".A B", ". A", ".A~1", "SWF"})
+    for (const char *sound : {".SWF", "", ".ABCDEFGHIJKLMN", ".A B", ". A", ".A~1", "SWF", ".A%B%"})
         EXPECT_EQ(Inspect(with(3, sound)), PayloadSound) << sound;
     EXPECT_EQ(Inspect(with(3, std::string(".AB\0:\\..\\x", 10))), PayloadSound) << "after the zero byte";
     EXPECT_EQ(Inspect(with(3, ".ABCDEFGHIJKLMN.")), PayloadSound) << "the 16th byte is never used";
     const char *refused[] = {
         ".", ". ", ". . ", ".A.", ".ABCDEFGHIJKLM.x",  // Windows drops the trailing dot: FILE0000.
         "\\..\\..\\..\\..\\ab", "/../ab", ".A..B", "..",  // out of the data folder
-        ".A\r\nC:\\x", ".A\t", ".SWF:s", ".A*", ".A?", ".A\"", ".A<", ".A>", ".A|",
+        ".A\r\nC:\\x", ".A\t", ".A\x7F", ".SWF:s", ".A*", ".A?", ".A\"", ".A<", ".A>", ".A|",
     };
     for (const char *extension : refused) EXPECT_EQ(Inspect(with(3, extension)), PayloadBadExtension) << extension;
     // Entries 0 to 2 are named by the title alone; their field names nothing.

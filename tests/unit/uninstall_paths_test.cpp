@@ -59,6 +59,7 @@ TEST(UninstallPaths, OnlyFilesInItsFolderAndScreenSaversInTheWindowsDirectoryMay
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat:stream", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\*.dat", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a?.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a\x7F.dat", PathMalformed},  // the name rule's control byte
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\NUL", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\con.dat", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\COM1", PathMalformed},
