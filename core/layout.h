@@ -6,7 +6,10 @@
 #pragma once
 #include <stddef.h>
 
-enum { PathSize = 260 };  // every path and title buffer; texts hold at most 259 characters
+enum {
+    PathSize = 260,                 // every path and title buffer
+    MaxPathLength = PathSize - 1,   // the longest path the installer composes and opens: 259 characters
+};
 
 extern const char UninstallRoot[];    // the uninstall entries' key under HKEY_LOCAL_MACHINE
 extern const char UninstallerName[];  // "UNINSTAL.EXE" in the data folder

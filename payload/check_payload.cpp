@@ -4,14 +4,14 @@
 #include <string.h>
 #include "core/fileio.h"
 #include "core/layout.h"
-#include "core/state.h"
+#include "lzh/decoder.h"  // MaxExpandedSize
 #include "payload/block.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 
-enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
+enum { CrcBlockSize = 64 * 1024 };
 
 static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
 
@@ -58,11 +58,11 @@ static enum PayloadFault DestinationFault(const char *title, const char *windows
     return fit ? PayloadSound : PayloadPathTooLong;
 }
 
-enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSize, const char *windowsDirectory,
+enum PayloadFault InspectOpenPayload(FileHandle file, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                      const char *applicationData)
 {
     PeWalk walk;
-    if (WalkPeHeaders(ReadAtHandle, &file, optionalHeaderSize, &walk) != PeWalkBlock) return PayloadUnreachable;
+    if (WalkPeHeaders(ReadAtHandle, &file, rule, &walk) != PeWalkBlock) return PayloadUnreachable;
     int32_t end = FileSeek(file, 0, SeekEnd);
     if (end < 0) return PayloadUnreachable;
     uint32_t fileSize = (uint32_t)end;
@@ -84,7 +84,7 @@ enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSiz
         if (entryFault != PayloadSound) continue;
         uint64_t end = (uint64_t)entry.DataOffset + entry.StoredSize;
         if (end > fileSize) entryFault = PayloadDataOutside;
-        else if (entry.ExpandedSize > LargestSize) entryFault = PayloadSizeTooLarge;
+        else if (entry.ExpandedSize > MaxExpandedSize) entryFault = PayloadSizeTooLarge;
         if (end > dataEnd) dataEnd = end;
         if (entry.DataOffset < dataStart) dataStart = entry.DataOffset;
     }
@@ -115,12 +115,12 @@ enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSiz
                           recorded);
 }
 
-enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
+enum PayloadFault InspectPayload(const char *path, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                  const char *applicationData)
 {
     int file = FileOpenRead(path);
     if (file == FileError) return PayloadUnreachable;
-    enum PayloadFault fault = InspectOpenPayload(file, optionalHeaderSize, windowsDirectory, applicationData);
+    enum PayloadFault fault = InspectOpenPayload(file, rule, windowsDirectory, applicationData);
     FileClose(file);
     return fault;
 }

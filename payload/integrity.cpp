@@ -10,7 +10,7 @@
 int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields)
 {
     PeWalk walk;
-    WalkPeHeaders(read, context, 0, &walk);
+    WalkPeHeaders(read, context, OptionalHeaderOfMagic, &walk);
     *fields = walk.signing;
     return walk.signingRead;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 
+#include "lzh/decoder.h"
 #include "payload/check_payload.h"
 #include "sspack/pack/build_installer.h"
 #include "sspack/format/entry_data.h"
@@ -171,7 +172,7 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
                                             });
     for (size_t i = 0; i < result.entries.size(); i++) {
         std::string typical = TypicalDestination(i, title, result.entries[i].Extension);
-        if (typical.size() > MaxTitleLength)
+        if (typical.size() > MaxPathLength)
             err << "sspack: warning: entry " << i << " would be " << PrintableText(typical) << ", " << typical.size()
                 << " characters; the installer refuses paths over 259\n";
     }
@@ -343,7 +344,7 @@ std::string PreCheckRefusal(PayloadFault fault)
 // The installer's own pre-check over the same file, the very code the installer runs.
 void ReportPreCheck(InstallerFile &file, VerifyReport &report)
 {
-    PayloadFault fault = InspectOpenPayload(file.handle(), 0, TypicalWindows, TypicalApplicationData);
+    PayloadFault fault = InspectOpenPayload(file.handle(), OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData);
     if (fault == PayloadSound)
         report.Check(true, std::string("the installer's pre-check passes the file (paths as with ") +
                                TypicalWindows + " and " + TypicalApplicationData + ")");
@@ -369,7 +370,7 @@ void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport 
         const PayloadEntry &e = view.entries[i];
         std::string name = Format("entry %zu (%s)", i, EntryRole(i).c_str());
         std::string typical = TypicalDestination(i, TrimTrailingBlanks(view.title), e.Extension);
-        if (typical.size() > MaxTitleLength)
+        if (typical.size() > MaxPathLength)
             report.Note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
                         ", over the installer's 259");
         if (i >= FirstFurtherEntry && !ExtensionFieldUsable(e.Extension))
@@ -382,7 +383,7 @@ void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport 
         if (overBlock) report.Check(false, name + ": its data overlap the payload block");
         if (overlaps[i] != i)
             report.Check(false, name + Format(": its data overlap those of entry %zu", overlaps[i]));
-        if (e.ExpandedSize >= 0x80000000u)
+        if (e.ExpandedSize > MaxExpandedSize)
             report.Check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
         if (!e.ExpandedSize || !inside) continue;
         if (!ExpansionPossible(e)) {

@@ -129,7 +129,7 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     // The headers as the installer's own walk reads them, with the section table where the file
     // declares it (the loader's view); the rest of the model is what the layout rule needs beyond.
     PeWalk walk;
-    int reach = WalkPeHeaders(ReadAtBytes, const_cast<Bytes *>(&file), PeOptionalHeaderAsDeclared, &walk);
+    int reach = WalkPeHeaders(ReadAtBytes, const_cast<Bytes *>(&file), OptionalHeaderAsDeclared, &walk);
     uint32_t pe = walk.peHeader;
     if (reach == PeWalkNothing || GetU32(file, pe) != 0x00004550) throw ToolError("not a PE executable (no PE signature)");
     image.peHeaderOffset = pe;

@@ -23,7 +23,7 @@ uint64_t ImageHeadLength(InstallerFile &file)
 {
     uint64_t need = std::min<uint64_t>(file.size(), 4096);
     PeWalk walk;
-    int reach = WalkPeHeaders(ReadAtInstaller, &file, PeOptionalHeaderAsDeclared, &walk);
+    int reach = WalkPeHeaders(ReadAtInstaller, &file, OptionalHeaderAsDeclared, &walk);
     if (reach == PeWalkNothing) return need;
     uint64_t optional = (uint64_t)walk.peHeader + PeSignatureSize + PeFileHeaderSize;
     uint64_t tableEnd = (uint64_t)walk.sectionTable + (uint64_t)walk.sectionCount * SectionHeaderSize;
@@ -50,7 +50,7 @@ InstallerView ReadInstaller(InstallerFile &file)
     view.fileSize = file.size();
 
     PeWalk walk;
-    if (WalkPeHeaders(ReadAtInstaller, &file, 0, &walk) != PeWalkBlock)
+    if (WalkPeHeaders(ReadAtInstaller, &file, OptionalHeaderOfMagic, &walk) != PeWalkBlock)
         throw ToolError(path + ": damaged installer: the payload block cannot be reached");
     view.blockOffset = walk.blockOffset;
 

@@ -15,6 +15,7 @@
 #include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "lzh/decoder.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
 #include "payload/crc32.h"
@@ -36,7 +37,7 @@ const char *const AppData = "C:\\Documents and Settings\\All Users\\Application 
 // verify measures paths with, and what the pre-check refuses, verify never calls sound.
 void ExpectVerifyHoldsToThePreCheck(const std::string &path)
 {
-    PayloadFault fault = InspectPayload(path.c_str(), 0, TypicalWindows, TypicalApplicationData);
+    PayloadFault fault = InspectPayload(path.c_str(), OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData);
     std::ostringstream out;
     bool sound = RunVerify(path, out);
     std::string first = out.str().substr(0, out.str().find('\n'));
@@ -56,7 +57,7 @@ protected:
     {
         std::string path = dir_.Write("setup.exe", file);
         ExpectVerifyHoldsToThePreCheck(path);
-        return InspectPayload(path.c_str(), 0, windows, appData);
+        return InspectPayload(path.c_str(), OptionalHeaderOfMagic, windows, appData);
     }
     BuiltInstaller Build(bool integrity, const std::string &licence = "", const std::string &title = "Polar Lights")
     {
@@ -199,7 +200,7 @@ TEST_P(PayloadCheck, AFileThatCannotBeReadToTheEndForItsCrcIsRefused)
     BuiltInstaller built = Build(true);
     std::string path = dir_.Write("setup.exe", built.installer);
     HostFiles.readBudget = (int64_t)built.installer.size() / 2 + 4096;  // the table reads first, then half the CRC
-    EXPECT_EQ(InspectPayload(path.c_str(), 0, Windows, AppData), PayloadChecksumWrong);
+    EXPECT_EQ(InspectPayload(path.c_str(), OptionalHeaderOfMagic, Windows, AppData), PayloadChecksumWrong);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stubs, PayloadCheck, ::testing::Values("win32", "win64"));
@@ -213,7 +214,7 @@ protected:
     {
         WriteFileBytes(path_, file);
         ExpectVerifyHoldsToThePreCheck(path_);
-        PayloadFault fault = InspectPayload(path_.c_str(), 0, windows, appData);
+        PayloadFault fault = InspectPayload(path_.c_str(), OptionalHeaderOfMagic, windows, appData);
         remove(path_.c_str());
         return fault;
     }
@@ -226,7 +227,7 @@ protected:
     int Sum(const std::string &file, uint32_t *total)
     {
         WriteFileBytes(path_, file);
-        FileHandle f = OpenPayloadBlockAt(path_.c_str(), 0);
+        FileHandle f = OpenPayloadBlockAt(path_.c_str(), OptionalHeaderOfMagic);
         EXPECT_NE(f, FileError);
         int result = SumInstalledSizes(f, total);
         FileClose(f);
@@ -302,8 +303,8 @@ TEST_F(HandMadePayload, ExpandedSizesFrom2GiBAreRefused)
         entries[1].expandedSize = expanded;
         return BuildFixtureInstaller("Sample", entries);
     };
-    EXPECT_EQ(Inspect(with(0x7FFFFFFFu)), PayloadSound);
-    EXPECT_EQ(Inspect(with(0x80000000u)), PayloadSizeTooLarge);
+    EXPECT_EQ(Inspect(with(MaxExpandedSize)), PayloadSound);
+    EXPECT_EQ(Inspect(with(MaxExpandedSize + 1u)), PayloadSizeTooLarge);
     EXPECT_EQ(Inspect(with(0xFFFFFFFFu)), PayloadSizeTooLarge);
 }
 

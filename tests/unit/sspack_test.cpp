@@ -153,7 +153,7 @@ TEST_P(SspackCli, BuildListExtractGiveTheFilesBack)
     grown.resize(grown.size() + 24, 'T');
     PutU32(grown, directory + 4, 1024);
     WriteFileBytes(dir_.Path("grown.exe"), grown);
-    EXPECT_EQ(InspectPayload(dir_.Path("grown.exe").c_str(), 0, TypicalWindows, TypicalApplicationData), PayloadSound);
+    EXPECT_EQ(InspectPayload(dir_.Path("grown.exe").c_str(), OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData), PayloadSound);
     verify = Sspack({"verify", dir_.Path("grown.exe")});
     EXPECT_EQ(verify.code, 0) << verify.out;
     EXPECT_NE(verify.out.find("1024 bytes, the file's last part, 1 record"), std::string::npos) << verify.out;
@@ -379,7 +379,7 @@ TEST_P(SspackCli, DamagedInstallersAreReportedNotCrashedOn)
         EXPECT_NE(verify.out.find("verdict: DAMAGED"), std::string::npos) << verify.out;
         EXPECT_NE(verify.out.find(c.verdict), std::string::npos) << verify.out;
         // The installer's own verdict comes first, whichever sspack runs it.
-        bool refused = InspectPayload(bad.c_str(), 0, TypicalWindows, TypicalApplicationData) != PayloadSound;
+        bool refused = InspectPayload(bad.c_str(), OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData) != PayloadSound;
         EXPECT_EQ(verify.out.rfind(refused ? "FAIL  the installer's pre-check refuses the file: "
                                            : "ok    the installer's pre-check passes the file", 0), 0u) << verify.out;
         ToolRun list = Sspack({"list", bad});
@@ -601,8 +601,8 @@ TEST(SspackRealInstaller, BothInstallersTakeAPayloadTheirReaderFinds)
         request.files = FourFiles();
         BuiltInstaller built = BuildThroughFile(request);
         std::string path = dir.Write("installer.exe", built.installer);
-        FileHandle f = OpenPayloadBlockAt(path.c_str(), std::string(kind) == "win64" ? PeOptionalHeader64Size
-                                                                                     : PeOptionalHeader32Size);
+        FileHandle f = OpenPayloadBlockAt(path.c_str(), std::string(kind) == "win64" ? OptionalHeaderPe32Plus
+                                                                                     : OptionalHeaderPe32);
         ASSERT_NE(f, FileError);
         EXPECT_EQ(FileSeek(f, 0, SeekCur), (int32_t)built.blockOffset);
         FileClose(f);
