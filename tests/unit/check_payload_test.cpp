@@ -2,9 +2,9 @@
 // short, a changed byte under the integrity record, an unusable title, an impossible size and
 // destinations over the path limit are refused, each for its own reason; a signed installer passes
 // and its certificate table must be the file's last part; the check writes nothing. Beside it the
-// payload's installed total and the free-space rule of the disk-space question. On every file
-// judged here, sspack verify is held against the pre-check: it never calls sound what the
-// installer refuses.
+// payload's installed total, the free-space rule of the disk-space question, and the CRC-32 with
+// the bytes the integrity record covers. On every file judged here, sspack verify is held against
+// the pre-check: it never calls sound what the installer refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -428,6 +428,27 @@ Bytes SigningHeaders(uint16_t magic, uint32_t directories, uint32_t tableOffset,
     return file;
 }
 }  // namespace
+
+TEST(Crc32, MatchesTheIeeeCheckValuesInAnyPieces)
+{
+    struct Case {
+        const char *text;
+        uint32_t crc;
+    };
+    const Case cases[] = {
+        {"", 0},
+        {"a", 0xE8B7BE43u},
+        {"abc", 0x352441C2u},
+        {"123456789", 0xCBF43926u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+    };
+    for (const Case &c : cases) {
+        size_t n = strlen(c.text);
+        EXPECT_EQ(Crc32Update(0, c.text, n), c.crc) << c.text;
+        for (size_t split = 0; split <= n; split++)
+            EXPECT_EQ(Crc32Update(Crc32Update(0, c.text, split), c.text + split, n - split), c.crc);
+    }
+}
 
 TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
 {

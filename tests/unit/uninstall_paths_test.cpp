@@ -100,7 +100,7 @@ TEST(UninstallPaths, PathsAtTheLengthLimit)
     EXPECT_EQ(ClassifyLogPath(tooLong.c_str(), own.c_str(), Windows, Saver, SaverShort), PathMalformed);
 }
 
-TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
+TEST(UninstallOwnFolder, TitleComesFromAnInstalledDataFolderOnly)
 {
     struct Case {
         const char *folder;
@@ -134,7 +134,7 @@ TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
     EXPECT_EQ(TitleOfDataFolder("C:\\Quilmark LLC\\Vistaworks\\Sample\\", small, sizeof small), 0);
 }
 
-TEST(UninstallLayout, FolderOfPath)
+TEST(UninstallOwnFolder, FolderOfPath)
 {
     char folder[260];
     ASSERT_EQ(FolderOfPath("C:\\a\\UNINSTAL.EXE", folder, sizeof folder), 1);
@@ -144,7 +144,7 @@ TEST(UninstallLayout, FolderOfPath)
     EXPECT_EQ(FolderOfPath("C:\\abc\\x", folder, 8), 1);
 }
 
-TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
+TEST(UninstallOwnFolder, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
 {
     const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE";
     EXPECT_EQ(UninstallEntryIsOwn(own, own), 1);
@@ -168,7 +168,7 @@ TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
     EXPECT_EQ(UninstallEntryIsOwn(command, longest.c_str()), 1);
 }
 
-TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
+TEST(UninstallArguments, FollowTheProgramsOwnName)
 {
     const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE";
     struct Case {
@@ -198,7 +198,7 @@ TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
         EXPECT_STREQ(UninstallerArguments(c.commandLine, own), c.arguments) << '"' << c.commandLine << '"';
 }
 
-TEST(UninstallLayout, OnlySlashSAsksForTheSilentRun)
+TEST(UninstallArguments, OnlySlashSAsksForTheSilentRun)
 {
     struct Case {
         const char *arguments;

@@ -28,7 +28,7 @@ Bytes Text(size_t size)
 
 }  // namespace
 
-TEST(SspackStreamBuild, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
+TEST(SspackBuildInstaller, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
 {
     PACKTEST_NEED_STUB("win32", "good");
     std::vector<Bytes> contents = {Text(300000), Pattern(140000, 5), Text(40), Pattern(1, 6)};
@@ -79,7 +79,7 @@ TEST(SspackStreamBuild, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
     }
 }
 
-TEST(SspackStreamBuild, AnInputMayBeTheOutputAndFailuresLeaveNoFile)
+TEST(SspackBuildInstaller, AnInputMayBeTheOutputAndFailuresLeaveNoFile)
 {
     PACKTEST_NEED_STUB("win32", "good");
     TempDir dir;

@@ -21,7 +21,7 @@ Bytes Text(size_t n)
     return Bytes(s.begin(), s.end());
 }
 
-TEST(LzhEntryData, CompressesWhatShrinksAndStoresTheRest)
+TEST(SspackEntryData, CompressesWhatShrinksAndStoresTheRest)
 {
     PACKTEST_NEED_STUB("win32", "good");
     std::mt19937 rng(1);
@@ -75,7 +75,7 @@ TEST(LzhEntryData, CompressesWhatShrinksAndStoresTheRest)
     }
 }
 
-TEST(LzhEntryData, DamagedStreamsAreRefused)
+TEST(SspackEntryData, DamagedStreamsAreRefused)
 {
     Bytes file = Text(30000);
     Bytes stored = CompressBuffer(CompressMode::Best, file.data(), file.size());
