@@ -39,6 +39,11 @@ enum PayloadFault InspectPayload(const char *path, enum OptionalHeaderRule rule,
 enum PayloadFault InspectOpenPayload(FileHandle file, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                      const char *applicationData);
 
+// The same once the PE headers of that file are walked (reach and walk as WalkPeHeaders gave them),
+// for a caller that reads the file further from the same walk.
+enum PayloadFault InspectWalkedPayload(FileHandle file, int reach, const PeWalk *walk, const char *windowsDirectory,
+                                       const char *applicationData);
+
 // The running installer: 1 when sound; otherwise the refusal is shown (no owner window, either
 // mode) and 0 returned, for the sequence to end with exit code 1. Windows only.
 int CheckPayload(void);

@@ -473,10 +473,12 @@ TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Bytes headers = SigningHeaders(c.magic, c.directories, c.tableOffset, c.tableSize);
-        SigningFields fields;
-        ASSERT_EQ(ReadSigningFields(ReadAtBytes, &headers, &fields), 1);
+        PeWalk walk;
+        WalkPeHeaders(ReadAtBytes, &headers, OptionalHeaderOfMagic, &walk);
+        ASSERT_EQ(walk.signingRead, 1);
         IntegrityCoverage coverage;
-        EXPECT_EQ(CoverIntegrity(&fields, c.fileSize, c.payloadEnd, 0x2F00, &coverage), c.placement);
+        IntegrityInputs inputs = {c.payloadEnd, 0x2F00};
+        EXPECT_EQ(CoverIntegrity(&walk.signing, c.fileSize, &inputs, &coverage), c.placement);
         EXPECT_EQ(coverage.end, c.end);
         // The record's CRC always; CheckSum (optional header + 64) and the directory entry only
         // when the file is signed.
@@ -492,8 +494,33 @@ TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
     }
     Bytes cut = SigningHeaders(0x10B, 16, 0, 0);
     cut.resize(0x98 + 100);  // the file ends before the directories
-    SigningFields fields;
-    EXPECT_EQ(ReadSigningFields(ReadAtBytes, &cut, &fields), 0);
+    PeWalk walk;
+    WalkPeHeaders(ReadAtBytes, &cut, OptionalHeaderOfMagic, &walk);
+    EXPECT_EQ(walk.signingRead, 0);
+}
+
+// The one composition the pre-check and sspack measure the record against.
+TEST(IntegrityCoverage, PayloadEndAndCrcOffsetFromTheTableAsRead)
+{
+    struct Case {
+        const char *what;
+        uint32_t tableEnd;
+        int hasRecord;
+        uint64_t dataEnd;
+        uint32_t fileSize, payloadEnd, crcOffset;
+    };
+    const Case cases[] = {
+        {"data before the table, record behind it", 0x3000, 1, 0x2000, 0x4000, 0x300C, 0x3008},
+        {"data behind the record", 0x3000, 1, 0x3800, 0x4000, 0x3800, 0x3008},
+        {"no record", 0x3000, 0, 0x2000, 0x4000, 0x3000, 0x3008},
+        {"no record, the table ending the file", 0x3000, 0, 0x2000, 0x3000, 0x3000, 0x3000},
+        {"data claimed past the end", 0x3000, 1, 0x1FFFFFFFFull, 0x4000, 0x4000, 0x3008},
+    };
+    for (const Case &c : cases) {
+        IntegrityInputs inputs = ComposeIntegrityInputs(c.tableEnd, c.hasRecord, c.dataEnd, c.fileSize);
+        EXPECT_EQ(inputs.payloadEnd, c.payloadEnd) << c.what;
+        EXPECT_EQ(inputs.crcOffset, c.crcOffset) << c.what;
+    }
 }
 
 TEST(IntegrityCoverage, TheCrcCountsEachHoleAsZeroWhereverItFallsAndStopsAtTheEnd)
