@@ -44,9 +44,14 @@ static int IsDeviceName(const char *name, size_t length)
     return 0;
 }
 
+int ControlByte(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
 int ForbiddenNameByte(unsigned char c)
 {
-    return c < 0x20 || strchr("\\/:*?\"<>|", c) != NULL;  // 0 never reaches strchr
+    return ControlByte(c) || strchr("\\/:*?\"<>|", c) != NULL;  // 0 never reaches strchr
 }
 
 // A name as short as an 8.3 name (a base of up to 8 characters, an extension of up to 3) holding a ~
@@ -82,6 +87,7 @@ enum TitleFault TitleFaultOf(const char *title, size_t length)
         unsigned char c = (unsigned char)title[i];
         if (ForbiddenNameByte(c)) return TitleForbiddenByte;
     }
+    if (memchr(title, '%', length)) return TitlePercentSign;
     if ((length == 1 && title[0] == '.') || (length == 2 && title[0] == '.' && title[1] == '.')) return TitleDotName;
     if (title[length - 1] == '.' || title[length - 1] == ' ') return TitleTrailingDot;
     if (IsDeviceName(title, length)) return TitleDeviceName;

@@ -6,7 +6,10 @@
 #pragma once
 #include <stddef.h>
 
-enum { PathSize = 260 };  // every path and title buffer; texts hold at most 259 characters
+enum {
+    PathSize = 260,                 // every path and title buffer
+    MaxPathLength = PathSize - 1,   // the longest path the installer composes and opens: 259 characters
+};
 
 extern const char UninstallRoot[];    // the uninstall entries' key under HKEY_LOCAL_MACHINE
 extern const char UninstallerName[];  // "UNINSTAL.EXE" in the data folder
@@ -24,6 +27,7 @@ enum TitleFault {
     TitleDotName,        // "." or "..": the data folder would collapse into the vendor's folder
     TitleTrailingDot,    // Windows drops a trailing dot (or blank) from a path name, not from a key name
     TitleForbiddenByte,  // a control byte or one of \ / : * ? " < > |
+    TitlePercentSign,    // % would start a variable reference in UninstallString, which is REG_EXPAND_SZ
     TitleDeviceName,     // CON, PRN, AUX, NUL, COM1..9, LPT1..9 and the like, with or without extension
     TitleShortNameAlias, // 8.3-shaped with a ~ (PROGRA~1): may be another file's or folder's short name
 };
@@ -35,6 +39,9 @@ enum TitleFault TitleFaultOf(const char *title, size_t length);
 // 1 when one name between backslashes reaches exactly the file it spells: not empty, no trailing
 // dot or blank, no "." or "..", no device name. Forbidden bytes are the caller's to check.
 int PathNameUsable(const char *name, size_t length);
+
+// 1 for 0x00-0x1F and 0x7F: no name and no line of INSTALL.LOG may hold one.
+int ControlByte(unsigned char c);
 
 // 1 for a byte no file or key name may hold: a control byte or one of \ / : * ? " < > |.
 int ForbiddenNameByte(unsigned char c);

@@ -1,7 +1,6 @@
 // The uninstall entry's values, portable so every limit is tested on the host.
 #include <string.h>
 #include "core/installer_texts.h"
-#include "core/state.h"
 #include "core/text.h"
 #include "install/uninstall_values.h"
 

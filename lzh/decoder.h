@@ -20,7 +20,10 @@ enum {
     RebuildFrequency = 0x8000,
     FrequencySentinel = 0xFFFF,
     InitialBlanks = 4066,                                  // history 0..4065 hold blanks; writing starts at 4066
-    MatchSymbolBase = LiteralCount - MinMatch              // length = symbol - 253
+    MatchSymbolBase = LiteralCount - MinMatch,             // length = symbol - 253
+    // The longest stream: sizes are signed 32-bit counts, so an ExpandedSize of 2 GiB or more
+    // expands to nothing and is refused wherever a table is judged.
+    MaxExpandedSize = 0x7FFFFFFF,
 };
 
 // The adaptive code, shared in step by coder and decoder. Positions 0..566 are sorted by frequency;

@@ -154,7 +154,7 @@ private:
                 eof_ = true;
                 break;
             }
-            if ((uint64_t)end_ - InitialBlanks + n > MaxCompressInput) {
+            if ((uint64_t)end_ - InitialBlanks + n > MaxExpandedSize) {
                 failed_ = true;  // too long for one stream
                 eof_ = true;
                 break;
@@ -470,17 +470,4 @@ bool WillNotShrink(CompressMode mode, const uint8_t *data, size_t size)
 {
     size_t offset = 0;
     return WillNotShrink(mode, MemoryReader(data, size, offset), size);
-}
-
-bool ParseCompressMode(const char *text, CompressMode *mode)
-{
-    if (strcmp(text, "fast") == 0) {
-        *mode = CompressMode::Fast;
-        return true;
-    }
-    if (strcmp(text, "best") == 0) {
-        *mode = CompressMode::Best;
-        return true;
-    }
-    return false;
 }

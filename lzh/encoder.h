@@ -7,10 +7,13 @@
 #include <stddef.h>
 #include <functional>
 #include <vector>
+#include "lzh/decoder.h"
 
+// How an entry's data go into the installer; the coder itself is asked for Fast or Best only.
 enum class CompressMode {
-    Fast,  // greedy parse over hash chains
-    Best   // shortest path over all matches, priced by the adaptive code
+    Stored,  // the file's own bytes, no stream (ExpandedSize 0)
+    Fast,    // greedy parse over hash chains
+    Best     // shortest path over all matches, priced by the adaptive code
 };
 
 // Reads up to size bytes into buffer; returns how many, 0 at the end. Reads fail by returning false
@@ -25,8 +28,7 @@ struct CompressResult {
     uint64_t storedSize = 0;  // bytes of the stream
 };
 
-// Longest input a stream can describe: the expanded size is a signed 32-bit count.
-constexpr uint64_t MaxCompressInput = 0x7FFFFFFFu;
+// The longest input a stream can describe is MaxExpandedSize (lzh/decoder.h).
 
 CompressResult CompressStream(CompressMode mode, const CompressReader &read, const CompressWriter &write);
 std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size_t size);
@@ -39,6 +41,3 @@ std::vector<uint8_t> CompressBuffer(CompressMode mode, const uint8_t *data, size
 constexpr uint64_t IncompressibleProbe = 1u << 16;
 bool WillNotShrink(CompressMode mode, const CompressReader &read, uint64_t size);
 bool WillNotShrink(CompressMode mode, const uint8_t *data, size_t size);
-
-// "fast" or "best"; returns false for anything else.
-bool ParseCompressMode(const char *text, CompressMode *mode);

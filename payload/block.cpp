@@ -40,7 +40,19 @@ static int ReadDirectoryEntry(ReadAtCall read, void *context, uint32_t offset, u
     return 1;
 }
 
-int WalkPeHeaders(ReadAtCall read, void *context, uint32_t optionalHeaderSize, PeWalk *walk)
+// The size of the optional header the section table follows.
+static uint32_t OptionalHeaderSize(enum OptionalHeaderRule rule, const PeWalk *walk)
+{
+    switch (rule) {
+    case OptionalHeaderPe32: return PeOptionalHeader32Size;
+    case OptionalHeaderPe32Plus: return PeOptionalHeader64Size;
+    case OptionalHeaderAsDeclared: return walk->declaredOptionalHeaderSize;
+    case OptionalHeaderOfMagic: break;
+    }
+    return walk->magic == PeMagic64 ? PeOptionalHeader64Size : PeOptionalHeader32Size;
+}
+
+int WalkPeHeaders(ReadAtCall read, void *context, enum OptionalHeaderRule rule, PeWalk *walk)
 {
     memset(walk, 0, sizeof *walk);
     uint8_t header[SectionHeaderSize];  // large enough for each read below
@@ -58,11 +70,7 @@ int WalkPeHeaders(ReadAtCall read, void *context, uint32_t optionalHeaderSize, P
 
     // The section table follows the optional header of the build's own format; the file header's
     // optional-header size is not consulted unless asked for.
-    if (optionalHeaderSize == PeOptionalHeaderAsDeclared)
-        optionalHeaderSize = walk->declaredOptionalHeaderSize;
-    else if (optionalHeaderSize == 0)
-        optionalHeaderSize = walk->magic == PeMagic64 ? PeOptionalHeader64Size : PeOptionalHeader32Size;
-    uint32_t section = optional + optionalHeaderSize;
+    uint32_t section = optional + OptionalHeaderSize(rule, walk);
     walk->sectionTable = section;
     uint32_t i;
     for (i = 0; i < walk->sectionCount; i++) {
@@ -101,12 +109,12 @@ int ReadBlockHeader(ReadAtCall read, void *context, uint32_t blockOffset, BlockH
     return BlockTable;
 }
 
-FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize)
+FileHandle OpenPayloadBlockAt(const char *path, enum OptionalHeaderRule rule)
 {
     FileHandle f = FileOpenRead(path);
     if (f == FileError) return FileError;
     PeWalk walk;
-    if (WalkPeHeaders(ReadAtHandle, &f, optionalHeaderSize, &walk) != PeWalkBlock ||
+    if (WalkPeHeaders(ReadAtHandle, &f, rule, &walk) != PeWalkBlock ||
         FileSeek(f, (int32_t)walk.blockOffset, SeekSet) != (int32_t)walk.blockOffset) {
         FileClose(f);
         return FileError;
@@ -118,7 +126,7 @@ FileHandle OpenPayloadBlock(void)
 {
     char path[OwnPathSize];
     if (!OwnFilePath(path, sizeof path)) return FileError;
-    return OpenPayloadBlockAt(path, OwnOptionalHeaderSize);
+    return OpenPayloadBlockAt(path, OwnOptionalHeader);
 }
 
 void ReadScreenSaverTitle(char *buffer)

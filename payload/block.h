@@ -42,16 +42,22 @@ enum {
     ResourceDirectoryEntrySize = 8,
     ResourceDataEntrySize = 16,
     OwnPathSize = 256,  // the reader fetches its own path into this many characters
-    // For WalkPeHeaders: the section table where SizeOfOptionalHeader puts it (the loader's view).
-    PeOptionalHeaderAsDeclared = 1,
+};
+
+// Which optional header the walk takes the section table to follow.
+enum OptionalHeaderRule {
+    OptionalHeaderPe32,        // 224 bytes, as the installer's own reader (a PE32 build) assumes
+    OptionalHeaderPe32Plus,    // 240 bytes, as a PE32+ build of the reader would assume
+    OptionalHeaderOfMagic,     // the standard size for the file's own magic (the authoring tool's way)
+    OptionalHeaderAsDeclared,  // SizeOfOptionalHeader, as the file says (the loader's view)
 };
 
 // The optional header the installer's own reader assumes: its build's (PE32). The host reads
-// installers of either kind, taking the size from the magic (0).
+// installers of either kind, taking the size from the magic.
 #if defined(_WIN32)
-enum { OwnOptionalHeaderSize = PeOptionalHeader32Size };
+const enum OptionalHeaderRule OwnOptionalHeader = OptionalHeaderPe32;
 #else
-enum { OwnOptionalHeaderSize = 0 };
+const enum OptionalHeaderRule OwnOptionalHeader = OptionalHeaderOfMagic;
 #endif
 
 // Reads size bytes at offset into buffer; 1 only when every byte arrived. A file handle, the
@@ -87,11 +93,10 @@ typedef struct PeWalk {
 enum PeWalkReach { PeWalkNothing = 0, PeWalkHeaders, PeWalkResourceSection, PeWalkBlock };
 
 // Walks the headers, the section table up to the first ".rsrc" section, and the first entry at
-// each level of its resource directory to the data entry the block lies at. optionalHeaderSize is
-// where the section table begins behind the optional header: the build's own size (224 or 240),
-// 0 for the standard size of the file's magic, or PeOptionalHeaderAsDeclared. Returns how far it
-// got; the signing fields always come from the magic.
-int WalkPeHeaders(ReadAtCall read, void *context, uint32_t optionalHeaderSize, PeWalk *walk);
+// each level of its resource directory to the data entry the block lies at. The section table
+// begins behind the optional header that rule names. Returns how far it got; the signing fields
+// always come from the magic.
+int WalkPeHeaders(ReadAtCall read, void *context, enum OptionalHeaderRule rule, PeWalk *walk);
 
 // The block's header, as file offsets.
 typedef struct BlockHeader {
@@ -118,9 +123,8 @@ typedef struct PayloadEntry {
 // FileError when it cannot be reached. The caller closes the handle.
 FileHandle OpenPayloadBlock(void);
 
-// The same for any installer file. optionalHeaderSize is the build's own (224 or 240), or 0 to take
-// it from the file's optional-header magic (the authoring tool's way).
-FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize);
+// The same for any installer file, its section table found by rule.
+FileHandle OpenPayloadBlockAt(const char *path, enum OptionalHeaderRule rule);
 
 // Copies the 260-byte Title field into buffer (at least TitleFieldSize bytes), always terminated
 // inside the field; leaves buffer unchanged when the block cannot be reached.

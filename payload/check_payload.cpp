@@ -4,24 +4,24 @@
 #include <string.h>
 #include "core/fileio.h"
 #include "core/layout.h"
-#include "core/state.h"
+#include "lzh/decoder.h"  // MaxExpandedSize
 #include "payload/block.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 
-enum { CrcBlockSize = 64 * 1024, LargestSize = 0x7FFFFFFF };
+enum { CrcBlockSize = 64 * 1024 };
 
 static uint8_t CrcBlock[CrcBlockSize];  // static: the installer's stack stays small
 
 // The record's CRC against the file, the certificate table, where signing appended one, left out.
-static enum PayloadFault CheckIntegrity(int file, const PeWalk *walk, uint32_t fileSize, uint32_t payloadEnd,
-                                        uint32_t crcOffset, uint32_t recorded)
+static enum PayloadFault CheckIntegrity(int file, const PeWalk *walk, uint32_t fileSize, const IntegrityInputs *inputs,
+                                        uint32_t recorded)
 {
     if (!walk->signingRead) return PayloadChecksumWrong;
     IntegrityCoverage coverage;
-    enum CertificatePlacement placement = CoverIntegrity(&walk->signing, fileSize, payloadEnd, crcOffset, &coverage);
+    enum CertificatePlacement placement = CoverIntegrity(&walk->signing, fileSize, inputs, &coverage);
     if (placement != CertificateNone && placement != CertificateLast) return PayloadCertificateMisplaced;
     uint32_t computed;
     if (!IntegrityCrc(&coverage, ReadAtHandle, &file, CrcBlock, sizeof CrcBlock, &computed)) return PayloadChecksumWrong;
@@ -58,18 +58,17 @@ static enum PayloadFault DestinationFault(const char *title, const char *windows
     return fit ? PayloadSound : PayloadPathTooLong;
 }
 
-enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSize, const char *windowsDirectory,
-                                     const char *applicationData)
+enum PayloadFault InspectWalkedPayload(FileHandle file, int reach, const PeWalk *walk, const char *windowsDirectory,
+                                       const char *applicationData)
 {
-    PeWalk walk;
-    if (WalkPeHeaders(ReadAtHandle, &file, optionalHeaderSize, &walk) != PeWalkBlock) return PayloadUnreachable;
+    if (reach != PeWalkBlock) return PayloadUnreachable;
     int32_t end = FileSeek(file, 0, SeekEnd);
     if (end < 0) return PayloadUnreachable;
     uint32_t fileSize = (uint32_t)end;
 
     BlockHeader header;
     char title[TitleFieldSize];
-    if (ReadBlockHeader(ReadAtHandle, &file, walk.blockOffset, &header, title) != BlockTable) return PayloadTableCut;
+    if (ReadBlockHeader(ReadAtHandle, &file, walk->blockOffset, &header, title) != BlockTable) return PayloadTableCut;
     title[TitleFieldSize - 1] = 0;  // as the title reader hands it out
 
     uint32_t tableOffset = header.tableOffset;
@@ -84,7 +83,7 @@ enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSiz
         if (entryFault != PayloadSound) continue;
         uint64_t end = (uint64_t)entry.DataOffset + entry.StoredSize;
         if (end > fileSize) entryFault = PayloadDataOutside;
-        else if (entry.ExpandedSize > LargestSize) entryFault = PayloadSizeTooLarge;
+        else if (entry.ExpandedSize > MaxExpandedSize) entryFault = PayloadSizeTooLarge;
         if (end > dataEnd) dataEnd = end;
         if (entry.DataOffset < dataStart) dataStart = entry.DataOffset;
     }
@@ -109,18 +108,24 @@ enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSiz
         // damaged or pushed aside by inserted bytes, and the data offsets are no longer to be trusted.
         return dataStart == (uint64_t)recordOffset + IntegrityRecordSize ? PayloadRecordDamaged : PayloadSound;
     }
-    uint64_t payloadEnd = (uint64_t)recordOffset + IntegrityRecordSize;
-    if (dataEnd > payloadEnd) payloadEnd = dataEnd;
-    return CheckIntegrity(file, &walk, fileSize, (uint32_t)payloadEnd, (uint32_t)recordOffset + IntegrityTagSize,
-                          recorded);
+    IntegrityInputs inputs = ComposeIntegrityInputs((uint32_t)recordOffset, 1, dataEnd, fileSize);
+    return CheckIntegrity(file, walk, fileSize, &inputs, recorded);
 }
 
-enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
+enum PayloadFault InspectOpenPayload(FileHandle file, enum OptionalHeaderRule rule, const char *windowsDirectory,
+                                     const char *applicationData)
+{
+    PeWalk walk;
+    int reach = WalkPeHeaders(ReadAtHandle, &file, rule, &walk);
+    return InspectWalkedPayload(file, reach, &walk, windowsDirectory, applicationData);
+}
+
+enum PayloadFault InspectPayload(const char *path, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                  const char *applicationData)
 {
     int file = FileOpenRead(path);
     if (file == FileError) return PayloadUnreachable;
-    enum PayloadFault fault = InspectOpenPayload(file, optionalHeaderSize, windowsDirectory, applicationData);
+    enum PayloadFault fault = InspectOpenPayload(file, rule, windowsDirectory, applicationData);
     FileClose(file);
     return fault;
 }

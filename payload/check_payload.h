@@ -6,6 +6,7 @@
 #include <stdint.h>
 #include "core/fatal.h"
 #include "core/fileio.h"
+#include "payload/block.h"  // OptionalHeaderRule
 
 enum PayloadFault {
     PayloadSound = 0,
@@ -30,13 +31,18 @@ enum FatalKind FatalKindOfFault(enum PayloadFault fault);
 
 // Inspects an installer file. windowsDirectory and applicationData are the places the installation
 // would use (applicationData empty: the Windows directory's All Users folder). Reads only.
-enum PayloadFault InspectPayload(const char *path, uint32_t optionalHeaderSize, const char *windowsDirectory,
+enum PayloadFault InspectPayload(const char *path, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                  const char *applicationData);
 
 // The same for an installer file already open (the authoring tool's own file layer opens it);
 // the handle is left anywhere.
-enum PayloadFault InspectOpenPayload(FileHandle file, uint32_t optionalHeaderSize, const char *windowsDirectory,
+enum PayloadFault InspectOpenPayload(FileHandle file, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                      const char *applicationData);
+
+// The same once the PE headers of that file are walked (reach and walk as WalkPeHeaders gave them),
+// for a caller that reads the file further from the same walk.
+enum PayloadFault InspectWalkedPayload(FileHandle file, int reach, const PeWalk *walk, const char *windowsDirectory,
+                                       const char *applicationData);
 
 // The running installer: 1 when sound; otherwise the refusal is shown (no owner window, either
 // mode) and 0 returned, for the sequence to end with exit code 1. Windows only.

@@ -4,7 +4,7 @@
 #include "core/fatal.h"
 #include "core/fileio.h"
 #include "core/installer_texts.h"
-#include "core/state.h"
+#include "core/layout.h"  // PathSize
 #include "core/system_win.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
@@ -28,7 +28,7 @@ int CheckPayload(void)
         // Both as the data folder's creation will find them; empty when the system has none.
         QueryWindowsDirectory(windows, sizeof windows);
         QueryCommonAppData(applicationData, sizeof applicationData);
-        fault = InspectPayload(own, OwnOptionalHeaderSize, windows, applicationData);
+        fault = InspectPayload(own, OwnOptionalHeader, windows, applicationData);
     } else if (OwnPathTooLong()) {
         fault = PayloadOwnPathTooLong;
     }

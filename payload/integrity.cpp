@@ -7,14 +7,6 @@
 #include "payload/crc32.h"
 #include "payload/integrity.h"
 
-int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields)
-{
-    PeWalk walk;
-    WalkPeHeaders(read, context, 0, &walk);
-    *fields = walk.signing;
-    return walk.signingRead;
-}
-
 int ReadIntegrityRecord(ReadAtCall read, void *context, uint32_t recordOffset, uint32_t *crc)
 {
     uint8_t record[IntegrityRecordSize];
@@ -24,11 +16,22 @@ int ReadIntegrityRecord(ReadAtCall read, void *context, uint32_t recordOffset, u
     return 1;
 }
 
-enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t fileSize, uint32_t payloadEnd,
-                                         uint32_t crcOffset, IntegrityCoverage *coverage)
+IntegrityInputs ComposeIntegrityInputs(uint32_t tableEnd, int hasRecord, uint64_t dataEnd, uint32_t fileSize)
+{
+    uint64_t payloadEnd = (uint64_t)tableEnd + (hasRecord ? IntegrityRecordSize : 0);
+    if (dataEnd > payloadEnd) payloadEnd = dataEnd;
+    uint64_t crcOffset = (uint64_t)tableEnd + IntegrityTagSize;
+    IntegrityInputs inputs;
+    inputs.payloadEnd = (uint32_t)(payloadEnd < fileSize ? payloadEnd : fileSize);
+    inputs.crcOffset = (uint32_t)(crcOffset < fileSize ? crcOffset : fileSize);
+    return inputs;
+}
+
+enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t fileSize, const IntegrityInputs *inputs,
+                                         IntegrityCoverage *coverage)
 {
     coverage->end = fileSize;
-    coverage->holeOffset[0] = crcOffset;
+    coverage->holeOffset[0] = inputs->crcOffset;
     coverage->holeSize[0] = IntegrityCrcSize;
     coverage->holeOffset[1] = fields->checkSumOffset;
     coverage->holeSize[1] = 0;
@@ -40,7 +43,7 @@ enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t f
     if (tableEnd > fileSize) return CertificatePastEnd;
     if (tableEnd < fileSize) return CertificateNotLast;
     if (fields->tableSize == 0) return CertificateEmpty;
-    if (fields->tableOffset < payloadEnd) return CertificateInsidePayload;
+    if (fields->tableOffset < inputs->payloadEnd) return CertificateInsidePayload;
     // Only a signed file leaves the signer's two fields out: an unsigned one is covered as
     // installers were before signing was thought of, whatever CheckSum their stub carried.
     coverage->end = fields->tableOffset;

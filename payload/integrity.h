@@ -11,9 +11,6 @@
 #include <stdint.h>
 #include "payload/block.h"  // the read-at seam, the walk of the PE headers and SigningFields
 
-// The signing fields as the walk of the PE headers finds them; 1 when the headers could be read.
-int ReadSigningFields(ReadAtCall read, void *context, SigningFields *fields);
-
 // The record right behind the table's terminator: its 8-byte tag, then the CRC. 1 and the CRC when
 // the tag is there; a file without it (or with a damaged tag) has no record here. The pre-check
 // refuses a file whose data leave exactly a record's room there without one.
@@ -37,12 +34,20 @@ typedef struct IntegrityCoverage {
     uint32_t holeSize[IntegrityHoleCount];    // the last two 0 unless the file is signed
 } IntegrityCoverage;
 
-// Where the certificate table lies and what the CRC covers. payloadEnd is the end of the last
-// thing the installer reads (the block with its record, every entry's data); crcOffset is where
-// the record keeps its CRC. Any placement other than None or Last makes the file damaged; the
-// coverage is then the whole file.
-enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t fileSize, uint32_t payloadEnd,
-                                         uint32_t crcOffset, IntegrityCoverage *coverage);
+// What the record is measured against, both within the file.
+typedef struct IntegrityInputs {
+    uint32_t payloadEnd;  // the end of the last thing the installer reads: the table, its record, every entry's data
+    uint32_t crcOffset;   // where the record keeps its CRC
+} IntegrityInputs;
+
+// The inputs from the table as read: tableEnd is the offset behind its terminator (where a record
+// begins), hasRecord whether one is there, dataEnd the furthest end of any entry's data.
+IntegrityInputs ComposeIntegrityInputs(uint32_t tableEnd, int hasRecord, uint64_t dataEnd, uint32_t fileSize);
+
+// Where the certificate table lies and what the CRC covers. Any placement other than None or Last
+// makes the file damaged; the coverage is then the whole file.
+enum CertificatePlacement CoverIntegrity(const SigningFields *fields, uint32_t fileSize, const IntegrityInputs *inputs,
+                                         IntegrityCoverage *coverage);
 
 // The CRC-32 of the covered bytes, read through read in pieces of bufferSize bytes. 1 when every
 // byte could be read.

@@ -1,5 +1,6 @@
 // Line splitting of INSTALL.LOG over the handle file layer; see log_reader.h.
 #include "uninstall/log_reader.h"
+#include "core/layout.h"
 
 void OpenLogReader(LogReader *reader, FileHandle file)
 {
@@ -24,11 +25,6 @@ static int NextByte(LogReader *reader)
     return reader->chunk[reader->pos++];
 }
 
-static int IsControlByte(int c)
-{
-    return c < 0x20 || c == 0x7F;
-}
-
 LogLineKind ReadLogLine(LogReader *reader, char *line, size_t size)
 {
     for (;;) {
@@ -37,7 +33,7 @@ LogLineKind ReadLogLine(LogReader *reader, char *line, size_t size)
         int damaged = 0;
         int c;
         while ((c = NextByte(reader)) >= 0 && c != '\r' && c != '\n') {
-            if (IsControlByte(c)) {
+            if (ControlByte((unsigned char)c)) {  // the installer's name rule: no title or extension holds one
                 damaged = 1;
                 c = '?';
             }

@@ -32,7 +32,7 @@ int IsPlainAbsolutePath(const char *path)
     unsigned char drive = FoldCase((unsigned char)path[0]);
     if (drive < 'A' || drive > 'Z' || path[1] != ':' || path[2] != '\\') return 0;
     for (size_t i = 3; i < length; i++) {
-        if (strchr("/:*?\"<>|", path[i]) || (unsigned char)path[i] < 0x20) return 0;
+        if (path[i] != '\\' && ForbiddenNameByte((unsigned char)path[i])) return 0;
     }
     const char *name = path + 3;
     for (;;) {

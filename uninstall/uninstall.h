@@ -1,4 +1,4 @@
-// The uninstaller's Windows steps, in the order main.cpp runs them.
+// The uninstaller's Windows steps, in the order main_win.cpp runs them.
 #pragma once
 #include "core/layout.h"
 #include "uninstall/report.h"

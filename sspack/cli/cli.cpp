@@ -108,8 +108,8 @@ BuildOptions ParseBuild(const std::vector<std::string> &args, const std::string 
             options.out = take();
             outSeen = true;
         } else if (name == "--compress") {
-            if (!hasValue || value == "best") options.compression = Compression::Best;
-            else if (value == "fast") options.compression = Compression::Fast;
+            if (!hasValue || value == "best") options.compression = CompressMode::Best;
+            else if (value == "fast") options.compression = CompressMode::Fast;
             else throw UsageError("--compress takes fast or best");
         } else if (name == "--no-integrity" && !hasValue) {
             options.integrityRecord = false;

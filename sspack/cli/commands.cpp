@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 
+#include "lzh/decoder.h"
 #include "payload/check_payload.h"
 #include "sspack/pack/build_installer.h"
 #include "sspack/pack/licence_text.h"
@@ -480,14 +481,24 @@ void RunExtract(const std::string &installer, const std::string &directory, std:
 
 namespace {
 
-// verify's report: one line per check or note, then the verdict.
+// verify's report: one line per check or note, then the verdict. The installer's pre-check comes
+// first; the check further down that finds the very fault it refused the file for tells the same
+// problem in detail, so the two lines count as one problem.
 class VerifyReport {
 public:
     explicit VerifyReport(std::ostream &out) : out_(out) {}
-    void Check(bool ok, const std::string &what)
+    void PreCheck(PayloadFault fault, const std::string &what)
+    {
+        Check(fault == PayloadSound, what);
+        preCheckFault_ = fault;
+    }
+    // sameAs: the pre-check's fault this check stands for, where there is one.
+    void Check(bool ok, const std::string &what, PayloadFault sameAs = PayloadSound)
     {
         out_ << (ok ? "ok    " : "FAIL  ") << what << "\n";
-        if (!ok) problems_++;
+        if (ok) return;
+        if (sameAs != PayloadSound && sameAs == preCheckFault_ && !preCheckTold_) preCheckTold_ = true;
+        else problems_++;
     }
     void Note(const std::string &what) { out_ << "note  " << what << "\n"; }
     // A file sound in itself that the installer still refuses: the verdict says why.
@@ -509,6 +520,8 @@ private:
     std::ostream &out_;
     int problems_ = 0;
     std::string refusal_;
+    PayloadFault preCheckFault_ = PayloadSound;
+    bool preCheckTold_ = false;  // a later check has told the pre-check's problem again
 };
 
 // ": entry 1 (data file) would be ..., 260 characters; a title of at most 107 characters fits"
@@ -527,18 +540,19 @@ std::string TooLongNamed(InstallerFile &file)
     }
 }
 
-// The installer's own pre-check over the same file, the very code the installer runs.
-void ReportPreCheck(InstallerFile &file, VerifyReport &report)
+// The installer's own pre-check over the same file and the same walk of its headers, the very
+// code the installer runs.
+void ReportPreCheck(InstallerFile &file, int reach, const PeWalk &walk, VerifyReport &report)
 {
-    PayloadFault fault = InspectOpenPayload(file.handle(), 0, TypicalWindows, TypicalApplicationData);
+    PayloadFault fault = InspectWalkedPayload(file.handle(), reach, &walk, TypicalWindows, TypicalApplicationData);
     if (fault == PayloadSound)
-        report.Check(true, std::string("the installer's pre-check passes the file (paths as with ") +
-                               TypicalWindows + " and " + TypicalApplicationData + ")");
+        report.PreCheck(fault, std::string("the installer's pre-check passes the file (paths as with ") +
+                                   TypicalWindows + " and " + TypicalApplicationData + ")");
     else if (fault == PayloadPathTooLong)
         report.Refuse("the installer's pre-check refuses the file: " + PreCheckRefusal(fault),
                       PreCheckRefusal(fault) + TooLongNamed(file));
     else
-        report.Check(false, "the installer's pre-check refuses the file: " + PreCheckRefusal(fault));
+        report.PreCheck(fault, "the installer's pre-check refuses the file: " + PreCheckRefusal(fault));
 }
 
 void ReportLayout(InstallerFile &file, VerifyReport &report)
@@ -559,21 +573,22 @@ void ReportEntries(InstallerFile &file, const InstallerView &view, VerifyReport 
         const PayloadEntry &e = view.entries[i];
         std::string name = Format("entry %zu (%s)", i, EntryRole(i).c_str());
         std::string typical = TypicalDestination(i, TrimTrailingBlanks(view.title), e.Extension);
-        if (typical.size() > MaxTitleLength)
+        if (typical.size() > MaxPathLength)
             report.Note(name + Format(": %zu characters as ", typical.size()) + PrintableText(typical) +
                         ", over the installer's 259");
         if (i >= FirstFurtherEntry && !ExtensionFieldUsable(e.Extension))
             report.Check(false, name + ": the extension \"" + PrintableText(ExtensionText(e)) +
-                                    "\" cannot end a file name (the installer refuses it)");
+                                    "\" cannot end a file name (the installer refuses it)", PayloadBadExtension);
         bool inside = RangeInside(e.DataOffset, e.StoredSize, view.fileSize);
         report.Check(inside, name + Format(": %u bytes at 0x%X %s", e.StoredSize, e.DataOffset,
-                                           inside ? "inside the file" : "run past the end of the file"));
+                                           inside ? "inside the file" : "run past the end of the file"),
+                     PayloadDataOutside);
         bool overBlock = (uint64_t)e.DataOffset < view.blockEnd && (uint64_t)e.DataOffset + e.StoredSize > view.blockOffset;
         if (overBlock) report.Check(false, name + ": its data overlap the payload block");
         if (overlaps[i] != i)
             report.Check(false, name + Format(": its data overlap those of entry %zu", overlaps[i]));
-        if (e.ExpandedSize >= 0x80000000u)
-            report.Check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize));
+        if (e.ExpandedSize > MaxExpandedSize)
+            report.Check(false, name + Format(": expanded size %u is 2 GiB or more", e.ExpandedSize), PayloadSizeTooLarge);
         if (!e.ExpandedSize || !inside) continue;
         // Entries that share bytes are not expanded: each would read the others' bytes again, so a
         // small file of many such entries would take time with the square of its size.
@@ -598,7 +613,7 @@ void ReportPayload(InstallerFile &file, const InstallerView &view, VerifyReport 
     report.Check(true, Format("payload block at 0x%X, table terminated after %zu entries", view.blockOffset,
                               view.entries.size()));
     std::string problem = TitleProblem(view.title);
-    report.Check(problem.empty(), problem.empty() ? "title \"" + PrintableText(view.title) + "\"" : problem);
+    report.Check(problem.empty(), problem.empty() ? "title \"" + PrintableText(view.title) + "\"" : problem, PayloadBadTitle);
     if (!view.titleTerminated) report.Note("the title field has no NUL; the installer cuts it to 259 characters");
     if (view.licence.find('\0') != std::string::npos)
         report.Note("the licence holds a NUL byte; the installer shows the text before it");
@@ -639,16 +654,18 @@ void ReportSignature(InstallerFile &file, const InstallerView &view, VerifyRepor
     }
     case CertificatePastEnd:
         report.Check(false, table + Format("runs %llu bytes past the end of the file: cut short or misplaced",
-                                           (unsigned long long)(end - fileSize)));
+                                           (unsigned long long)(end - fileSize)), PayloadCertificateMisplaced);
         break;
     case CertificateNotLast:
-        report.Check(false, table + Format("not the file's last part: %llu bytes follow it", (unsigned long long)(fileSize - end)));
+        report.Check(false, table + Format("not the file's last part: %llu bytes follow it", (unsigned long long)(fileSize - end)),
+                     PayloadCertificateMisplaced);
         break;
     case CertificateInsidePayload:
-        report.Check(false, table + Format("starts inside the payload, which ends at 0x%llX", (unsigned long long)view.payloadEnd));
+        report.Check(false, table + Format("starts inside the payload, which ends at 0x%llX", (unsigned long long)view.payloadEnd),
+                     PayloadCertificateMisplaced);
         break;
     default:
-        report.Check(false, table + "an empty table");
+        report.Check(false, table + "an empty table", PayloadCertificateMisplaced);
         break;
     }
 }
@@ -663,7 +680,8 @@ void ReportIntegrity(const InstallerView &view, VerifyReport &report)
         std::string covered = integrity.placement == CertificateLast ? "up to the certificate table" : "the whole file";
         report.Check(view.recordedCrc == view.computedCrc,
                      Format("integrity record: CRC-32 recorded 0x%08X, file 0x%08X (", view.recordedCrc, view.computedCrc) +
-                         covered + ")");
+                         covered + ")",
+                     PayloadChecksumWrong);
     } else {
         report.Note("integrity record: not checked, for the reason above");
     }
@@ -675,13 +693,18 @@ bool RunVerify(const std::string &installer, std::ostream &out)
 {
     std::unique_ptr<InstallerFile> file = OpenInstaller(installer);
     VerifyReport report(out);
-    ReportPreCheck(*file, report);
+    // One walk of the headers for the installer's view (the pre-check and the block read back), one
+    // more inside the PE model, which takes the section table where the file declares it.
+    PeWalk walk;
+    int reach = WalkPeHeaders(ReadAtInstaller, file.get(), OptionalHeaderOfMagic, &walk);
+    ReportPreCheck(*file, reach, walk, report);
     ReportLayout(*file, report);
     InstallerView view;
     try {
-        view = ReadInstaller(*file);
+        view = ReadInstaller(*file, reach, walk);
     } catch (const ToolError &e) {
-        report.Check(false, e.what());
+        // What stops the read stops the pre-check's too: no block, or a file ending before the terminator.
+        report.Check(false, e.what(), reach == PeWalkBlock ? PayloadTableCut : PayloadUnreachable);
         return report.Finish();
     }
     ReportPayload(*file, view, report);

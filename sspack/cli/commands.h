@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "sspack/format/entry_data.h"
+#include "lzh/encoder.h"  // CompressMode
 
 struct BuildOptions {
     std::string stub, title, licence, out;  // title as given on the command line (UTF-8)
@@ -13,7 +13,7 @@ struct BuildOptions {
     bool quietInstaller = false;            // the shipped quiet stub when no stub is named
     std::vector<std::string> shippedFolders;
     std::vector<std::string> files;
-    Compression compression = Compression::Stored;
+    CompressMode compression = CompressMode::Stored;
     bool integrityRecord = true;
 };
 

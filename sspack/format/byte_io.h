@@ -1,4 +1,4 @@
-// Little-endian fields in byte vectors and whole-file reads and writes for the authoring tool.
+// Little-endian fields in byte vectors and whole-file reads for the authoring tool.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -21,6 +21,5 @@ int ReadAtBytes(void *context, uint32_t offset, void *buffer, uint32_t size);
 // True when [offset, offset + size) lies inside a buffer of the given length, without overflow.
 bool RangeInside(uint64_t offset, uint64_t size, uint64_t length);
 
-// Throws ToolError naming the file when it cannot be read or written whole.
+// Throws ToolError naming the file when it cannot be read whole.
 Bytes ReadWholeFile(const std::string &path);
-void WriteWholeFile(const std::string &path, const Bytes &bytes);

@@ -59,7 +59,7 @@ void RefillFromFile(ExpandSource *source, uint32_t remaining)
 void CheckExpandedSize(uint64_t storedSize, uint32_t expandedSize)
 {
     // The installer counts the size as signed: 2^31 and more would expand to nothing there.
-    if (expandedSize > 0x7FFFFFFFu) throw ToolError("compressed entry: expanded size " + std::to_string(expandedSize) + " too large");
+    if (expandedSize > MaxExpandedSize) throw ToolError("compressed entry: expanded size " + std::to_string(expandedSize) + " too large");
     if (storedSize > 0xFFFFFFFFu) throw ToolError("compressed entry: stream too large");
 }
 

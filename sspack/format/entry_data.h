@@ -9,8 +9,6 @@
 #include "sspack/format/byte_io.h"
 #include "sspack/format/installer_file.h"
 
-enum class Compression { Stored, Fast, Best };
-
 // The bytes the installer writes for an entry's data. A stream whose stored bytes are used up
 // before its output is complete goes on with zero bits, as the installer's decoder does: the result
 // still has expandedSize bytes, and *note (when given) says so. Throws ToolError when the last match

@@ -30,15 +30,14 @@ int ReadAtInstaller(void *context, uint32_t offset, void *buffer, uint32_t size)
     return static_cast<InstallerFile *>(context)->ReadAt(offset, buffer, size);
 }
 
-Integrity MeasureIntegrity(ReadAtCall read, void *context, uint64_t fileSize, uint64_t payloadEnd, uint64_t crcOffset)
+Integrity MeasureIntegrity(const PeWalk &walk, uint64_t fileSize, const IntegrityInputs &inputs)
 {
     if (fileSize > 0xFFFFFFFFu) throw ToolError("the file is larger than any installer (4 GiB or more)");
     Integrity integrity;
-    integrity.headersRead = ReadSigningFields(read, context, &integrity.fields) != 0;
+    integrity.headersRead = walk.signingRead != 0;
+    integrity.fields = walk.signing;
     if (!integrity.headersRead) return integrity;
-    integrity.placement = CoverIntegrity(&integrity.fields, (uint32_t)fileSize,
-                                         (uint32_t)std::min<uint64_t>(payloadEnd, fileSize),
-                                         (uint32_t)std::min<uint64_t>(crcOffset, fileSize), &integrity.coverage);
+    integrity.placement = CoverIntegrity(&integrity.fields, (uint32_t)fileSize, &inputs, &integrity.coverage);
     return integrity;
 }
 
@@ -53,7 +52,11 @@ uint32_t CoveredCrc(const Integrity &integrity, ReadAtCall read, void *context, 
 
 uint32_t SealedCrc(ReadAtCall read, void *context, uint64_t fileSize, uint64_t crcOffset, const std::string &name)
 {
-    Integrity integrity = MeasureIntegrity(read, context, fileSize, fileSize, crcOffset);
+    PeWalk walk;
+    WalkPeHeaders(read, context, OptionalHeaderOfMagic, &walk);
+    // Before signing, the whole file is payload. (MeasureIntegrity refuses sizes past 32 bits.)
+    IntegrityInputs inputs = {(uint32_t)fileSize, (uint32_t)std::min(crcOffset, fileSize)};
+    Integrity integrity = MeasureIntegrity(walk, fileSize, inputs);
     if (!integrity.headersRead) throw ToolError("cannot read back " + name);
     if (integrity.placement != CertificateNone)
         throw ToolError("internal error: " + name + " names a certificate table before it is signed");

@@ -1,6 +1,7 @@
 // The integrity record from the authoring tool's side: the CRC the build seals and the coverage
 // and certificate table that verify reports. The coverage itself is the installer's own
-// (payload/integrity.h); here it is read from memory or from an open file.
+// (payload/integrity.h), measured from a walk of the headers already made; here the CRC is taken
+// over the tool's files.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -25,9 +26,9 @@ struct Integrity {
     IntegrityCoverage coverage{};
 };
 
-// Where the certificate table lies and what the CRC covers; payloadEnd and crcOffset as for
-// CoverIntegrity. Throws ToolError for a file of 4 GiB or more.
-Integrity MeasureIntegrity(ReadAtCall read, void *context, uint64_t fileSize, uint64_t payloadEnd, uint64_t crcOffset);
+// Where the certificate table lies and what the CRC covers, from the signing fields of a walk of
+// the headers already made. Throws ToolError for a file of 4 GiB or more.
+Integrity MeasureIntegrity(const PeWalk &walk, uint64_t fileSize, const IntegrityInputs &inputs);
 
 // The CRC over the coverage; throws ToolError naming the file when it cannot be read.
 uint32_t CoveredCrc(const Integrity &integrity, ReadAtCall read, void *context, const std::string &name);

@@ -126,7 +126,7 @@ std::string PrintableText(const std::string &ansi)
 {
     std::string text;
     for (char c : ansi) {
-        if ((uint8_t)c < 0x20 || c == 0x7F) {
+        if (ControlByte((uint8_t)c)) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\x%02X", (unsigned)(uint8_t)c);
             text += escaped;
@@ -161,6 +161,8 @@ std::string TitleProblem(const std::string &ansiTitle)
             if (ForbiddenNameByte((uint8_t)c))
                 return "the title holds " + CharacterName(Cp1252ToCodePoint((uint8_t)c)) + ", not allowed in file names";
         return "the title holds a character not allowed in file names";
+    case TitlePercentSign:
+        return "the title holds a %; the uninstall entry's command is an expanded string, where % starts a variable";
     case TitleDeviceName:
         return "the title is a reserved device name of Windows";
     case TitleShortNameAlias:

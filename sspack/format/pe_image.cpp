@@ -14,8 +14,32 @@ const uint32_t MaxDirectoryEntries = 65536;  // in all three levels: far above a
 // every entry name the longest string again, gigabytes from a small file.
 const uint32_t MaxNameCharacters = 65536;
 
+// The image's bytes through the read-at seam; every read is of a range already checked against the
+// file, so a failed one is a failing file, not a malformed image.
+struct ImageSource {
+    ReadAtCall read;
+    void *context;
+
+    void Read(uint32_t offset, void *buffer, uint32_t size) const
+    {
+        if (!read(context, offset, buffer, size)) throw ToolError("cannot read the executable's headers");
+    }
+    uint16_t U16(uint32_t offset) const
+    {
+        uint8_t field[2];
+        Read(offset, field, sizeof field);
+        return (uint16_t)GetU16(field);
+    }
+    uint32_t U32(uint32_t offset) const
+    {
+        uint8_t field[4];
+        Read(offset, field, sizeof field);
+        return GetU32(field);
+    }
+};
+
 struct TreeReader {
-    const Bytes &file;
+    const ImageSource &file;
     uint32_t sectionOffset;  // file offset of the resource section's raw data
     uint32_t sectionSize;    // bytes of raw data that lie inside the file
     uint32_t treeEnd = 0;
@@ -35,13 +59,15 @@ struct TreeReader {
     {
         if (!(field & SubdirectoryFlag)) return ResourceKey::Id(field);
         uint32_t at = At(field & ~SubdirectoryFlag, 2);
-        uint32_t length = GetU16(file, at);
+        uint32_t length = file.U16(at);
         nameCharacters += length;
         if (nameCharacters > MaxNameCharacters) throw ToolError("resource names are too long in all");
         at = At((field & ~SubdirectoryFlag) + 2, length * 2);
+        Bytes characters(length * 2);
+        if (length) file.Read(at, characters.data(), length * 2);
         std::string name;
         for (uint32_t i = 0; i < length; i++) {
-            uint16_t c = GetU16(file, at + 2 * i);
+            uint16_t c = GetU16(characters, 2 * i);
             name += c >= 0x20 && c < 0x7F ? (char)c : '?';
         }
         return ResourceKey::Name(name);
@@ -51,14 +77,16 @@ struct TreeReader {
     std::vector<std::pair<uint32_t, uint32_t>> Entries(uint32_t relative)
     {
         uint32_t at = At(relative, ResourceDirectoryHeaderSize);
-        uint32_t count = (uint32_t)GetU16(file, at + 12) + GetU16(file, at + 14);  // named, then numbered
+        uint32_t count = (uint32_t)file.U16(at + 12) + file.U16(at + 14);  // named, then numbered
         entriesRead += count;
         if (entriesRead > MaxDirectoryEntries) throw ToolError("resource directory has too many entries");
         at = At(relative + ResourceDirectoryHeaderSize, count * ResourceDirectoryEntrySize);
+        Bytes table(count * ResourceDirectoryEntrySize);
+        if (count) file.Read(at, table.data(), (uint32_t)table.size());
         std::vector<std::pair<uint32_t, uint32_t>> entries;
         for (uint32_t i = 0; i < count; i++) {
-            uint32_t entry = at + ResourceDirectoryEntrySize * i;
-            entries.emplace_back(GetU32(file, entry), GetU32(file, entry + 4));
+            uint32_t entry = ResourceDirectoryEntrySize * i;
+            entries.emplace_back(GetU32(table, entry), GetU32(table, entry + 4));
         }
         return entries;
     }
@@ -120,20 +148,22 @@ uint64_t PeImage::SectionDataEnd() const
     return end;
 }
 
-PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
+PeImage ParsePeImage(ReadAtCall read, void *context, uint64_t fileSize)
 {
     PeImage image;
     image.fileSize = fileSize;
-    if (file.size() < PeHeaderPointerOffset + 4 || file[0] != 'M' || file[1] != 'Z')
+    ImageSource file{read, context};
+    uint8_t mz[2];
+    if (fileSize < PeHeaderPointerOffset + 4 || !read(context, 0, mz, sizeof mz) || mz[0] != 'M' || mz[1] != 'Z')
         throw ToolError("not an executable (no MZ header)");
     // The headers as the installer's own walk reads them, with the section table where the file
     // declares it (the loader's view); the rest of the model is what the layout rule needs beyond.
     PeWalk walk;
-    int reach = WalkPeHeaders(ReadAtBytes, const_cast<Bytes *>(&file), PeOptionalHeaderAsDeclared, &walk);
+    int reach = WalkPeHeaders(read, context, OptionalHeaderAsDeclared, &walk);
     uint32_t pe = walk.peHeader;
-    if (reach == PeWalkNothing || GetU32(file, pe) != 0x00004550) throw ToolError("not a PE executable (no PE signature)");
+    if (reach == PeWalkNothing || file.U32(pe) != 0x00004550) throw ToolError("not a PE executable (no PE signature)");
     image.peHeaderOffset = pe;
-    image.machine = GetU16(file, pe + 4);
+    image.machine = file.U16(pe + 4);
     image.sectionCount = (uint16_t)walk.sectionCount;
     image.optionalHeaderSize = (uint16_t)walk.declaredOptionalHeaderSize;
     uint32_t optional = pe + PeSignatureSize + PeFileHeaderSize;
@@ -141,7 +171,7 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     if (image.magic != PeMagic32 && image.magic != PeMagic64) throw ToolError("unknown optional header magic");
 
     uint32_t directoriesAt = image.Is64() ? PeDirectories64Offset : PeDirectories32Offset;
-    if (image.optionalHeaderSize < directoriesAt || !RangeInside(optional, image.optionalHeaderSize, file.size()))
+    if (image.optionalHeaderSize < directoriesAt || !RangeInside(optional, image.optionalHeaderSize, fileSize))
         throw ToolError("optional header is truncated");
     image.checkSumOffset = walk.signing.checkSumOffset;
     image.certificateTableOffset = walk.signing.tableOffset;
@@ -149,21 +179,24 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     uint32_t resourceEntry = optional + directoriesAt + PeResourceDirectoryIndex * PeDirectoryEntrySize;
     if (walk.directoryCount > PeResourceDirectoryIndex &&
         resourceEntry + PeDirectoryEntrySize <= optional + image.optionalHeaderSize) {
-        image.resourceDirectoryRva = GetU32(file, resourceEntry);
-        image.resourceDirectorySize = GetU32(file, resourceEntry + 4);
+        image.resourceDirectoryRva = file.U32(resourceEntry);
+        image.resourceDirectorySize = file.U32(resourceEntry + 4);
     }
 
     uint32_t table = walk.sectionTable;
-    if (!RangeInside(table, (uint64_t)image.sectionCount * SectionHeaderSize, file.size())) throw ToolError("section table is truncated");
+    uint64_t tableSize = (uint64_t)image.sectionCount * SectionHeaderSize;
+    if (!RangeInside(table, tableSize, fileSize)) throw ToolError("section table is truncated");
+    Bytes headers(tableSize);
+    if (tableSize) file.Read(table, headers.data(), (uint32_t)tableSize);
     for (uint32_t i = 0; i < image.sectionCount; i++) {
-        uint32_t at = table + SectionHeaderSize * i;
+        uint32_t at = SectionHeaderSize * i;
         PeSection s;
-        for (int k = 0; k < 8 && file[at + k]; k++) s.name += (char)file[at + k];
-        s.virtualSize = GetU32(file, at + 8);
-        s.virtualAddress = GetU32(file, at + 12);
-        s.rawSize = GetU32(file, at + 16);
-        s.rawPointer = GetU32(file, at + 20);
-        s.headerOffset = at;
+        for (int k = 0; k < 8 && headers[at + k]; k++) s.name += (char)headers[at + k];
+        s.virtualSize = GetU32(headers, at + 8);
+        s.virtualAddress = GetU32(headers, at + 12);
+        s.rawSize = GetU32(headers, at + 16);
+        s.rawPointer = GetU32(headers, at + 20);
+        s.headerOffset = table + at;
         image.sections.push_back(s);
     }
     // The section the installer's walk takes: the first named ".rsrc".
@@ -171,8 +204,8 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
     image.resourceSection = (int)((walk.resourceSectionHeader - table) / SectionHeaderSize);
 
     const PeSection &rsrc = image.sections[image.resourceSection];
-    if (rsrc.rawPointer > file.size()) throw ToolError("resource section lies outside the file");
-    uint32_t inFile = (uint32_t)std::min<uint64_t>(rsrc.rawSize, file.size() - rsrc.rawPointer);
+    if (rsrc.rawPointer > fileSize) throw ToolError("resource section lies outside the file");
+    uint32_t inFile = (uint32_t)std::min<uint64_t>(rsrc.rawSize, fileSize - rsrc.rawPointer);
     TreeReader tree{file, rsrc.rawPointer, inFile};
     for (auto &typeEntry : tree.Entries(0)) {
         ResourceType type;
@@ -185,10 +218,12 @@ PeImage ParsePeImage(const Bytes &file, uint64_t fileSize)
                 ResourceLanguage language;
                 language.key = tree.Key(languageEntry.first);
                 uint32_t at = tree.At(languageEntry.second, ResourceDataEntrySize);
+                uint8_t entry[ResourceDataEntrySize];
+                file.Read(at, entry, sizeof entry);
                 language.data.entryOffset = at;
-                language.data.rva = GetU32(file, at);
-                language.data.size = GetU32(file, at + 4);
-                language.data.codePage = GetU32(file, at + 8);
+                language.data.rva = GetU32(entry);
+                language.data.size = GetU32(entry + 4);
+                language.data.codePage = GetU32(entry + 8);
                 language.data.fileOffset = image.RvaToFileOffset(language.data.rva);
                 name.languages.push_back(language);
             }

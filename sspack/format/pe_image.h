@@ -1,9 +1,9 @@
-// A read-only model of a PE32 or PE32+ image held in memory: headers, section table and the whole
-// resource tree. The authoring tool checks stubs with it, and tests read built installers back
-// (dialog templates, the LASTRES layout).
+// A read-only model of a PE32 or PE32+ image: headers, section table and the whole resource tree,
+// read through the installer's read-at seam (payload/block.h), so a file is read where its
+// structures lie and never whole. The authoring tool checks stubs with it, and tests read built
+// installers back (dialog templates, the LASTRES layout).
 //
-//   Bytes file = ReadWholeFile("installer.exe");
-//   PeImage pe = ParsePeImage(file);              // throws ToolError on a malformed image
+//   PeImage pe = ParsePeImage(ReadAtInstaller, &file, file.size());  // throws ToolError when malformed
 //   const ResourceData *d = FindResource(pe, ResourceKey::Id(5), ResourceKey::Id(103), 1033);
 //   if (d && d->fileOffset >= 0) { /* d->size bytes of the template at d->fileOffset */ }
 //
@@ -87,12 +87,15 @@ struct PeImage {
     uint64_t SectionDataEnd() const;
 };
 
-// Parses headers, sections and (when there is a ".rsrc" section) the resource tree of three levels.
-// Throws ToolError when the image is not a PE file or a structure lies outside the file.
-// file may be only the start of a longer file of fileSize bytes, as long as it holds the headers
-// and the resource section's raw data as far as the whole file does.
-PeImage ParsePeImage(const Bytes &file, uint64_t fileSize);
-inline PeImage ParsePeImage(const Bytes &file) { return ParsePeImage(file, file.size()); }
+// Parses headers, sections and (when there is a ".rsrc" section) the resource tree of three levels
+// from a file of fileSize bytes. Throws ToolError when the image is not a PE file or a structure
+// lies outside the file. The headers are walked once, by the installer's own walk.
+PeImage ParsePeImage(ReadAtCall read, void *context, uint64_t fileSize);
+// The same for an image held in memory.
+inline PeImage ParsePeImage(const Bytes &file)
+{
+    return ParsePeImage(ReadAtBytes, const_cast<Bytes *>(&file), file.size());
+}
 
 // The data entry of type/name/language, or nullptr.
 const ResourceData *FindResource(const PeImage &image, const ResourceKey &type, const ResourceKey &name,

@@ -162,10 +162,9 @@ bool ExpandsToInput(Output &out, uint64_t offset, uint32_t storedSize, Input &in
 // Codes the input into the output at its current position. Returns the stream's size, or 0 when
 // the stream would not be smaller than the file (told early from a probe where the input is plainly
 // incompressible, otherwise coding stops as soon as that is certain).
-uint64_t CompressEntry(Compression compression, Input &input, uint64_t size, Output &out)
+uint64_t CompressEntry(CompressMode mode, Input &input, uint64_t size, Output &out)
 {
-    if (size > MaxCompressInput) throw ToolError("file too large for a compressed entry");
-    CompressMode mode = compression == Compression::Fast ? CompressMode::Fast : CompressMode::Best;
+    if (size > MaxExpandedSize) throw ToolError("file too large for a compressed entry");
     if (WillNotShrink(mode, [&](uint8_t *buffer, size_t room, bool *) { return input.Read(buffer, room); }, size))
         return 0;
     input.Rewind();
@@ -275,7 +274,7 @@ BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath,
         entry.DataOffset = (uint32_t)end;
         std::memcpy(entry.Extension, file.extensionField.data(), ExtensionFieldSize);
         uint64_t stream = 0;
-        if (request.compression != Compression::Stored) {
+        if (request.compression != CompressMode::Stored) {
             out.Seek(end);
             stream = CompressEntry(request.compression, input, size, out);
             // The stream must give the file back before it goes into an installer.
@@ -288,7 +287,7 @@ BuildResult BuildInstallerFile(BuildRequest request, const std::string &outPath,
         } else {
             // Stored as it is, over the start of a stream that would not have been smaller.
             if (end + size > MaxInstallerBytes) throw ToolError("the installer would be larger than 2 GiB");
-            if (request.compression != Compression::Stored) input.Rewind();
+            if (request.compression != CompressMode::Stored) input.Rewind();
             out.Seek(end);
             CopyEntry(input, size, out);
             entry.StoredSize = (uint32_t)size;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "lzh/encoder.h"
 #include "payload/block.h"
-#include "sspack/format/entry_data.h"
 #include "sspack/format/byte_io.h"
 
 struct InputFile {
@@ -23,7 +23,7 @@ struct BuildRequest {
     std::string title;    // Windows-1252, as stored
     std::string licence;  // as stored (PrepareLicence, licence_text.h), empty for none
     std::vector<InputFile> files;  // screen saver, data file, uninstaller, further files
-    Compression compression = Compression::Stored;
+    CompressMode compression = CompressMode::Stored;
     bool integrityRecord = true;
 };
 

@@ -12,53 +12,25 @@
 #include "sspack/files.h"
 #include "sspack/tool_error.h"
 
-namespace {
-
-// How much of the file's start the PE model reads: the headers with the section table and the
-// first ".rsrc" section's raw data, as far as the file holds them. A fixed bound keeps a damaged
-// header from making the tool read a whole installer into memory.
-const uint64_t MaxImageHeadBytes = 16u << 20;
-
-uint64_t ImageHeadLength(InstallerFile &file)
-{
-    uint64_t need = std::min<uint64_t>(file.size(), 4096);
-    PeWalk walk;
-    int reach = WalkPeHeaders(ReadAtInstaller, &file, PeOptionalHeaderAsDeclared, &walk);
-    if (reach == PeWalkNothing) return need;
-    uint64_t optional = (uint64_t)walk.peHeader + PeSignatureSize + PeFileHeaderSize;
-    uint64_t tableEnd = (uint64_t)walk.sectionTable + (uint64_t)walk.sectionCount * SectionHeaderSize;
-    need = std::max(need, std::min<uint64_t>(file.size(), std::max(optional + 2, tableEnd)));
-    if (reach >= PeWalkResourceSection && walk.resourceRawData <= file.size())
-        need = std::max(need, std::min<uint64_t>(file.size(), (uint64_t)walk.resourceRawData + walk.resourceRawSize));
-    return need;
-}
-
-}  // namespace
-
 PeImage ReadInstallerImage(InstallerFile &file)
 {
-    uint64_t head = ImageHeadLength(file);
-    if (head > MaxImageHeadBytes)
-        throw ToolError("headers and resource section take " + std::to_string(head) + " bytes, too many to check");
-    return ParsePeImage(file.Read(0, (uint32_t)head), file.size());
+    return ParsePeImage(ReadAtInstaller, &file, file.size());
 }
 
-InstallerView ReadInstaller(InstallerFile &file)
+InstallerView ReadInstaller(InstallerFile &file, int reach, const PeWalk &walk)
 {
     const std::string &path = file.path();
     InstallerView view;
     view.fileSize = file.size();
 
-    PeWalk walk;
-    if (WalkPeHeaders(ReadAtInstaller, &file, 0, &walk) != PeWalkBlock)
-        throw ToolError(path + ": damaged installer: the payload block cannot be reached");
+    if (reach != PeWalkBlock) throw ToolError(path + ": damaged installer: the payload block cannot be reached");
     view.blockOffset = walk.blockOffset;
 
     BlockHeader header;
     char title[TitleFieldSize];
-    int reach = ReadBlockHeader(ReadAtInstaller, &file, walk.blockOffset, &header, title);
-    if (reach == BlockNothing) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
-    if (reach != BlockTable) throw ToolError(path + ": truncated installer: the file ends inside the licence or the title");
+    int blockReach = ReadBlockHeader(ReadAtInstaller, &file, walk.blockOffset, &header, title);
+    if (blockReach == BlockNothing) throw ToolError(path + ": damaged installer: the payload block lies outside the file");
+    if (blockReach != BlockTable) throw ToolError(path + ": truncated installer: the file ends inside the licence or the title");
     view.licence.resize(header.licenceLength);
     if (!file.ReadAt(walk.blockOffset + LicenceLengthSize, &view.licence[0], header.licenceLength))
         throw ToolError("cannot read " + path);
@@ -85,11 +57,11 @@ InstallerView ReadInstaller(InstallerFile &file)
     view.blockEnd = at;
     uint32_t recorded = 0;
     view.hasIntegrityRecord = ReadIntegrityRecord(ReadAtInstaller, &file, (uint32_t)at, &recorded) != 0;
-    view.payloadEnd = view.blockEnd + (view.hasIntegrityRecord ? IntegrityRecordSize : 0);
-    for (const PayloadEntry &e : view.entries)
-        view.payloadEnd = std::max(view.payloadEnd, std::min<uint64_t>((uint64_t)e.DataOffset + e.StoredSize, file.size()));
-    uint64_t crcAt = at + IntegrityTagSize;
-    view.integrity = MeasureIntegrity(ReadAtInstaller, &file, file.size(), view.payloadEnd, crcAt);
+    uint64_t dataEnd = 0;
+    for (const PayloadEntry &e : view.entries) dataEnd = std::max(dataEnd, (uint64_t)e.DataOffset + e.StoredSize);
+    IntegrityInputs inputs = ComposeIntegrityInputs((uint32_t)at, view.hasIntegrityRecord, dataEnd, (uint32_t)file.size());
+    view.payloadEnd = inputs.payloadEnd;
+    view.integrity = MeasureIntegrity(walk, file.size(), inputs);
     if (view.hasIntegrityRecord) {
         view.recordedCrc = recorded;
         CertificatePlacement placement = view.integrity.placement;
@@ -97,6 +69,13 @@ InstallerView ReadInstaller(InstallerFile &file)
             view.computedCrc = CoveredCrc(view.integrity, ReadAtInstaller, &file, path);
     }
     return view;
+}
+
+InstallerView ReadInstaller(InstallerFile &file)
+{
+    PeWalk walk;
+    int reach = WalkPeHeaders(ReadAtInstaller, &file, OptionalHeaderOfMagic, &walk);
+    return ReadInstaller(file, reach, walk);
 }
 
 InstallerView ReadInstaller(const std::string &path)

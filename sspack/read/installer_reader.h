@@ -31,8 +31,11 @@ struct InstallerView {
 // Throws ToolError when the block cannot be reached or the file ends before the terminator.
 InstallerView ReadInstaller(InstallerFile &file);
 InstallerView ReadInstaller(const std::string &path);
+// The same from a walk of the file's headers already made (reach and walk as WalkPeHeaders gave
+// them for OptionalHeaderOfMagic), so a caller that walked them once reads on from there.
+InstallerView ReadInstaller(InstallerFile &file, int reach, const PeWalk &walk);
 
-// The PE model of the installer from its headers and resource section alone (ParsePeImage).
+// The PE model of the installer (ParsePeImage over the file).
 PeImage ReadInstallerImage(InstallerFile &file);
 
 std::string ExtensionText(const PayloadEntry &entry);

@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     fwrite(file.data(), 1, file.size(), f);
     fclose(f);
 
-    static const uint32_t OptionalHeaderSizes[] = {0, PeOptionalHeader32Size, PeOptionalHeader64Size};
-    for (uint32_t optionalHeaderSize : OptionalHeaderSizes) {
-        FileHandle h = OpenPayloadBlockAt(InputPath(), optionalHeaderSize);
+    static const OptionalHeaderRule Rules[] = {OptionalHeaderOfMagic, OptionalHeaderPe32, OptionalHeaderPe32Plus};
+    for (OptionalHeaderRule rule : Rules) {
+        FileHandle h = OpenPayloadBlockAt(InputPath(), rule);
         if (h == FileError) continue;
         if (SkipToPayloadTable(h)) {
             PayloadEntry entry;

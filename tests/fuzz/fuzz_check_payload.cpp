@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "lzh/decoder.h"
 #include "payload/block.h"
 #include "payload/check_payload.h"
 #include "payload/crc32.h"
@@ -60,20 +61,20 @@ static enum PayloadFault Inspect(const std::string &file)
     if (!f) return PayloadUnreachable;
     fwrite(file.data(), 1, file.size(), f);
     fclose(f);
-    return InspectPayload(InputPath(), 0, WindowsDirectory, ApplicationData);
+    return InspectPayload(InputPath(), OptionalHeaderOfMagic, WindowsDirectory, ApplicationData);
 }
 
 // What the install walk relies on once the pre-check has passed a file.
 static void CheckPassed(const std::string &file)
 {
-    FileHandle h = OpenPayloadBlockAt(InputPath(), 0);
+    FileHandle h = OpenPayloadBlockAt(InputPath(), OptionalHeaderOfMagic);
     if (h == FileError || !SkipToPayloadTable(h)) __builtin_trap();
     PayloadEntry entry;
     int read;
     size_t n = 0;
     while ((read = ReadPayloadEntry(h, &entry)) == PayloadNext) {
         if ((uint64_t)entry.DataOffset + entry.StoredSize > file.size()) __builtin_trap();
-        if (entry.ExpandedSize > 0x7FFFFFFFu) __builtin_trap();
+        if (entry.ExpandedSize > MaxExpandedSize) __builtin_trap();
         if (++n > file.size() / PayloadEntrySize) __builtin_trap();
     }
     if (read != PayloadEnd) __builtin_trap();

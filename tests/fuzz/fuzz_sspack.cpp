@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (code != 0 && code != 1) __builtin_trap();
         if (code == 1 && out.str().empty() && err.str().empty()) __builtin_trap();  // a failure says why
         if (std::string(command) == "verify" && code == 0 &&
-            InspectPayload(path.c_str(), 0, TypicalWindows, TypicalApplicationData) != PayloadSound)
+            InspectPayload(path.c_str(), OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData) != PayloadSound)
             __builtin_trap();
     }
     return 0;

@@ -20,10 +20,10 @@ struct TableWalk {
 };
 
 // The walk of the installer: past licence, title and EntryCount, then records up to the terminator.
-TableWalk WalkTable(const std::string &path, uint32_t optionalHeaderSize = 0)
+TableWalk WalkTable(const std::string &path, OptionalHeaderRule rule = OptionalHeaderOfMagic)
 {
     TableWalk walk;
-    FileHandle f = OpenPayloadBlockAt(path.c_str(), optionalHeaderSize);
+    FileHandle f = OpenPayloadBlockAt(path.c_str(), rule);
     if (f == FileError) {
         walk.end = PayloadDamaged;
         return walk;
@@ -79,7 +79,7 @@ TEST_P(PayloadReader, LicenceMovesTitleAndTableByItsLength)
         BuiltInstaller built;
         std::string path = Make(Request(Kind(), "Sample", FourFiles(), licence), &built);
 
-        FileHandle f = OpenPayloadBlockAt(path.c_str(), 0);
+        FileHandle f = OpenPayloadBlockAt(path.c_str(), OptionalHeaderOfMagic);
         ASSERT_NE(f, FileError);
         EXPECT_EQ(Position(f), (int32_t)built.blockOffset);
         uint8_t word[2];
@@ -91,7 +91,7 @@ TEST_P(PayloadReader, LicenceMovesTitleAndTableByItsLength)
         EXPECT_STREQ(title, "Sample");
         FileClose(f);
 
-        f = OpenPayloadBlockAt(path.c_str(), 0);
+        f = OpenPayloadBlockAt(path.c_str(), OptionalHeaderOfMagic);
         ASSERT_TRUE(SkipToPayloadTable(f));
         EXPECT_EQ(Position(f), (int32_t)(built.blockOffset + TableOffsetWithoutLicence + length));
         FileClose(f);
@@ -234,15 +234,15 @@ TEST_P(PayloadReader, OptionalHeaderSizeIsTheFormatsOwn)
 {
     BuiltInstaller built;
     std::string path = Make(Request(Kind(), "Sample", FourFiles()), &built);
-    uint32_t own = Kind() == "win64" ? PeOptionalHeader64Size : PeOptionalHeader32Size;
-    uint32_t other = Kind() == "win64" ? PeOptionalHeader32Size : PeOptionalHeader64Size;
+    OptionalHeaderRule own = Kind() == "win64" ? OptionalHeaderPe32Plus : OptionalHeaderPe32;
+    OptionalHeaderRule other = Kind() == "win64" ? OptionalHeaderPe32 : OptionalHeaderPe32Plus;
     FileHandle f = FileOpenRead(path.c_str());
     ASSERT_NE(f, FileError);
     PeWalk walk{};
     EXPECT_EQ(WalkPeHeaders(ReadAtHandle, &f, own, &walk), PeWalkBlock);
     EXPECT_EQ(walk.blockOffset, built.blockOffset);
     walk = PeWalk{};
-    EXPECT_EQ(WalkPeHeaders(ReadAtHandle, &f, 0, &walk), PeWalkBlock);
+    EXPECT_EQ(WalkPeHeaders(ReadAtHandle, &f, OptionalHeaderOfMagic, &walk), PeWalkBlock);
     EXPECT_EQ(walk.blockOffset, built.blockOffset);
     // The other format's size misplaces the section table: the block is not found there.
     walk = PeWalk{};

@@ -2,9 +2,9 @@
 // short, a changed byte under the integrity record, an unusable title, an impossible size and
 // destinations over the path limit are refused, each for its own reason; a signed installer passes
 // and its certificate table must be the file's last part; the check writes nothing. Beside it the
-// payload's installed total and the free-space rule of the disk-space question. On every file
-// judged here, sspack verify is held against the pre-check: it never calls sound what the
-// installer refuses.
+// payload's installed total, the free-space rule of the disk-space question, and the CRC-32 with
+// the bytes the integrity record covers. On every file judged here, sspack verify is held against
+// the pre-check: it never calls sound what the installer refuses.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,6 +15,7 @@
 #include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "lzh/decoder.h"
 #include "payload/check_payload.h"
 #include "payload/checks.h"
 #include "payload/crc32.h"
@@ -37,7 +38,7 @@ const char *const AppData = "C:\\Documents and Settings\\All Users\\Application 
 // verify measures paths with, and what the pre-check refuses, verify never calls sound.
 void ExpectVerifyHoldsToThePreCheck(const std::string &path)
 {
-    PayloadFault fault = InspectPayload(path.c_str(), 0, TypicalWindows, TypicalApplicationData);
+    PayloadFault fault = InspectPayload(path.c_str(), OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData);
     std::ostringstream out;
     bool sound = false;
     try {
@@ -63,7 +64,7 @@ protected:
     {
         std::string path = dir_.Write("setup.exe", file);
         ExpectVerifyHoldsToThePreCheck(path);
-        return InspectPayload(path.c_str(), 0, windows, appData);
+        return InspectPayload(path.c_str(), OptionalHeaderOfMagic, windows, appData);
     }
     BuiltInstaller Build(bool integrity, const std::string &licence = "", const std::string &title = "Polar Lights")
     {
@@ -206,7 +207,7 @@ TEST_P(PayloadCheck, AFileThatCannotBeReadToTheEndForItsCrcIsRefused)
     BuiltInstaller built = Build(true);
     std::string path = dir_.Write("setup.exe", built.installer);
     HostFiles.readBudget = (int64_t)built.installer.size() / 2 + 4096;  // the table reads first, then half the CRC
-    EXPECT_EQ(InspectPayload(path.c_str(), 0, Windows, AppData), PayloadChecksumWrong);
+    EXPECT_EQ(InspectPayload(path.c_str(), OptionalHeaderOfMagic, Windows, AppData), PayloadChecksumWrong);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stubs, PayloadCheck, ::testing::Values("win32", "win64"));
@@ -220,7 +221,7 @@ protected:
     {
         WriteFileBytes(path_, file);
         ExpectVerifyHoldsToThePreCheck(path_);
-        PayloadFault fault = InspectPayload(path_.c_str(), 0, windows, appData);
+        PayloadFault fault = InspectPayload(path_.c_str(), OptionalHeaderOfMagic, windows, appData);
         remove(path_.c_str());
         return fault;
     }
@@ -233,7 +234,7 @@ protected:
     int Sum(const std::string &file, uint32_t *total)
     {
         WriteFileBytes(path_, file);
-        FileHandle f = OpenPayloadBlockAt(path_.c_str(), 0);
+        FileHandle f = OpenPayloadBlockAt(path_.c_str(), OptionalHeaderOfMagic);
         EXPECT_NE(f, FileError);
         int result = SumInstalledSizes(f, total);
         FileClose(f);
@@ -250,7 +251,7 @@ TEST_F(HandMadePayload, TitlesThatCannotNameAFileOrKeyAreRefused)
     EXPECT_EQ(InspectTitle(" lead, dots. & (more)"), PayloadSound);
     EXPECT_EQ(InspectTitle(""), PayloadBadTitle);
     EXPECT_EQ(InspectTitle("    "), PayloadBadTitle);
-    for (char c : std::string("\\/:*?\"<>|\t\x01\x1F"))
+    for (char c : std::string("\\/:*?\"<>|\t\x01\x1F\x7F%"))
         EXPECT_EQ(InspectTitle(std::string("Bad") + c + "Name"), PayloadBadTitle) << (int)c;
     EXPECT_EQ(InspectTitle(std::string(259, 'x')), PayloadPathTooLong);  // usable, but too long for a path
     // Windows would drop the dot from the folder but not from the key; the others name no file of
@@ -274,14 +275,14 @@ TEST_F(HandMadePayload, ExtensionsThatCannotEndAFurtherFilesNameAreRefused)
         return BuildFixtureInstaller("Sample", entries);
     };
     // The field's first 15 bytes up to a zero byte, trailing blanks dropped, as the walk reads it.
-    for (const char *sound : {".SWF", "", ".ABCDEFGHIJKLMN", ".A B", ". A", ".A~1", "SWF"})
+    for (const char *sound : {".SWF", "", ".ABCDEFGHIJKLMN", ".A B", ". A", ".A~1", "SWF", ".A%B%"})
         EXPECT_EQ(Inspect(with(3, sound)), PayloadSound) << sound;
     EXPECT_EQ(Inspect(with(3, std::string(".AB\0:\\..\\x", 10))), PayloadSound) << "after the zero byte";
     EXPECT_EQ(Inspect(with(3, ".ABCDEFGHIJKLMN.")), PayloadSound) << "the 16th byte is never used";
     const char *refused[] = {
         ".", ". ", ". . ", ".A.", ".ABCDEFGHIJKLM.x",  // Windows drops the trailing dot: FILE0000.
         "\\..\\..\\..\\..\\ab", "/../ab", ".A..B", "..",  // out of the data folder
-        ".A\r\nC:\\x", ".A\t", ".SWF:s", ".A*", ".A?", ".A\"", ".A<", ".A>", ".A|",
+        ".A\r\nC:\\x", ".A\t", ".A\x7F", ".SWF:s", ".A*", ".A?", ".A\"", ".A<", ".A>", ".A|",
     };
     for (const char *extension : refused) EXPECT_EQ(Inspect(with(3, extension)), PayloadBadExtension) << extension;
     // Entries 0 to 2 are named by the title alone; their field names nothing.
@@ -309,8 +310,8 @@ TEST_F(HandMadePayload, ExpandedSizesFrom2GiBAreRefused)
         entries[1].expandedSize = expanded;
         return BuildFixtureInstaller("Sample", entries);
     };
-    EXPECT_EQ(Inspect(with(0x7FFFFFFFu)), PayloadSound);
-    EXPECT_EQ(Inspect(with(0x80000000u)), PayloadSizeTooLarge);
+    EXPECT_EQ(Inspect(with(MaxExpandedSize)), PayloadSound);
+    EXPECT_EQ(Inspect(with(MaxExpandedSize + 1u)), PayloadSizeTooLarge);
     EXPECT_EQ(Inspect(with(0xFFFFFFFFu)), PayloadSizeTooLarge);
 }
 
@@ -435,6 +436,27 @@ Bytes SigningHeaders(uint16_t magic, uint32_t directories, uint32_t tableOffset,
 }
 }  // namespace
 
+TEST(Crc32, MatchesTheIeeeCheckValuesInAnyPieces)
+{
+    struct Case {
+        const char *text;
+        uint32_t crc;
+    };
+    const Case cases[] = {
+        {"", 0},
+        {"a", 0xE8B7BE43u},
+        {"abc", 0x352441C2u},
+        {"123456789", 0xCBF43926u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+    };
+    for (const Case &c : cases) {
+        size_t n = strlen(c.text);
+        EXPECT_EQ(Crc32Update(0, c.text, n), c.crc) << c.text;
+        for (size_t split = 0; split <= n; split++)
+            EXPECT_EQ(Crc32Update(Crc32Update(0, c.text, split), c.text + split, n - split), c.crc);
+    }
+}
+
 TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
 {
     struct Case {
@@ -458,10 +480,12 @@ TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Bytes headers = SigningHeaders(c.magic, c.directories, c.tableOffset, c.tableSize);
-        SigningFields fields;
-        ASSERT_EQ(ReadSigningFields(ReadAtBytes, &headers, &fields), 1);
+        PeWalk walk;
+        WalkPeHeaders(ReadAtBytes, &headers, OptionalHeaderOfMagic, &walk);
+        ASSERT_EQ(walk.signingRead, 1);
         IntegrityCoverage coverage;
-        EXPECT_EQ(CoverIntegrity(&fields, c.fileSize, c.payloadEnd, 0x2F00, &coverage), c.placement);
+        IntegrityInputs inputs = {c.payloadEnd, 0x2F00};
+        EXPECT_EQ(CoverIntegrity(&walk.signing, c.fileSize, &inputs, &coverage), c.placement);
         EXPECT_EQ(coverage.end, c.end);
         // The record's CRC always; CheckSum (optional header + 64) and the directory entry only
         // when the file is signed.
@@ -477,8 +501,33 @@ TEST(IntegrityCoverage, CoveredBytesForEachPlacementOfACertificateTable)
     }
     Bytes cut = SigningHeaders(0x10B, 16, 0, 0);
     cut.resize(0x98 + 100);  // the file ends before the directories
-    SigningFields fields;
-    EXPECT_EQ(ReadSigningFields(ReadAtBytes, &cut, &fields), 0);
+    PeWalk walk;
+    WalkPeHeaders(ReadAtBytes, &cut, OptionalHeaderOfMagic, &walk);
+    EXPECT_EQ(walk.signingRead, 0);
+}
+
+// The one composition the pre-check and sspack measure the record against.
+TEST(IntegrityCoverage, PayloadEndAndCrcOffsetFromTheTableAsRead)
+{
+    struct Case {
+        const char *what;
+        uint32_t tableEnd;
+        int hasRecord;
+        uint64_t dataEnd;
+        uint32_t fileSize, payloadEnd, crcOffset;
+    };
+    const Case cases[] = {
+        {"data before the table, record behind it", 0x3000, 1, 0x2000, 0x4000, 0x300C, 0x3008},
+        {"data behind the record", 0x3000, 1, 0x3800, 0x4000, 0x3800, 0x3008},
+        {"no record", 0x3000, 0, 0x2000, 0x4000, 0x3000, 0x3008},
+        {"no record, the table ending the file", 0x3000, 0, 0x2000, 0x3000, 0x3000, 0x3000},
+        {"data claimed past the end", 0x3000, 1, 0x1FFFFFFFFull, 0x4000, 0x4000, 0x3008},
+    };
+    for (const Case &c : cases) {
+        IntegrityInputs inputs = ComposeIntegrityInputs(c.tableEnd, c.hasRecord, c.dataEnd, c.fileSize);
+        EXPECT_EQ(inputs.payloadEnd, c.payloadEnd) << c.what;
+        EXPECT_EQ(inputs.crcOffset, c.crcOffset) << c.what;
+    }
 }
 
 TEST(IntegrityCoverage, TheCrcCountsEachHoleAsZeroWhereverItFallsAndStopsAtTheEnd)

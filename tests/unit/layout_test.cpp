@@ -30,6 +30,38 @@ TEST(TitleTrim, RemovesTrailingBlanksOnly)
     EXPECT_EQ(Trimmed(full), full.substr(0, 258) + '\0');
 }
 
+// One rule for the bytes of every name: a control byte nowhere (INSTALL.LOG could not hold the
+// line), % in no title (UninstallString is expanded), the rest as Windows file names take them.
+TEST(NameRule, ControlBytesNowherePercentInNoTitle)
+{
+    struct Case {
+        unsigned char byte;
+        TitleFault title;  // of "Bad?Saver"
+        int extensionUsable;  // of ".A?B"
+    };
+    const Case cases[] = {
+        {0x00, TitleForbiddenByte, 1},  // the zero byte ends the Extension field before it
+        {0x01, TitleForbiddenByte, 0},
+        {'\t', TitleForbiddenByte, 0},
+        {0x1F, TitleForbiddenByte, 0},
+        {0x7F, TitleForbiddenByte, 0},
+        {'%', TitlePercentSign, 1},
+        {'|', TitleForbiddenByte, 0},
+        {' ', TitleSound, 1},
+        {'~', TitleSound, 1},
+        {0x80, TitleSound, 1},  // Windows-1252 letters and signs from here on
+        {0xA0, TitleSound, 1},
+        {0xFF, TitleSound, 1},
+    };
+    for (const Case &c : cases) {
+        std::string title = std::string("Bad") + (char)c.byte + "Saver";  // too long for an 8.3 shape
+        EXPECT_EQ(TitleFaultOf(title.data(), title.size()), c.title) << (int)c.byte;
+        char field[ExtensionCharacters + 2] = ".A?B            ";  // the 16-byte field and a NUL
+        field[2] = (char)c.byte;
+        EXPECT_EQ(ExtensionFieldUsable(field), c.extensionUsable) << (int)c.byte;
+    }
+}
+
 TEST(UninstallKey, NamedForTheWholeTitle)
 {
     for (const char *title : {"Sample", "Night Sky 2.0", "a.b.c"}) {

@@ -220,11 +220,6 @@ TEST(LzhRoundTrip, StreamingCoderKeepsMemoryBoundedAndReportsSizes)
         CompressMode::Best, [&](uint8_t *buffer, size_t size, bool *) { memset(buffer, 1, size); return size; },
         [](const uint8_t *, size_t) { return false; });
     EXPECT_FALSE(failed.ok);
-
-    CompressMode mode;
-    EXPECT_TRUE(ParseCompressMode("best", &mode));
-    EXPECT_EQ(mode, CompressMode::Best);
-    EXPECT_FALSE(ParseCompressMode("quick", &mode));
 }
 
 }  // namespace

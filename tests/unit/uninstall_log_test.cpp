@@ -63,6 +63,7 @@ TEST(UninstallLog, SplitsAtLineEndsAndPassesOverEmptyLines)
         {"NUL inside a line", std::string("C:\\a\0b\r\nC:\\c\r\n", 13),
          {{LogLineDamaged, "C:\\a?b"}, {LogLinePath, "C:\\c"}}},
         {"tab and escape bytes", "x\ty\x1B\r\n", {{LogLineDamaged, "x?y?"}}},
+        {"DEL, refused in every name the installer writes", "C:\\a\x7F.scr\r\n", {{LogLineDamaged, "C:\\a?.scr"}}},
     };
     for (const Case &c : cases) EXPECT_EQ(ReadAll(c.content), c.expected) << c.name;
 }

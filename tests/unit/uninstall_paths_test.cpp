@@ -59,6 +59,7 @@ TEST(UninstallPaths, OnlyFilesInItsFolderAndScreenSaversInTheWindowsDirectoryMay
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a.dat:stream", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\*.dat", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a?.dat", PathMalformed},
+        {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\a\x7F.dat", PathMalformed},  // the name rule's control byte
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\NUL", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\con.dat", PathMalformed},
         {"C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sample\\COM1", PathMalformed},
@@ -99,7 +100,7 @@ TEST(UninstallPaths, PathsAtTheLengthLimit)
     EXPECT_EQ(ClassifyLogPath(tooLong.c_str(), own.c_str(), Windows, Saver, SaverShort), PathMalformed);
 }
 
-TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
+TEST(UninstallOwnFolder, TitleComesFromAnInstalledDataFolderOnly)
 {
     struct Case {
         const char *folder;
@@ -133,7 +134,7 @@ TEST(UninstallLayout, TitleComesFromAnInstalledDataFolderOnly)
     EXPECT_EQ(TitleOfDataFolder("C:\\Quilmark LLC\\Vistaworks\\Sample\\", small, sizeof small), 0);
 }
 
-TEST(UninstallLayout, FolderOfPath)
+TEST(UninstallOwnFolder, FolderOfPath)
 {
     char folder[260];
     ASSERT_EQ(FolderOfPath("C:\\a\\UNINSTAL.EXE", folder, sizeof folder), 1);
@@ -143,7 +144,7 @@ TEST(UninstallLayout, FolderOfPath)
     EXPECT_EQ(FolderOfPath("C:\\abc\\x", folder, 8), 1);
 }
 
-TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
+TEST(UninstallOwnFolder, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
 {
     const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Sky\\UNINSTAL.EXE";
     EXPECT_EQ(UninstallEntryIsOwn(own, own), 1);
@@ -167,7 +168,7 @@ TEST(UninstallLayout, OnlyAnEntryThatStartsThisUninstallerIsItsOwn)
     EXPECT_EQ(UninstallEntryIsOwn(command, longest.c_str()), 1);
 }
 
-TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
+TEST(UninstallArguments, FollowTheProgramsOwnName)
 {
     const char *own = "C:\\ProgramData\\Quilmark LLC\\Vistaworks\\Fancy -s Saver\\UNINSTAL.EXE";
     struct Case {
@@ -197,7 +198,7 @@ TEST(UninstallLayout, ArgumentsFollowTheProgramsOwnName)
         EXPECT_STREQ(UninstallerArguments(c.commandLine, own), c.arguments) << '"' << c.commandLine << '"';
 }
 
-TEST(UninstallLayout, OnlySlashSAsksForTheSilentRun)
+TEST(UninstallArguments, OnlySlashSAsksForTheSilentRun)
 {
     struct Case {
         const char *arguments;

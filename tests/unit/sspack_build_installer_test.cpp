@@ -28,17 +28,17 @@ Bytes Text(size_t size)
 
 }  // namespace
 
-TEST(SspackStreamBuild, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
+TEST(SspackBuildInstaller, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
 {
     PACKTEST_NEED_STUB("win32", "good");
     std::vector<Bytes> contents = {Text(300000), Pattern(140000, 5), Text(40), Pattern(1, 6)};
     std::vector<InputFile> files = {File("saver.scr", contents[0]), File("saver.dat", contents[1]),
                                     File("uninst.exe", contents[2]), File("extra.bin", contents[3])};
     struct Case {
-        Compression compression;
+        CompressMode compression;
         bool integrity;
-    } cases[] = {{Compression::Stored, true}, {Compression::Fast, true}, {Compression::Best, true},
-                 {Compression::Best, false}};
+    } cases[] = {{CompressMode::Stored, true}, {CompressMode::Fast, true}, {CompressMode::Best, true},
+                 {CompressMode::Best, false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (int)c.compression << " integrity " << c.integrity);
         BuildRequest request = Request("win32", "Gleich", files, "Lizenz\r\n");
@@ -56,9 +56,8 @@ TEST(SspackStreamBuild, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
         ASSERT_EQ(built.entries.size(), contents.size());
         for (size_t i = 0; i < contents.size(); i++) {
             Bytes data = contents[i];
-            if (c.compression != Compression::Stored) {
-                CompressMode mode = c.compression == Compression::Fast ? CompressMode::Fast : CompressMode::Best;
-                Bytes stream = CompressBuffer(mode, data.data(), data.size());
+            if (c.compression != CompressMode::Stored) {
+                Bytes stream = CompressBuffer(c.compression, data.data(), data.size());
                 if (stream.size() < data.size()) data = stream;
             }
             EXPECT_EQ(built.entries[i].DataOffset, expected.size()) << i;
@@ -73,21 +72,21 @@ TEST(SspackStreamBuild, WritesTheStubTheBlockTheEntriesAndTheRecordByteForByte)
         if (c.integrity) PutU32(expected, blockEnd - 4, Crc32Update(0, expected.data(), expected.size()));
         EXPECT_EQ(built.installerSize, expected.size());
         EXPECT_EQ(built.installer, expected);
-        if (c.compression != Compression::Stored) {
+        if (c.compression != CompressMode::Stored) {
             EXPECT_NE(built.entries[0].ExpandedSize, 0u) << "the text stays compressed";
             EXPECT_EQ(built.entries[1].ExpandedSize, 0u) << "noise falls back to stored";
         }
     }
 }
 
-TEST(SspackStreamBuild, AnInputMayBeTheOutputAndFailuresLeaveNoFile)
+TEST(SspackBuildInstaller, AnInputMayBeTheOutputAndFailuresLeaveNoFile)
 {
     PACKTEST_NEED_STUB("win32", "good");
     TempDir dir;
     std::vector<InputFile> files = {File("saver.scr", Text(5000))};
     files[0].path = dir.Write("saver.scr", Text(5000));
     BuildRequest request = Request("win32", "Selbst", files);
-    request.compression = Compression::Best;
+    request.compression = CompressMode::Best;
     Bytes expected = BuildThroughFile(request).installer;
     BuildInstallerFile(request, files[0].path);  // reads the file it replaces
     EXPECT_EQ(ReadFileBytes(files[0].path), expected);

@@ -21,7 +21,7 @@ Bytes Text(size_t n)
     return Bytes(s.begin(), s.end());
 }
 
-TEST(LzhEntryData, CompressesWhatShrinksAndStoresTheRest)
+TEST(SspackEntryData, CompressesWhatShrinksAndStoresTheRest)
 {
     PACKTEST_NEED_STUB("win32", "good");
     std::mt19937 rng(1);
@@ -43,18 +43,18 @@ TEST(LzhEntryData, CompressesWhatShrinksAndStoresTheRest)
     struct {
         const char *what;
         Bytes file;
-        Compression mode;
+        CompressMode mode;
         bool compressed;
         size_t percent;  // of the file, at most, when compressed
     } cases[] = {
-        {"text, best", Text(50000), Compression::Best, true, 20},
-        {"text, fast", Text(50000), Compression::Fast, true, 20},
-        {"text, stored", Text(50000), Compression::Stored, false, 0},
-        {"noise does not shrink", noise(20000, 256), Compression::Best, false, 0},
-        {"long noise does not shrink", longNoise, Compression::Fast, false, 0},
-        {"long noise, then noise with repeats", join(longNoise, repeated), Compression::Fast, true, 99},
-        {"long noise, then bytes of seven bits", join(longNoise, noise(100000, 128)), Compression::Fast, true, 99},
-        {"one byte does not shrink", Bytes{0x41}, Compression::Fast, false, 0},
+        {"text, best", Text(50000), CompressMode::Best, true, 20},
+        {"text, fast", Text(50000), CompressMode::Fast, true, 20},
+        {"text, stored", Text(50000), CompressMode::Stored, false, 0},
+        {"noise does not shrink", noise(20000, 256), CompressMode::Best, false, 0},
+        {"long noise does not shrink", longNoise, CompressMode::Fast, false, 0},
+        {"long noise, then noise with repeats", join(longNoise, repeated), CompressMode::Fast, true, 99},
+        {"long noise, then bytes of seven bits", join(longNoise, noise(100000, 128)), CompressMode::Fast, true, 99},
+        {"one byte does not shrink", Bytes{0x41}, CompressMode::Fast, false, 0},
     };
     for (auto &c : cases) {
         // Each file the one entry of an installer built as sspack builds it.
@@ -75,7 +75,7 @@ TEST(LzhEntryData, CompressesWhatShrinksAndStoresTheRest)
     }
 }
 
-TEST(LzhEntryData, DamagedStreamsAreRefused)
+TEST(SspackEntryData, DamagedStreamsAreRefused)
 {
     Bytes file = Text(30000);
     Bytes stored = CompressBuffer(CompressMode::Best, file.data(), file.size());
