@@ -42,7 +42,7 @@ static int Prepare(HWND backdrop, HINSTANCE module)
     char message[MessageTextSize];
     ComposeInformationMessage(ScreenSaverTitle, windowsDirectory, sizeText, message, sizeof message);
 
-    if (InstallMode == InteractiveMode && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+    if (ShowsInformationMessage() && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return 0;
     return ShowLicence(module);
 }

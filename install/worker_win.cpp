@@ -92,7 +92,7 @@ static int AskToCancel(void *dialog)
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        if (InstallMode == InteractiveMode) ShowWindow(dialog, SW_SHOW);
+        if (ShowsProgress()) ShowWindow(dialog, SW_SHOW);
         ProgressDialog = dialog;
         char text[PathSize + 64];
         ComposeInstallCaption(ScreenSaverTitle, text, sizeof text);
