@@ -882,8 +882,8 @@ end timeout=20
 
 
 def read_only_data_folder():
-    """The data folder exists on a read-only mount: the screen saver is written whole, then the
-    data file cannot be created: the stop names it, exit 1."""
+    """The data folder exists on a read-only mount: INSTALL.LOG cannot be opened, so the stop names
+    it before the first entry, exit 1, and the screen saver is not written."""
     run = FaultRun("readonly", big=False)
     mount = None
     try:
@@ -895,11 +895,11 @@ def read_only_data_folder():
         mount = folder
         subprocess.run(["mount", "-o", "remount,ro,bind", folder], check=True)
         run.run()
-        problems = expect_fatal_stop(run, INSTALLED[1])
-        if run.p.exists(SCREEN_SAVER) and run.p.read_file(SCREEN_SAVER) != run.contents[0]:
-            problems.append("the screen saver is not whole")
-        return "data folder read-only", problems, "fatal stop naming %s, exit %s, the screen saver whole" % (
-            INSTALLED[1].split("\\")[-1], run.result.exit_code)
+        problems = expect_fatal_stop(run, LOG)
+        if run.p.exists(SCREEN_SAVER):
+            problems.append("the screen saver was written")
+        return "data folder read-only", problems, "fatal stop naming %s, exit %s, nothing written" % (
+            LOG.split("\\")[-1], run.result.exit_code)
     finally:
         if mount:
             subprocess.run(["umount", "-l", mount])
