@@ -2,6 +2,7 @@
 // licence comes straight from the payload block.
 #include "app/dialogs.h"
 #include "core/bytes.h"
+#include "core/fatal.h"
 #include "payload/block.h"
 
 void CentreOnScreen(HWND window)
@@ -52,8 +53,11 @@ static int RunLicenceDialog(HINSTANCE instance, FileHandle block, uint32_t lengt
     }
     int result = 1;
     if (FileReadAll(block, text, length)) {
-        result = DialogBoxParamA(instance, MAKEINTRESOURCEA(LicenceDialogId), NULL, LicenceDialogProc,
-                                 (LPARAM)text) == IDOK;
+        INT_PTR end = DialogBoxParamA(instance, MAKEINTRESOURCEA(LicenceDialogId), NULL, LicenceDialogProc,
+                                      (LPARAM)text);
+        // Only its two buttons end it: anything else (-1) is no answer, and no licence was shown.
+        if (end != IDOK && end != IDCANCEL) FatalStop(FatalWindowFailed, NULL);
+        result = end == IDOK;
     }
     GlobalUnlock(memory);
     GlobalFree(memory);

@@ -11,7 +11,8 @@ void CentreOnScreen(HWND window);
 INT_PTR CALLBACK LicenceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Shows the payload's licence in LicenceDialog. 1 when it was accepted or there is none to show (or
-// it cannot be read completely); 0 when it was declined or its dialog could not be shown.
+// it cannot be read completely); 0 when it was declined. A dialog that cannot be shown is the fatal
+// stop.
 int ShowLicence(HINSTANCE instance);
 
 // NoticeDialog (template NoticeDialogId), owned by the backdrop; no parameter, result unused.

@@ -104,10 +104,10 @@ void FinishAfterInstallation(HWND backdrop, const char *installCaption)
         MessageBoxA(backdrop, FlashOutdatedText, FlashCaption, MB_OK | MB_ICONINFORMATION);
         break;
     case FlashCurrent:
-        if (InstallMode == InteractiveMode) MessageBoxA(backdrop, FinishedText, installCaption, MB_OK | MB_ICONEXCLAMATION);
+        if (ShowsFinish()) MessageBoxA(backdrop, FinishedText, installCaption, MB_OK | MB_ICONEXCLAMATION);
         break;
     }
-    if (InstallMode == InteractiveMode) {
+    if (ShowsFinish()) {
         FinishInstallation(backdrop);
         return;
     }

@@ -2,6 +2,7 @@
 // area, painted as a blue gradient with the title, whose first timer message runs the sequence.
 #include <windows.h>
 #include "app/sequence.h"
+#include "core/fatal.h"
 #include "core/installer_texts.h"
 #include "core/state.h"
 #include "core/text.h"
@@ -11,6 +12,7 @@ static const char BackdropClassName[] = "VistaworksInstallClass";
 enum { HeadingSize = 256, BandCount = 256, HeadingPoints = 48, ShadowOffset = 2 };
 
 static HWND BackdropWindow;  // the only top-level window: it owns the sequence's message boxes and dialogs
+static int ExitCode = ExitFailed;  // the sequence's, once it has run; a backdrop closed before it ran installed nothing
 
 // Font smoothing is switched off for the paint so the large heading keeps hard edges on the
 // gradient, and switched back on afterwards only if this paint switched it off.
@@ -94,7 +96,7 @@ static LRESULT CALLBACK BackdropWindowProc(HWND window, UINT message, WPARAM wPa
         return 0;
     case WM_TIMER:
         // The sequence kills the only timer first, so it runs once whatever the identifier.
-        RunInstallSequence(window);
+        ExitCode = RunInstallSequence(window);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -108,7 +110,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorA(NULL, (LPCSTR)IDC_WAIT);
     windowClass.lpszClassName = BackdropClassName;
-    if (!RegisterClassA(&windowClass)) return 0;
+    if (!RegisterClassA(&windowClass)) FatalStop(FatalWindowFailed, NULL);
 
     RECT work;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0)) {
@@ -116,7 +118,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
     }
     BackdropWindow = CreateWindowExA(0, BackdropClassName, "TITLE", WS_POPUP | WS_VISIBLE, work.left, work.top,
                                      work.right - work.left, work.bottom - work.top, NULL, NULL, instance, NULL);
-    if (!BackdropWindow) return 0;
+    if (!BackdropWindow) FatalStop(FatalWindowFailed, NULL);
     ShowWindow(BackdropWindow, showCommand);
     UpdateWindow(BackdropWindow);
 
@@ -125,5 +127,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    return (int)message.wParam;
+    return ExitCode;
 }

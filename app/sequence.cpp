@@ -25,7 +25,7 @@ static void StartUninstaller(void)
     ShellOpen(uninstaller, "/s", SW_SHOWNORMAL);
 }
 
-// Steps up to the licence; 0 when the sequence ends there.
+// Steps up to the licence; 0 when the user ended the sequence there, before anything was written.
 static int Prepare(HWND backdrop, HINSTANCE module)
 {
     if (!CheckExistingScreenSaver(module)) return 0;
@@ -42,40 +42,43 @@ static int Prepare(HWND backdrop, HINSTANCE module)
     char message[MessageTextSize];
     ComposeInformationMessage(ScreenSaverTitle, windowsDirectory, sizeText, message, sizeof message);
 
-    if (InstallMode == InteractiveMode && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+    if (ShowsInformationMessage() && MessageBoxA(backdrop, message, InstallCaption, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
         return 0;
     return ShowLicence(module);
 }
 
-void RunInstallSequence(HWND backdrop)
+static int End(HWND backdrop, int exitCode)
+{
+    DestroyWindow(backdrop);
+    return exitCode;
+}
+
+int RunInstallSequence(HWND backdrop)
 {
     KillTimer(backdrop, StartTimerId);
     SetClassLongPtrA(backdrop, GCLP_HCURSOR, (LONG_PTR)LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
     HINSTANCE module = GetModuleHandleA(NULL);
 
-    // A damaged file is refused before any question or file: the only end with exit code 1 besides
-    // the fatal stop.
+    // A damaged file is refused before any question or file, with the fatal stop's exit code.
     if (!CheckPayload()) {
         DestroyWindow(backdrop);
         EndProcess(FatalExitCode);
     }
-    if (!Prepare(backdrop, module)) {
-        DestroyWindow(backdrop);
-        return;
-    }
+    // The replace and disk-space questions, the information message and the licence.
+    if (!Prepare(backdrop, module)) return End(backdrop, ExitDeclined);
 
     SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_WAIT));
     INT_PTR end = DialogBoxParamA(module, MAKEINTRESOURCEA(ProgressDialogId), backdrop, ProgressDialogProc, 0);
     SetCursor(LoadCursorA(NULL, (LPCSTR)IDC_ARROW));
 
-    if (end == EndedAccessDenied) {
-        DestroyWindow(backdrop);
-        return;
-    }
+    // The worker ends the dialog with one of its two codes and nothing else does: anything else
+    // (-1: the dialog could not be made) means the installation never ran to its end.
+    if (end != EndedInstalled && end != EndedAccessDenied) FatalStop(FatalWindowFailed, NULL);
+    if (end == EndedAccessDenied) return End(backdrop, ExitFailed);
     if (CancelRequested) {
         StartUninstaller();
-        DestroyWindow(backdrop);
-        return;
+        return End(backdrop, ExitCancelled);
     }
-    FinishAfterInstallation(backdrop, InstallCaption);
+    FinishAfterInstallation(backdrop, InstallCaption);  // destroys the backdrop
+    return ExitInstalled;
 }

@@ -9,6 +9,7 @@ enum FatalKind {
     FatalDamagedInstaller,  // the payload is damaged or incomplete (refused before anything is written)
     FatalOwnPathTooLong,    // the installer's own path is too long for it to open itself
     FatalOutOfMemory,       // the copy buffer could not be had
+    FatalWindowFailed,      // the backdrop, the licence or the progress dialog could not be opened
 };
 
 enum { FatalExitCode = 1 };  // its text and caption: core/installer_texts.h

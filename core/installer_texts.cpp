@@ -120,6 +120,10 @@ int ComposeFatalText(enum FatalKind kind, const char *path, char *buffer, size_t
         return CopyText(buffer, size,
                         "Es steht nicht genügend Arbeitsspeicher zur Verfügung. "
                         "Die Installation wurde abgebrochen.");
+    case FatalWindowFailed:
+        return CopyText(buffer, size,
+                        "Ein Fenster der Installation konnte nicht geöffnet werden. "
+                        "Die Installation wurde abgebrochen.");
     }
     return CopyText(buffer, size, "");
 }

@@ -2,7 +2,6 @@
 #include "core/host_hooks.h"
 #include "core/state.h"
 
-volatile const uint32_t InstallMode = InteractiveMode;
 void (*HostMessagePumpHook)(void);
 
 void MessagePump(void)

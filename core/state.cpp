@@ -1,4 +1,4 @@
-// Storage for the shared values declared in state.h (InstallMode lives with each executable).
+// Storage for the shared values declared in state.h (InstallMode lives in app/install_mode.cpp).
 #include "core/state.h"
 
 char ScreenSaverTitle[PathSize];

@@ -7,11 +7,15 @@
 struct HWND__;
 typedef struct HWND__ *HWND;
 
-// InteractiveMode = interactive installation, anything else = quiet. A constant in the program's
-// data, fixed per executable at build time (installer.exe and installer-quiet.exe with QuietMode);
-// no code writes it.
+// InstallMode: InteractiveMode = interactive installation, anything else = quiet. A constant in the
+// program's data, fixed per executable at build time (installer.exe, and installer-quiet.exe with
+// QuietMode). It lives in app/install_mode.cpp and is read only there, through the four decisions
+// below: that file tells the whole difference between the two installers.
 enum { QuietMode = 0, InteractiveMode = 2 };
-extern volatile const uint32_t InstallMode;
+int ShowsInformationMessage(void);  // the sequence's information message
+int ShowsProgress(void);            // the progress dialog made visible
+int AsksBeforeReplacing(void);      // the question before an existing screen saver is replaced
+int ShowsFinish(void);              // the finished message, the notice and the start of the screen saver
 
 extern char ScreenSaverTitle[PathSize];  // the payload's Title field: read on backdrop creation, trimmed by the sequence
 extern char ScreenSaverFile[PathSize];   // trimmed title + ".scr" (sequence); made the full path just before the start

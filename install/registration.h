@@ -12,6 +12,10 @@ int SetScreenSaverPath(void);
 // DataFolder and its directories, one level at a time; 1 when the folder fit.
 int CreateDataFolder(void);
 
+// Before the first entry, nothing but the uninstall key's probe and the folders exists: removes the
+// key when the probe made it and every folder this run made (each only while it is empty).
+void RemoveWhatWasCreated(void);
+
 // The seven values of the uninstall entry; failures are silent.
 void WriteUninstallValues(const char *uninstallerPath);
 

@@ -21,15 +21,26 @@ static LONG OpenUninstallKey(HKEY *key, DWORD *disposition)
     return RegCreateKeyExA(HKEY_LOCAL_MACHINE, name, 0, noClass, 0, KEY_ALL_ACCESS, NULL, key, disposition);
 }
 
+// What this run made before its first entry: the probe's key when it was new, and each folder of
+// the data folder's chain that did not exist. A stop before the first entry takes them away again.
+static int CreatedUninstallKey;
+enum { DataFolderLevels = 5 };  // All Users, Application Data, vendor, product, title
+static char CreatedFolders[DataFolderLevels][PathSize];
+static int CreatedFolderCount;
+
 int CheckUninstallAccess(void)
 {
     HKEY key = NULL;
-    LONG result = OpenUninstallKey(&key, NULL);
+    DWORD disposition = 0;
+    LONG result = OpenUninstallKey(&key, &disposition);
     if (result == ERROR_ACCESS_DENIED) {
         MessageBoxA(NULL, AccessDeniedText, FatalCaption, MB_OK);
         return 0;
     }
-    if (result == ERROR_SUCCESS) RegCloseKey(key);
+    if (result == ERROR_SUCCESS) {
+        CreatedUninstallKey = disposition == REG_CREATED_NEW_KEY;
+        RegCloseKey(key);
+    }
     return 1;
 }
 
@@ -42,7 +53,8 @@ int SetScreenSaverPath(void)
 
 static void CreateOneDirectory(const char *path)
 {
-    CreateDirectoryA(path, NULL);
+    if (CreateDirectoryA(path, NULL) && CreatedFolderCount < DataFolderLevels)
+        CopyText(CreatedFolders[CreatedFolderCount++], PathSize, path);
 }
 
 int CreateDataFolder(void)
@@ -52,6 +64,16 @@ int CreateDataFolder(void)
     QueryCommonAppData(base, sizeof base);
     QueryWindowsDirectory(windows, sizeof windows);
     return ComposeDataFolder(base, windows, ScreenSaverTitle, CreateOneDirectory, DataFolder, sizeof DataFolder);
+}
+
+void RemoveWhatWasCreated(void)
+{
+    // Deepest first; a folder that holds anything (another title's data) is kept by the system.
+    while (CreatedFolderCount > 0) RemoveDirectoryA(CreatedFolders[--CreatedFolderCount]);
+    char name[UninstallKeySize];
+    if (CreatedUninstallKey && ComposeUninstallKey(ScreenSaverTitle, name, sizeof name))
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, name);
+    CreatedUninstallKey = 0;
 }
 
 void WriteUninstallValues(const char *uninstallerPath)

@@ -25,17 +25,20 @@ void MessagePump(void)
     }
 }
 
-static void OpenInstallLog(void)
+// Readers (a scanner, a backup, an uninstaller reading it) may hold the log meanwhile. 0 when it
+// cannot be had; path then names it.
+static int OpenInstallLog(char *path, size_t size)
 {
-    char path[PathSize];
     InstallLog = INVALID_HANDLE_VALUE;
-    if (!ComposeLogPath(DataFolder, path, sizeof path)) return;
-    InstallLog = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS,
+    if (!ComposeLogPath(DataFolder, path, size)) return 0;
+    InstallLog = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, NULL);
-    if (InstallLog != INVALID_HANDLE_VALUE) SetFilePointer(InstallLog, 0, NULL, FILE_END);
+    if (InstallLog == INVALID_HANDLE_VALUE) return 0;
+    SetFilePointer(InstallLog, 0, NULL, FILE_END);
+    return 1;
 }
 
-// A lost log stays silent; the walk only needs to know whether the line is there.
+// A line the open log does not take stays silent; the walk only needs to know whether it is there.
 static int LogDestination(const char *destination)
 {
     if (InstallLog == INVALID_HANDLE_VALUE) return 0;
@@ -67,7 +70,14 @@ static BOOL RunInstallation(HWND dialog)
     // A path cut to its buffer would name another file: stop before anything is written.
     if (!SetScreenSaverPath()) FatalStop(FatalShortWrite, ScreenSaverPath);
     if (!CreateDataFolder()) FatalStop(FatalShortWrite, DataFolder);
-    OpenInstallLog();
+    // Without the log, no entry written could ever be found and removed again; and an uninstaller
+    // reading an empty log would report everything removed. Nothing but the probe's key and the
+    // folders exists yet.
+    char logPath[PathSize];
+    if (!OpenInstallLog(logPath, sizeof logPath)) {
+        RemoveWhatWasCreated();
+        FatalStop(FatalShortWrite, logPath);
+    }
 
     char *chunk = (char *)LocalAlloc(LMEM_FIXED, ChunkSize);
     if (!chunk) FatalStop(FatalOutOfMemory, NULL);  // no entry could be copied
@@ -92,7 +102,7 @@ static int AskToCancel(void *dialog)
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     if (message == WM_INITDIALOG) {
-        if (InstallMode == InteractiveMode) ShowWindow(dialog, SW_SHOW);
+        if (ShowsProgress()) ShowWindow(dialog, SW_SHOW);
         ProgressDialog = dialog;
         char text[PathSize + 64];
         ComposeInstallCaption(ScreenSaverTitle, text, sizeof text);

@@ -27,7 +27,7 @@ int CheckExistingScreenSaver(HINSTANCE instance)
 
     char question[MessageTextSize];
     ComposeReplaceQuestion(name, question, sizeof question);
-    if (InstallMode != InteractiveMode) return 1;
+    if (!AsksBeforeReplacing()) return 1;
     return MessageBoxA(NULL, question, ReplaceCaption, MB_YESNO | MB_ICONQUESTION) != IDNO;
 }
 

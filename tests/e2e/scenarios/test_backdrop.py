@@ -1,6 +1,6 @@
 """The backdrop: a borderless window over the work area with the title as its text, painted in
 a blue gradient with a white frame and the heading over its shadow; then the program goes on by
-itself (to its information message, which is cancelled here) and ends with exit code 0."""
+itself (to its information message, which is cancelled here) and ends with exit code 2."""
 import os
 
 import rig
@@ -45,7 +45,7 @@ class Backdrop(rig.Scenario):
         # The backdrop covers the work area with the title as its text; the information message
         # that follows belongs to it, and "Abbrechen" ends the program.
         self.assertTranscript(self.r, "backdrop_sample")
-        self.assertEqual(self.r.exit_code, 0)
+        self.assertEqual(self.r.exit_code, 2)  # the information message cancelled
 
     def test_gradient_frame_and_heading(self):
         self.check_gradient(self.r)

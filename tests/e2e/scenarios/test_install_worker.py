@@ -3,10 +3,13 @@ entry, system.ini and the screen-saver switch, cancelling, the quiet build and t
 import os
 import random
 import re
+import shutil
+import struct
 import subprocess
 
 import layout
 import rig
+from sequence_common import snapshot
 
 TITLE = "Sample"
 CAPTION = "Installation des Bildschirmschoners %s"
@@ -234,7 +237,7 @@ wait class=#32770 caption="Installation abbrechen?" timeout=20
 press "Ja"
 """, after="")
         self.assertRobotOk(r)
-        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(r.exit_code, 5)  # cancelled during the installation
         scr, dat, uninstaller, swf = (self.p.read_file(path) for path in layout.destinations(TITLE))
         self.assertLess(len(scr), BIG)  # stopped at a pump point
         self.assertTrue(payload.contents[0].startswith(scr))
@@ -307,12 +310,169 @@ press "OK"
 end timeout=30
 """, timeout=120)
         self.assertRobotOk(r)
-        # The key was locked (exit code 0), the installer told so and ended normally.
+        # The key was locked (exit code 0), the installer told so and failed (exit code 1).
+        self.assertEqual([l for l in r.lines if l.startswith("exit code ")], ["exit code 0", "exit code 1"])
         self.assertTranscript(r, "install_access_denied")
         self.assertFalse(self.p.exists(layout.screen_saver(TITLE)))
         self.assertFalse(self.p.exists(layout.PUBLISHER_FOLDER))
         self.assertEqual(self.p.reg_values(layout.uninstall_key(TITLE)) or {}, {})
         self.assertNotIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
+
+
+def renumber_dialog(stub, output, old, new):
+    """A copy of stub whose dialog template `old` is `new` instead (kept in the order of its
+    directory, so that every other template is found as before)."""
+    data = bytearray(open(stub, "rb").read())
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    optional = pe + 24
+    pe64 = struct.unpack_from("<H", data, optional)[0] == 0x20B
+    rva = struct.unpack_from("<I", data, optional + (112 if pe64 else 96) + 2 * 8)[0]  # the resource directory
+    base = None
+    for k in range(sections):
+        vsize, vaddr, rawsize, rawptr = struct.unpack_from("<IIII", data, optional + optional_size + 40 * k + 8)
+        if vaddr <= rva < vaddr + max(vsize, rawsize):
+            base = rawptr + rva - vaddr
+
+    def entries(directory):
+        named, ids = struct.unpack_from("<HH", data, directory + 12)
+        return [directory + 16 + 8 * n for n in range(named + ids)]
+
+    for entry in entries(base):
+        if struct.unpack_from("<I", data, entry)[0] == 5:  # RT_DIALOG
+            for template in entries(base + (struct.unpack_from("<I", data, entry + 4)[0] & 0x7FFFFFFF)):
+                if struct.unpack_from("<I", data, template)[0] == old:
+                    struct.pack_into("<I", data, template, new)
+                    with open(output, "wb") as f:
+                        f.write(data)
+                    return output
+    raise rig.RigError("no dialog %d in %s" % (old, stub))
+
+
+class WindowThatCannotBeOpened(rig.Scenario):
+    """A stub whose progress dialog (103) or licence dialog (106) has another number: the dialog
+    cannot be made. The installer says so and exits 1, with nothing written, never "Installation
+    beendet!"."""
+
+    def test_progress_or_licence_dialog_missing(self):
+        rows = (
+            # what, stub, template, renumbered, licence, transcript
+            ("progress dialog", rig.INSTALLER, 103, 102, False, "install_window_failed"),
+            ("progress dialog, quiet", rig.INSTALLER_QUIET, 103, 102, False, "install_window_failed_quiet"),
+            ("licence dialog", rig.INSTALLER, 106, 105, True, "install_window_failed"),
+        )
+        for what, installer, template, renumbered, licence, expected in rows:
+            with self.subTest(what):
+                p = self.prefix()
+                stub = renumber_dialog(installer, os.path.join(p.work, "stub.exe"), template, renumbered)
+                text = None
+                if licence:
+                    text = os.path.join(p.work, "licence.txt")
+                    with open(text, "wb") as f:
+                        f.write(b"Licence\r\n")
+                exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, rig.sample_payload(p.work + "/in"),
+                               licence=text, stub=stub)
+                before = snapshot(p)
+                interactive = installer == rig.INSTALLER and full_sequence(rig.INSTALLER)
+                r = p.run(exe, """
+forbid class=#32770 text="Installation beendet!"
+forbid class=#32770 caption="Vistaworks Bestellinformation"
+""" + (BEFORE if interactive else "") + """
+wait class=#32770 caption="Fehler!!!" timeout=30
+record rect=no style=no
+press "OK"
+end timeout=30
+""", timeout=90)
+                self.assertRobotOk(r)
+                self.assertEqual(r.exit_code, 1)
+                self.assertTranscript(r, expected)
+                self.assertEqual(snapshot(p), before)
+
+
+class InstallLog(Installation):
+    """INSTALL.LOG as another process holds it, and where it cannot be made at all: the
+    installation goes on only with its log, or stops before its first entry with nothing left."""
+
+    def run_with_log_held(self, share, script):
+        # An earlier installation's log, held by a reader from before the installer starts.
+        self.p.write_file(layout.install_log(TITLE), b"earlier line\r\n")
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        self.p.copy_in(rig.fixture("hold_open.exe"), r"C:\e2e\hold_open.exe")
+        self.p.copy_in(exe, r"C:\e2e\setup.exe")
+        log = '"%s"' % layout.install_log(TITLE)  # the path has blanks
+        if full_sequence(rig.INSTALLER):
+            self.p.install_flash("10")
+        r = self.p.run(None, """
+start "C:\e2e\hold_open.exe" -- %s %s
+sleep 500
+start "C:\e2e\setup.exe"
+""" % (share, log) + ("" if not full_sequence(rig.INSTALLER) else BEFORE) + script + """
+start "C:\e2e\hold_open.exe" -- release %s
+end timeout=30
+""" % log, timeout=120)
+        self.assertRobotOk(r)
+        exits = [int(l.split()[-1]) for l in r.lines if l.startswith("exit code ")]
+        self.assertEqual(exits[1:], [0], "the release")  # the holder's own end is not the robot's to see
+        return r, payload, exits[0]
+
+    def assertNothingWritten(self, title=TITLE):
+        for path in layout.destinations(title):
+            self.assertFalse(self.p.exists(path), path)
+        self.assertNotIn(title, self.p.reg_subkeys(layout.UNINSTALL_KEY) or [])  # the access probe's key went too
+        self.assertNotIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
+
+    def test_held_by_a_reader_that_denies_writers_stops_before_the_first_entry(self):
+        r, _payload, code = self.run_with_log_held("", """
+forbid class=#32770 text="Installation beendet!"
+wait class=#32770 caption="Fehler!!!" timeout=60
+record
+press "OK"
+end timeout=30
+""")
+        self.assertEqual(code, 1)
+        # The stop names the log, in a box without owner.
+        self.assertTranscript(r, "install_log_held")
+        self.assertEqual(self.install_log(), b"earlier line\r\n")
+        self.assertNothingWritten()
+        self.assertTrue(self.p.exists(layout.data_folder(TITLE) + "\\"), "a folder of an earlier run stays")
+
+    def test_held_by_a_reader_that_lets_writers_in_installs(self):
+        r, payload, code = self.run_with_log_held("writers", (AFTER if full_sequence(rig.INSTALLER) else "") +
+                                                  "end timeout=60\n")
+        self.assertEqual(code, 0)
+        self.assertInstalled(payload)
+        lines = "".join(p + "\r\n" for p in layout.destinations(TITLE)).encode("cp1252")
+        self.assertEqual(self.install_log(), b"earlier line\r\n" + lines)
+
+    def test_a_data_folder_that_cannot_be_made_takes_the_new_folders_away(self):
+        # ProgramData on a tmpfs of its own with inodes for two more names: the vendor's and the
+        # product's folders are made, the title's is not (no room), and the log cannot be opened.
+        # The stop removes the two new folders and the access probe's new key.
+        if os.geteuid() != 0:
+            self.skipTest("a drive without inodes needs root for mount")
+        folder = self.p.unix(layout.APPLICATION_DATA)
+        kept = os.path.join(self.p.work, "programdata")
+        shutil.copytree(folder, kept, symlinks=True)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tmpfs", folder], check=True)
+        self.p.tmpfs = folder  # unmounted when the prefix closes
+        shutil.copytree(kept, folder, symlinks=True, dirs_exist_ok=True)
+        st = os.statvfs(folder)
+        subprocess.run(["mount", "-o", "remount,nr_inodes=%d" % (st.f_files - st.f_ffree + 2), folder], check=True)
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        r = self.run_installer(exe, """
+forbid class=#32770 text="Installation beendet!"
+wait class=#32770 caption="Fehler!!!" timeout=60
+record rect=no style=no
+press "OK"
+""", after="")
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 1)
+        self.assertTranscript(r, "install_log_folder_not_made")
+        self.assertNothingWritten()
+        self.assertFalse(self.p.exists(layout.PUBLISHER_FOLDER))
+        self.assertEqual(sorted(os.listdir(folder)), sorted(os.listdir(kept)))
 
 
 class QuietBuild(Installation):

@@ -27,7 +27,7 @@ record rect=no style=no
 end timeout=30
 """ % how)
         self.assertRobotOk(r)
-        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(r.exit_code, 2)  # declined before anything was written
         self.assertEqual(snapshot(p), before)
         self.assertTranscript(r, expected)
 
@@ -73,5 +73,5 @@ press "Decline"
 end timeout=30
 """)
         self.assertRobotOk(r)
-        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(r.exit_code, 2)
         self.assertTranscript(r, "licence_nul_byte")

@@ -43,6 +43,6 @@ class OtherFaults(rig.Scenario):
         what, problems, _ = rel.read_only_data_folder()
         self.assertEqual(problems, [], what)
 
-    def test_log_not_creatable_is_silent_and_installs(self):
+    def test_log_not_creatable_stops_before_the_first_entry(self):
         what, problems, _ = rel.log_not_creatable()
         self.assertEqual(problems, [], what)
