@@ -262,7 +262,7 @@ void RunBuild(const BuildOptions &options, std::ostream &out, std::ostream &err,
     auto preCheck = [&](const std::string &temporary) {
         FileHandle handle = OpenHandleForReading(temporary);
         if (handle == FileError) throw ToolError("cannot read back " + options.out);
-        PayloadFault fault = InspectOpenPayload(handle, 0, TypicalWindows, TypicalApplicationData);
+        PayloadFault fault = InspectOpenPayload(handle, OptionalHeaderOfMagic, TypicalWindows, TypicalApplicationData);
         FileClose(handle);
         if (fault != PayloadSound)
             throw ToolError("internal error: the installer's pre-check refuses what was built: " + PreCheckRefusal(fault));

@@ -40,3 +40,15 @@ Bytes ReadWholeFile(const std::string &path)
     if (failed) throw ToolError("cannot read " + path);
     return bytes;
 }
+
+void WriteWholeFile(const std::string &path, const Bytes &bytes)
+{
+    FILE *f = OpenStream(path, "wb");
+    if (!f) throw ToolError("cannot create " + path + ": " + std::strerror(errno));
+    size_t written = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), f);
+    bool failed = std::fclose(f) != 0 || written != bytes.size();
+    if (failed) {
+        RemoveFile(path);
+        throw ToolError("cannot write " + path + " (disk full?)");
+    }
+}

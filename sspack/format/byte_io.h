@@ -23,3 +23,4 @@ bool RangeInside(uint64_t offset, uint64_t size, uint64_t length);
 
 // Throws ToolError naming the file when it cannot be read whole.
 Bytes ReadWholeFile(const std::string &path);
+void WriteWholeFile(const std::string &path, const Bytes &bytes);

@@ -43,7 +43,7 @@ bool BuiltFromStub(InstallerFile &file, uint32_t blockOffset, const Bytes &stub)
 {
     if (stub.size() < blockOffset || file.size() < blockOffset) return false;
     PeWalk walk;
-    if (WalkPeHeaders(ReadAtBytes, const_cast<Bytes *>(&stub), PeOptionalHeaderAsDeclared, &walk) == PeWalkNothing ||
+    if (WalkPeHeaders(ReadAtBytes, const_cast<Bytes *>(&stub), OptionalHeaderAsDeclared, &walk) == PeWalkNothing ||
         !walk.signingRead)
         return false;
     Bytes head = file.Read(0, blockOffset);

@@ -882,7 +882,7 @@ TEST(SspackVerify, OverlappingEntriesAreNotExpanded)
         text.insert(text.end(), line.begin(), line.end());
     }
     BuildRequest request = Request("win32", "Hostile", {File("saver.scr", text), File("saver.dat", Pattern(300, 2))});
-    request.compression = Compression::Best;
+    request.compression = CompressMode::Best;
     request.integrityRecord = false;
     BuiltInstaller built = BuildThroughFile(request);
     const PayloadEntry &stream = built.entries[0];
