@@ -101,13 +101,19 @@ int ReadBlockHeader(ReadAtCall read, void *context, uint32_t blockOffset, BlockH
     return BlockTable;
 }
 
+// Moves f to the block; 0 when the walk does not reach it.
+static int SeekToBlock(FileHandle f, uint32_t optionalHeaderSize)
+{
+    PeWalk walk;
+    return WalkPeHeaders(ReadAtHandle, &f, optionalHeaderSize, &walk) == PeWalkBlock &&
+           FileSeek(f, (int32_t)walk.blockOffset, SeekSet) == (int32_t)walk.blockOffset;
+}
+
 FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize)
 {
     FileHandle f = FileOpenRead(path);
     if (f == FileError) return FileError;
-    PeWalk walk;
-    if (WalkPeHeaders(ReadAtHandle, &f, optionalHeaderSize, &walk) != PeWalkBlock ||
-        FileSeek(f, (int32_t)walk.blockOffset, SeekSet) != (int32_t)walk.blockOffset) {
+    if (!SeekToBlock(f, optionalHeaderSize)) {
         FileClose(f);
         return FileError;
     }
@@ -116,9 +122,8 @@ FileHandle OpenPayloadBlockAt(const char *path, uint32_t optionalHeaderSize)
 
 FileHandle OpenPayloadBlock(void)
 {
-    char path[OwnPathSize];
-    if (!OwnFilePath(path, sizeof path)) return FileError;
-    return OpenPayloadBlockAt(path, OwnOptionalHeaderSize);
+    FileHandle f = OwnFile();
+    return f != FileError && SeekToBlock(f, OwnOptionalHeaderSize) ? f : FileError;
 }
 
 void ReadScreenSaverTitle(char *buffer)
