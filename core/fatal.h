@@ -9,6 +9,7 @@ enum FatalKind {
     FatalDamagedInstaller,  // the payload is damaged or incomplete (refused before anything is written)
     FatalOwnPathTooLong,    // the installer's own path is too long for it to open itself
     FatalOutOfMemory,       // the copy buffer could not be had
+    FatalForeignFolder,     // a folder of the data-folder chain others can change, or a link; names it
 };
 
 enum { FatalExitCode = 1 };  // its text and caption: core/installer_texts.h

@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
+#include "install/folder_trust.h"
 #include "install/registration.h"
 #include "install/uninstall_values.h"
 
@@ -40,9 +41,14 @@ int SetScreenSaverPath(void)
     return ComposeScreenSaverPath(windows, ScreenSaverFile, ScreenSaverPath, sizeof ScreenSaverPath);
 }
 
-static void CreateOneDirectory(const char *path)
+// The first folder of the chain that administrators alone cannot change; nothing below it is
+// created or judged, so nothing is ever written behind it.
+static char RefusedFolder[PathSize];
+
+static void CreateChainLevel(const char *path)
 {
-    CreateDirectoryA(path, NULL);
+    if (RefusedFolder[0]) return;
+    if (!CreateChainFolder(path)) CopyText(RefusedFolder, sizeof RefusedFolder, path);
 }
 
 int CreateDataFolder(void)
@@ -51,7 +57,11 @@ int CreateDataFolder(void)
     char windows[PathSize];
     QueryCommonAppData(base, sizeof base);
     QueryWindowsDirectory(windows, sizeof windows);
-    return ComposeDataFolder(base, windows, ScreenSaverTitle, CreateOneDirectory, DataFolder, sizeof DataFolder);
+    int fit = ComposeDataFolder(base, windows, ScreenSaverTitle, CreateChainLevel, DataFolder, sizeof DataFolder);
+    // Another user could replace what is written there, UNINSTAL.EXE included, which Settings
+    // starts with administrator rights later: stop before the first file.
+    if (RefusedFolder[0]) FatalStop(FatalForeignFolder, RefusedFolder);
+    return fit;
 }
 
 void WriteUninstallValues(const char *uninstallerPath)
