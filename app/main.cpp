@@ -104,6 +104,13 @@ static LRESULT CALLBACK BackdropWindowProc(HWND window, UINT message, WPARAM wPa
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    // Before anything else, the file that will be checked and installed is held, shared for reading
+    // only, until the process ends: its path can no longer be made to name another file, and every
+    // payload read goes through this handle. A path too long for the reader holds nothing, and the
+    // pre-check refuses it.
+    char own[OwnPathSize];
+    if (OwnFilePath(own, sizeof own)) HoldOwnFile(own);
+
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = BackdropWindowProc;

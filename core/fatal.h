@@ -10,6 +10,7 @@ enum FatalKind {
     FatalOwnPathTooLong,    // the installer's own path is too long for it to open itself
     FatalOutOfMemory,       // the copy buffer could not be had
     FatalWindowFailed,      // the backdrop, the licence or the progress dialog could not be opened
+    FatalForeignFolder,     // a folder of the data-folder chain others can change, or a link; names it
 };
 
 enum { FatalExitCode = 1 };  // its text and caption: core/installer_texts.h

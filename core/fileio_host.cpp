@@ -7,6 +7,7 @@
 
 HostFileHooks HostFiles = {0, 0, 0, -1, -1};
 const char *HostOwnPath;
+static FileHandle HeldOwnFile = FileError;
 
 void ResetHostFileHooks(void)
 {
@@ -69,7 +70,27 @@ int32_t FileSeek(FileHandle f, int32_t offset, int origin)
 
 void FileClose(FileHandle f)
 {
+    if (f != FileError && f == HeldOwnFile) return;
     close(f);
+}
+
+FileHandle HoldOwnFile(const char *path)
+{
+    if (HeldOwnFile != FileError || !path) return HeldOwnFile;
+    HeldOwnFile = FileOpenRead(path);  // a POSIX file has no share mode: the tests rename it at will
+    return HeldOwnFile;
+}
+
+FileHandle OwnFile(void)
+{
+    return HeldOwnFile;
+}
+
+void HostHoldOwnFile(const char *path)
+{
+    if (HeldOwnFile != FileError) close(HeldOwnFile);
+    HeldOwnFile = FileError;
+    HoldOwnFile(path);
 }
 
 int FileRemove(const char *path)

@@ -13,4 +13,6 @@ extern HostFileHooks HostFiles;
 void ResetHostFileHooks(void);  // counters 0, budgets unlimited
 
 extern const char *HostOwnPath;          // what OwnFilePath reports on the host; null = none
+// Lets go of the held own file and holds path instead (null: none), as a new process would.
+void HostHoldOwnFile(const char *path);
 extern void (*HostMessagePumpHook)(void);  // what MessagePump runs on the host; null = nothing

@@ -116,6 +116,11 @@ int ComposeFatalText(enum FatalKind kind, const char *path, char *buffer, size_t
         return CopyText(buffer, size,
                         "Der Pfad der Installationsdatei ist zu lang. "
                         "Bitte verschieben Sie das Programm in einen Ordner mit kürzerem Pfad und starten Sie es erneut.");
+    case FatalForeignFolder:
+        return FormatText(buffer, size,
+                          "Der Ordner %s ist nicht allein Administratoren vorbehalten: Er gehört einem anderen "
+                          "Benutzer, andere Benutzer dürfen darin Dateien anlegen oder löschen, oder er ist eine "
+                          "Verknüpfung. Die Installation wurde abgebrochen.", path ? path : "");
     case FatalOutOfMemory:
         return CopyText(buffer, size,
                         "Es steht nicht genügend Arbeitsspeicher zur Verfügung. "

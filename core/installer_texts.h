@@ -48,5 +48,5 @@ int ComposeFlashMissingText(char *message, size_t size);
 
 // ---- The fatal stop ---------------------------------------------------------------------------------
 extern const char FatalCaption[];  // "Fehler!!!"
-// The message for a kind; path is used by FatalShortWrite only. Returns 1 when it fit.
+// The message for a kind; path is used by FatalShortWrite and FatalForeignFolder only. Returns 1 when it fit.
 int ComposeFatalText(enum FatalKind kind, const char *path, char *buffer, size_t size);

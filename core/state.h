@@ -26,10 +26,7 @@ extern int CancelRequested;              // set by the cancel question's Yes; ne
 extern int EntryUncancellable;           // set for the uninstaller's entry alone (worker)
 extern HWND ProgressDialog;              // the progress dialog, stored on its initialisation
 
-// Drains the thread's messages so the dialogs stay alive during long work. The installer's is in the
-// install worker; the host build supplies a hook for tests.
+// Drains the thread's messages so the dialogs stay alive during long work; run at the pump points
+// (install/cancel.h). The installer's is in the install worker; the host build supplies a hook for tests.
 void MessagePump(void);
 
-// Bytes between two pump points, in the stored copy (bytes read) and the expansion (bytes produced)
-// alike; the first pump point of an entry comes after its first piece.
-enum { PumpInterval = 102400 };

@@ -9,7 +9,9 @@ int CheckUninstallAccess(void);
 // ScreenSaverPath from the Windows directory; 1 when it fit.
 int SetScreenSaverPath(void);
 
-// DataFolder and its directories, one level at a time; 1 when the folder fit.
+// DataFolder and its directories, one level at a time, each new one administrators' alone
+// (install/folder_trust.h); 1 when the folder fit. A folder of the chain that others can change
+// (or a link in its place) is a fatal stop naming it, before anything is written into it.
 int CreateDataFolder(void);
 
 // Before the first entry, nothing but the uninstall key's probe and the folders exists: removes the

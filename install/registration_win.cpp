@@ -7,6 +7,7 @@
 #include "core/state.h"
 #include "core/system_win.h"
 #include "core/text.h"
+#include "install/folder_trust.h"
 #include "install/registration.h"
 #include "install/uninstall_values.h"
 
@@ -51,9 +52,17 @@ int SetScreenSaverPath(void)
     return ComposeScreenSaverPath(windows, ScreenSaverFile, ScreenSaverPath, sizeof ScreenSaverPath);
 }
 
-static void CreateOneDirectory(const char *path)
+// The first folder of the chain that administrators alone cannot change; nothing below it is
+// created or judged, so nothing is ever written behind it.
+static char RefusedFolder[PathSize];
+
+static void CreateChainLevel(const char *path)
 {
-    if (CreateDirectoryA(path, NULL) && CreatedFolderCount < DataFolderLevels)
+    if (RefusedFolder[0]) return;
+    int made = CreateChainFolder(path);
+    if (made == ChainFolderRefused) CopyText(RefusedFolder, sizeof RefusedFolder, path);
+    // What this run made, so that a stop before the first entry can take it back.
+    if (made == ChainFolderCreated && CreatedFolderCount < DataFolderLevels)
         CopyText(CreatedFolders[CreatedFolderCount++], PathSize, path);
 }
 
@@ -63,7 +72,11 @@ int CreateDataFolder(void)
     char windows[PathSize];
     QueryCommonAppData(base, sizeof base);
     QueryWindowsDirectory(windows, sizeof windows);
-    return ComposeDataFolder(base, windows, ScreenSaverTitle, CreateOneDirectory, DataFolder, sizeof DataFolder);
+    int fit = ComposeDataFolder(base, windows, ScreenSaverTitle, CreateChainLevel, DataFolder, sizeof DataFolder);
+    // Another user could replace what is written there, UNINSTAL.EXE included, which Settings
+    // starts with administrator rights later: stop before the first file.
+    if (RefusedFolder[0]) FatalStop(FatalForeignFolder, RefusedFolder);
+    return fit;
 }
 
 void RemoveWhatWasCreated(void)

@@ -1,20 +1,16 @@
 // The install walk. Between entries the payload handle stands behind the record just read; an
-// entry's data are read elsewhere, so the walk notes the table position and returns to it.
+// entry's data are read through the same handle elsewhere in the file, so the walk notes the table
+// position and returns to it.
 #include "core/fatal.h"
 #include "core/state.h"
 #include "core/text.h"
+#include "install/cancel.h"
 #include "install/walk.h"
 
 int EntryDestination(int index, const PayloadEntry *entry, char *destination, size_t size)
 {
     return ComposeEntryDestination(index, ScreenSaverTitle, entry->Extension, ScreenSaverPath, DataFolder,
                                    destination, size);
-}
-
-int PumpPointCancels(void)
-{
-    MessagePump();
-    return CancelRequested && !EntryUncancellable;
 }
 
 int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk)
@@ -41,12 +37,9 @@ int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *d
             result = EntryCutShort;
             break;
         }
-        if (total > pumpPoint) {
-            if (PumpPointCancels()) {
-                if (total < entry->StoredSize) result = EntryStopped;
-                break;
-            }
-            pumpPoint += PumpInterval;
+        if (PumpPointStopsEntry(total, &pumpPoint)) {
+            if (total < entry->StoredSize) result = EntryStopped;
+            break;
         }
     }
     FileClose(out);
@@ -84,22 +77,19 @@ int InstallEntries(const InstallHooks *hooks, char *chunk)
         int logged = hooks->logDestination(destination);
         int result;
         if (entry.ExpandedSize) {
-            FileClose(payload);
-            result = hooks->extractEntry(&entry, destination, logged);
-            payload = OpenPayloadBlock();
+            result = hooks->extractEntry(payload, &entry, destination, logged);
         } else {
             result = CopyStoredEntry(payload, &entry, destination, chunk);
             // A part without its line (cut by the disk or by the source alike) would be found by
             // nothing: it goes before the fatal stop.
             if (!logged && (result == EntryCutShort || result == EntryReadFailed)) FileRemove(destination);
         }
-        if (payload != FileError && result != EntryWritten && result != EntryStopped) FileClose(payload);
+        if (result != EntryWritten && result != EntryStopped) FileClose(payload);
         StopOnFailure(result, destination);
         // Registered only once its program is whole: an entry naming an uninstaller that a process
         // ended before or inside could never be used.
         if (index == 2) hooks->writeUninstallValues(destination);
 
-        if (payload == FileError) return 0;
         if (tablePosition < 0 || FileSeek(payload, tablePosition, SeekSet) != tablePosition) {
             record = PayloadDamaged;
             break;

@@ -17,9 +17,10 @@ enum EntryResult {
 
 struct InstallHooks {
     void (*writeUninstallValues)(const char *uninstallerPath);  // once the uninstaller is written whole
-    // A compressed entry: an EntryResult. It may end the process itself on a short write, and
-    // removes the cut file first when it is not logged.
-    int (*extractEntry)(const PayloadEntry *entry, const char *destination, int logged);
+    // A compressed entry, read from payload (the handle the walk reads the table through, left
+    // anywhere): an EntryResult. It may end the process itself on a short write, and removes the
+    // cut file first when it is not logged.
+    int (*extractEntry)(FileHandle payload, const PayloadEntry *entry, const char *destination, int logged);
     // One log line per walked entry, before anything of the entry is written, so that a part left
     // by a process that ended inside it has its line; 1 when the line was written whole.
     int (*logDestination)(const char *destination);
@@ -29,10 +30,6 @@ struct InstallHooks {
 // 0 ScreenSaverPath; 1 DataFolder + title + ".dat"; 2 DataFolder + UNINSTAL.EXE; 3 and up
 // DataFolder + FILEnnnn + the entry's extension. 1 when the whole path fit.
 int EntryDestination(int index, const PayloadEntry *entry, char *destination, size_t size);
-
-// A pump point of the entry being written: keeps the windows alive; 1 when a confirmed cancel ends
-// the entry there (never the uninstaller's entry).
-int PumpPointCancels(void);
 
 // Copies one stored entry from the open payload through chunk (ChunkSize bytes) to destination.
 int CopyStoredEntry(FileHandle payload, const PayloadEntry *entry, const char *destination, char *chunk);

@@ -48,13 +48,12 @@ static int LogDestination(const char *destination)
            WriteFile(InstallLog, "\r\n", 2, &ended, NULL) && ended == 2;
 }
 
-static int ExtractCompressed(const PayloadEntry *entry, const char *destination, int logged)
+static int ExtractCompressed(FileHandle payload, const PayloadEntry *entry, const char *destination, int logged)
 {
     // A short write or read ends the process inside the extraction; otherwise nothing could be
     // decoded because a file could not be opened, and the message must name which one.
-    ExtractHooks hooks = {PumpPointCancels, PumpInterval, !logged};
-    int result = ExtractEntry(GetModuleHandleA(NULL), entry->DataOffset, entry->ExpandedSize,
-                              entry->StoredSize, destination, &hooks);
+    ExtractHooks hooks = {PumpPointStopsEntry, !logged};
+    int result = ExtractEntry(payload, entry->DataOffset, entry->ExpandedSize, entry->StoredSize, destination, &hooks);
     if (result == ExtractDone) return EntryWritten;
     return result == ExtractSourceFailed ? EntryUnreadable : EntryWriteFailed;
 }
@@ -94,6 +93,15 @@ static BOOL RunInstallation(HWND dialog)
     return TRUE;
 }
 
+// What "Abbrechen" does, from the question to UNINSTAL.EXE /s. Enter and Escape reach it too (IDCANCEL
+// is the default button): ConfirmCancel asks once and a Yes sets CancelRequested (install/cancel.cpp).
+// The installation running inside IDOK sees the flag only at its pump points, PumpPointStopsEntry,
+// where MessagePump delivered this click: the stored copy (install/walk.cpp) and the expansion
+// (lzh/streams.cpp) stop the entry being written there, unless it is the uninstaller's
+// (EntryUncancellable). The walk goes on: every later entry is created, logged and stopped at its
+// first pump point, the uninstaller is written whole with its uninstall values, ActivateScreenSaver
+// runs, and the dialog ends as installed; the sequence, finding CancelRequested, starts
+// UNINSTAL.EXE /s (app/sequence.cpp).
 static int AskToCancel(void *dialog)
 {
     return MessageBoxA((HWND)dialog, CancelQuestion, CancelCaption, MB_YESNO) == IDYES;

@@ -2,7 +2,6 @@
 // progress check after every token. Single instances, reset by ExtractEntry for every entry.
 #include "lzh/streams.h"
 #include "core/fatal.h"
-#include "core/layout.h"  // PathSize
 
 static struct {
     FileHandle file;
@@ -21,7 +20,7 @@ static struct {
 ExpandSource ReadStream;
 ExpandSink WriteStream;
 const ExtractHooks *ProgressHooks;
-int32_t PumpPoint;
+uint32_t PumpPoint;
 
 void ResetReadPtr(FileHandle file)
 {
@@ -79,46 +78,29 @@ void WritePtr(ExpandSink *sink, int32_t total)
     sink->end = Write.buffer + (rest < (uint32_t)StreamBlockSize ? rest : (uint32_t)StreamBlockSize);
 }
 
-// A pump after the first token of every entry and then each time the count passes the next pump
-// point; only there can a cancel end the entry.
+// The caller's pump point after every token; only there can a cancel end the entry.
 int CheckProgress(int32_t produced)
 {
-    if (produced <= PumpPoint) return 1;
-    if (ProgressHooks->pumpPoint()) return 0;
-    // Near the largest size the next point stays at the top instead of wrapping to a negative
-    // count that would pump after every token.
-    int32_t interval = ProgressHooks->pumpInterval;
-    PumpPoint = PumpPoint <= INT32_MAX - interval ? PumpPoint + interval : INT32_MAX;
-    return 1;
+    return !ProgressHooks->pumpPoint((uint32_t)produced, &PumpPoint);
 }
 
-int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
+int ExtractEntry(FileHandle source, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
                  const char *destination, const ExtractHooks *hooks)
 {
-    (void)instance;
     ResetReadPtr(FileError);
     ResetWritePtr(FileError, destination);
     Write.unlogged = hooks->unlogged;
     ProgressHooks = hooks;
 
-    char ownPath[PathSize];
-    if (OwnFilePath(ownPath, sizeof ownPath) == 0) return ExtractSourceFailed;
-    FileHandle own = FileOpenRead(ownPath);
-    if (own == FileError) return ExtractSourceFailed;
-    if (dataOffset > (uint32_t)INT32_MAX || FileSeek(own, (int32_t)dataOffset, SeekSet) != (int32_t)dataOffset) {
-        FileClose(own);
+    if (source == FileError || dataOffset > (uint32_t)INT32_MAX ||
+        FileSeek(source, (int32_t)dataOffset, SeekSet) != (int32_t)dataOffset)
         return ExtractSourceFailed;
-    }
     FileHandle out = FileCreate(destination);
-    if (out == FileError) {
-        FileClose(own);
-        return ExtractDestinationFailed;
-    }
-    ResetReadPtr(own);
+    if (out == FileError) return ExtractDestinationFailed;
+    ResetReadPtr(source);
     ResetWritePtr(out, destination);
     PumpPoint = 0;
     ExpandStream(&ReadStream, &WriteStream, CheckProgress, (int32_t)expandedSize, storedSize);
     FileClose(out);
-    FileClose(own);
     return ExtractDone;
 }

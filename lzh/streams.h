@@ -10,24 +10,24 @@
 enum { StreamBlockSize = 16384 };  // one read of stored bytes, one write of output
 
 enum ExtractResult {
-    ExtractSourceFailed = 0,       // the own file could not be had, opened or positioned: nothing created
+    ExtractSourceFailed = 0,       // the own file could not be positioned at the entry: nothing created
     ExtractDone = 1,               // the entry has been processed (a cancel included)
     ExtractDestinationFailed = 2,  // the destination could not be created
 };
 
 // What the caller lends the streams for one entry.
 struct ExtractHooks {
-    int (*pumpPoint)(void);  // runs at each pump point; 1 when a cancel ends the entry there
-    int32_t pumpInterval;    // produced bytes between two pump points
-    int unlogged;            // no log line names the destination: a cut file is removed before the stop
+    // A pump point with the bytes produced so far and the stream's next point (the caller's one
+    // rule, install/cancel.h); 1 when a cancel ends the entry there.
+    int (*pumpPoint)(uint32_t produced, uint32_t *pumpPoint);
+    int unlogged;  // no log line names the destination: a cut file is removed before the stop
 };
 
-// Expands the compressed entry at dataOffset of the program's own file (OwnFilePath) into the file
-// destination, created or truncated; an ExtractResult. Never writes past expandedSize. A short
-// write or a short read of the own file is a fatal stop; either removes the cut destination first
-// when hooks->unlogged is set.
-// instance: the program's module (unused: the own path comes from the file layer).
-int ExtractEntry(void *instance, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
+// Expands the compressed entry at dataOffset of source (the program's own file, held open by the
+// caller, who also closes it) into the file destination, created or truncated; an ExtractResult.
+// Never writes past expandedSize. A short write or a short read of the source is a fatal stop;
+// either removes the cut destination first when hooks->unlogged is set.
+int ExtractEntry(FileHandle source, uint32_t dataOffset, uint32_t expandedSize, uint32_t storedSize,
                  const char *destination, const ExtractHooks *hooks);
 
 // ---- The pieces, for the tests ------------------------------------------------------------------
@@ -44,8 +44,8 @@ void ResetWritePtr(FileHandle file, const char *destination);
 void WritePtr(ExpandSink *sink, int32_t total);
 extern ExpandSink WriteStream;
 
-// The progress check: a pump after the first token and then after each pumpInterval produced
-// bytes; the pump's answer may end the entry there. ExtractEntry sets the hooks and PumpPoint.
+// The progress check: the caller's pump point after every token, with the bytes produced so far;
+// its answer may end the entry there. ExtractEntry sets the hooks and PumpPoint.
 extern const ExtractHooks *ProgressHooks;
-extern int32_t PumpPoint;
+extern uint32_t PumpPoint;
 int CheckProgress(int32_t produced);

@@ -109,13 +109,19 @@ int ReadBlockHeader(ReadAtCall read, void *context, uint32_t blockOffset, BlockH
     return BlockTable;
 }
 
+// Moves f to the block; 0 when the walk does not reach it.
+static int SeekToBlock(FileHandle f, enum OptionalHeaderRule rule)
+{
+    PeWalk walk;
+    return WalkPeHeaders(ReadAtHandle, &f, rule, &walk) == PeWalkBlock &&
+           FileSeek(f, (int32_t)walk.blockOffset, SeekSet) == (int32_t)walk.blockOffset;
+}
+
 FileHandle OpenPayloadBlockAt(const char *path, enum OptionalHeaderRule rule)
 {
     FileHandle f = FileOpenRead(path);
     if (f == FileError) return FileError;
-    PeWalk walk;
-    if (WalkPeHeaders(ReadAtHandle, &f, rule, &walk) != PeWalkBlock ||
-        FileSeek(f, (int32_t)walk.blockOffset, SeekSet) != (int32_t)walk.blockOffset) {
+    if (!SeekToBlock(f, rule)) {
         FileClose(f);
         return FileError;
     }
@@ -124,9 +130,8 @@ FileHandle OpenPayloadBlockAt(const char *path, enum OptionalHeaderRule rule)
 
 FileHandle OpenPayloadBlock(void)
 {
-    char path[OwnPathSize];
-    if (!OwnFilePath(path, sizeof path)) return FileError;
-    return OpenPayloadBlockAt(path, OwnOptionalHeader);
+    FileHandle f = OwnFile();
+    return f != FileError && SeekToBlock(f, OwnOptionalHeader) ? f : FileError;
 }
 
 void ReadScreenSaverTitle(char *buffer)

@@ -119,8 +119,9 @@ typedef struct PayloadEntry {
     char Extension[ExtensionFieldSize];  // ".SCR" and so on, blank-padded, not terminated
 } PayloadEntry;
 
-// Opens the running program's own file positioned at the first byte of the block, or returns
-// FileError when it cannot be reached. The caller closes the handle.
+// The running program's own file, the handle held since the start (core/fileio.h), positioned at
+// the first byte of the block; FileError when it is not held or the block cannot be reached. Every
+// user reads through this one handle and may leave it anywhere; FileClose leaves it open.
 FileHandle OpenPayloadBlock(void);
 
 // The same for any installer file, its section table found by rule.

@@ -34,8 +34,8 @@ enum FatalKind FatalKindOfFault(enum PayloadFault fault);
 enum PayloadFault InspectPayload(const char *path, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                  const char *applicationData);
 
-// The same for an installer file already open (the authoring tool's own file layer opens it);
-// the handle is left anywhere.
+// The same for an installer file already open (the authoring tool's own file layer opens it, and
+// the installer judges the own file it holds); the handle is left anywhere.
 enum PayloadFault InspectOpenPayload(FileHandle file, enum OptionalHeaderRule rule, const char *windowsDirectory,
                                      const char *applicationData);
 

@@ -20,15 +20,15 @@ static int OwnPathTooLong(void)
 
 int CheckPayload(void)
 {
-    char own[OwnPathSize];
     char windows[PathSize];
     char applicationData[PathSize];
     enum PayloadFault fault = PayloadUnreachable;
-    if (OwnFilePath(own, sizeof own)) {
+    FileHandle own = OwnFile();  // held since the start: the bytes judged here are the ones installed
+    if (own != FileError) {
         // Both as the data folder's creation will find them; empty when the system has none.
         QueryWindowsDirectory(windows, sizeof windows);
         QueryCommonAppData(applicationData, sizeof applicationData);
-        fault = InspectPayload(own, OwnOptionalHeader, windows, applicationData);
+        fault = InspectOpenPayload(own, OwnOptionalHeader, windows, applicationData);
     } else if (OwnPathTooLong()) {
         fault = PayloadOwnPathTooLong;
     }

@@ -901,7 +901,7 @@ class Prefix:
             _end(p)
         return subprocess.CompletedProcess(argv, p.returncode, out, err)
 
-    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e", debug=None):
+    def run(self, program, script="", args=None, timeout=60, copy_to=r"C:\e2e", debug=None, outside=None):
         """Runs a Windows program with the robot playing the user.
 
         program: host path of a Windows .exe (copied into copy_to first; copy_to=None starts it
@@ -909,6 +909,8 @@ class Prefix:
         leading `start` line (with ` -- ARGS` when args is given) and a closing `end` line unless
         it has its own. Returns a Result; afterwards every Wine process of the prefix has ended.
         debug: Wine's debug channels (WINEDEBUG) for the run, traced into Result.stderr.
+        outside: {NAME: fn}; at the step `xshot NAME` the rig calls fn() while the robot waits (and
+        the program waits at the window the robot is at), then takes the picture.
         """
         self._runs += 1
         tag = "run%d" % self._runs
@@ -941,7 +943,7 @@ class Prefix:
                        env=self.env(tag, debug), stdout=subprocess.DEVNULL, stderr=stderr_file)
             rc = None
             while rc is None:
-                self._answer_xshots(shots)
+                self._answer_xshots(shots, outside or {})
                 try:
                     rc = p.wait(0.05)
                 except subprocess.TimeoutExpired:
@@ -969,10 +971,12 @@ class Prefix:
         return result
 
     @staticmethod
-    def _answer_xshots(shots):
+    def _answer_xshots(shots, outside=None):
         for name in os.listdir(shots):
             if not name.endswith(".request"):
                 continue
+            if outside and name[:-len(".request")] in outside:
+                outside[name[:-len(".request")]]()
             base = os.path.join(shots, name[:-len(".request")])
             subprocess.run(["import", "-display", display(), "-window", "root", base + ".tmp.png"],
                            capture_output=True, timeout=30)

@@ -46,9 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     char title[TitleFieldSize];
     memset(title, 'x', sizeof title);
-    HostOwnPath = InputPath();
+    HostHoldOwnFile(InputPath());
     ReadScreenSaverTitle(title);
-    HostOwnPath = nullptr;
+    HostHoldOwnFile(nullptr);
     if (memchr(title, 0, sizeof title) == nullptr && title[0] != 'x') __builtin_trap();
     return 0;
 }

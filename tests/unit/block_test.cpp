@@ -45,9 +45,9 @@ std::string TitleThroughOwnPath(const std::string &path, char fill = '#')
 {
     char buffer[TitleFieldSize];
     std::memset(buffer, fill, sizeof buffer);
-    HostOwnPath = path.c_str();
+    HostHoldOwnFile(path.c_str());
     ReadScreenSaverTitle(buffer);
-    HostOwnPath = nullptr;
+    HostHoldOwnFile(nullptr);
     return std::string(buffer, strnlen(buffer, sizeof buffer));
 }
 

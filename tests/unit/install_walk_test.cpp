@@ -29,6 +29,7 @@ struct Record {
     bool loggedBeforeExtraction = false;
     std::vector<bool> toldLogged;  // what each extraction was told of its log line
     bool logFull = false;  // the log takes no line (the disk it lives on is full)
+    bool extractedFromTheWalksHandle = false;
 } Seen;
 
 const uint32_t FailingExpandedSize = 999;     // the extraction hook reports a destination it could not create
@@ -53,8 +54,9 @@ void UninstallHook(const char *path)
     Seen.uncancellableAtRegistration = EntryUncancellable != 0;
 }
 
-int ExtractHook(const PayloadEntry *entry, const char *destination, int logged)
+int ExtractHook(FileHandle payload, const PayloadEntry *entry, const char *destination, int logged)
 {
+    Seen.extractedFromTheWalksHandle = payload == OwnFile();
     Seen.extracted.push_back(destination);
     Seen.toldLogged.push_back(logged != 0);
     Seen.loggedBeforeExtraction = !Seen.log.empty() && Seen.log.back() == destination;
@@ -89,7 +91,9 @@ protected:
         Seen = Record();
         Seen.logFile = dir + "/log.txt";
         ResetHostFileHooks();
-        HostOwnPath = installer.c_str();
+        // Held as the installer holds its own file; each test writes the file in place behind it.
+        WriteFileBytes(installer, std::string());
+        HostHoldOwnFile(installer.c_str());
         HostMessagePumpHook = PumpHook;
         CancelRequested = 0;
         EntryUncancellable = 0;
@@ -100,7 +104,7 @@ protected:
     }
     void TearDown() override
     {
-        HostOwnPath = nullptr;
+        HostHoldOwnFile(nullptr);
         HostMessagePumpHook = nullptr;
         ResetHostFileHooks();
         CancelRequested = 0;
@@ -206,6 +210,7 @@ TEST_F(InstallWalk, CompressedEntriesGoToTheExtractionAndTheWalkResumes)
     EXPECT_TRUE(ReadFileBytes<std::string>(data + "UNINSTAL.EXE") == entries[2].data);
     EXPECT_EQ(Seen.log, Destinations());
     EXPECT_TRUE(Seen.loggedBeforeExtraction);  // the extraction may end the process on a short write
+    EXPECT_TRUE(Seen.extractedFromTheWalksHandle);
 
     // A log that takes no line: the extraction is told, so it removes what a stop would cut.
     Seen.logFull = true;
@@ -255,10 +260,29 @@ TEST_F(InstallWalk, TableEndsOnlyAtItsTerminatorOrAsDamaged)
     EXPECT_EQ(Seen.log, std::vector<std::string>{dir + "/Sample.scr"});
     EXPECT_EQ(ReadFileBytes<std::string>(dir + "/Sample.scr"), std::string("MZ\0", 3));
 
-    HostOwnPath = nullptr;  // the payload cannot be opened
+    HostHoldOwnFile(nullptr);  // the own file could not be held
     Seen.log.clear();
     EXPECT_EQ(InstallEntries(&TestHooks, chunk), 0);
     EXPECT_TRUE(Seen.log.empty());
+}
+
+TEST_F(InstallWalk, InstallsTheHeldFileWhateverNowLiesAtItsPath)
+{
+    // The file renamed away and another put at its path once the installer holds it (as a user who
+    // may rename in the download folder would, while the information message waits): every entry
+    // still comes from the file the installer holds, the one its pre-check judged.
+    std::vector<FixtureEntry> entries = FourEntries();
+    entries[1] = {"packed", 12345, ".DAT"};
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", entries));
+    ASSERT_EQ(rename(installer.c_str(), (dir + "/renamed.exe").c_str()), 0);
+    std::vector<FixtureEntry> other = FourEntries();
+    for (FixtureEntry &e : other) e.data = Pattern<std::string>(e.data.size(), 9);
+    WriteFileBytes(installer, BuildFixtureInstaller("Sample", other));
+
+    ASSERT_EQ(InstallEntries(&TestHooks, chunk), 1);
+    std::vector<std::string> destinations = Destinations();
+    for (size_t i : {0, 2, 3}) EXPECT_TRUE(ReadFileBytes<std::string>(destinations[i]) == entries[i].data) << i;
+    EXPECT_TRUE(Seen.extractedFromTheWalksHandle);
 }
 
 TEST_F(InstallWalk, ShortWriteIsLoggedThenStopsTheInstallation)

@@ -5,7 +5,9 @@ The refusal is an error box without owner and exit code 1, and the prefix has no
 changed byte without the record passes the structural checks and installs. An installer signed
 with osslsigncode verifies and installs, and so does one whose certificate table grew by a
 download tag; signed, a changed byte of an entry's data or a certificate table cut short is
-refused all the same."""
+refused all the same. A damaged file put at the installer's path after the check, while the
+information message waits, is never installed: the rename it takes is refused, and a swap the
+system does not see changes nothing either."""
 import os
 import struct
 import subprocess
@@ -239,3 +241,58 @@ end timeout=30
         for change, make in (("a byte of an entry's data", changed), ("the table cut short", cut)):
             with self.subTest(change=change):
                 self.refused(make)
+
+    # The installer file renamed and a damaged one put at its path while the information message
+    # waits, after the pre-check: what is installed is always the file that was checked. The
+    # installer holds its own file from its first instruction, shared for reading only, and reads
+    # everything through that handle.
+    def swapped_after_the_check(self, how):
+        """how(p, exe, damaged) swaps the files while the information message waits; returns what
+        the swap left at the installer's path and beside it."""
+        p = self.prefix()
+        p.install_flash("10")
+        entries = payload(p)
+        exe = rig.pack(os.path.join(p.work, "Sample.exe"), TITLE, entries)
+        with open(exe, "rb") as f:
+            good = f.read()
+        data = bytearray(good)
+        _, offset, stored = table(good)[1][0]
+        data[offset + stored // 2] ^= 0x01  # a byte of the screen saver: the integrity record fails
+        damaged = self.write(p, data)
+        code, out = self.verdict(damaged)
+        self.assertEqual(code, 1, out)
+        self.assertIn("DAMAGED", out)
+        p.copy_in(damaged, r"C:\e2e\Damaged.exe")
+        seen = {}
+        r = p.run(exe, """
+wait class=#32770 text^="Dieses Programm installiert" timeout=30
+xshot swap
+answer timeout=60 shots=none
+""", timeout=120, outside={"swap": lambda: seen.update(how(p))})
+        self.assertRobotOk(r)
+        self.assertEqual(r.exit_code, 0)
+        self.assertEqual(installed_problems(p, [open(e, "rb").read() for e in entries]), [])
+        return good, seen
+
+    def test_a_rename_of_the_running_installer_is_refused(self):
+        # As a user who may rename in the download folder would swap it, through the system.
+        def swap(p, *_):
+            p.wine("cmd", "/c", r"move C:\e2e\Sample.exe C:\e2e\renamed.exe && "
+                                       r"copy /y C:\e2e\Damaged.exe C:\e2e\Sample.exe", timeout=60)
+            return {"renamed": p.exists(r"C:\e2e\renamed.exe"), "at its path": p.read_file(r"C:\e2e\Sample.exe")}
+        good, seen = self.swapped_after_the_check(swap)
+        self.assertFalse(seen["renamed"])
+        self.assertTrue(seen["at its path"] == good)
+
+    def test_a_swap_the_system_does_not_see_still_installs_the_checked_file(self):
+        # Renamed from outside Wine, where share modes do not reach: the path names the damaged
+        # file, yet every byte is read through the handle held on the checked one.
+        def swap(p, *_):
+            os.rename(p.unix(r"C:\e2e\Sample.exe"), os.path.join(os.path.dirname(p.unix(r"C:\e2e\Sample.exe")),
+                                                                 "renamed.exe"))
+            with open(p.unix(r"C:\e2e\Damaged.exe"), "rb") as f, \
+                    open(os.path.join(os.path.dirname(p.unix(r"C:\e2e\Damaged.exe")), "Sample.exe"), "wb") as out:
+                out.write(f.read())
+            return {"at its path": p.read_file(r"C:\e2e\Sample.exe")}
+        good, seen = self.swapped_after_the_check(swap)
+        self.assertFalse(seen["at its path"] == good)

@@ -318,6 +318,38 @@ end timeout=30
         self.assertEqual(self.p.reg_values(layout.uninstall_key(TITLE)) or {}, {})
         self.assertNotIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
 
+    def test_a_link_in_place_of_a_folder_of_the_chain_is_refused(self):
+        # Another user made a folder of the chain a link (a Unix symbolic link, which Wine shows as
+        # a reparse point) to a place of their choosing: the installer stops before anything is
+        # written there. Each level in turn, the ones above it real folders.
+        payload = Payload(self.p.work + "/in")
+        exe = pack(self.p.work + "/setup.exe", TITLE, payload)
+        target = self.p.unix(r"C:\elsewhere")
+        os.makedirs(target)
+        for folder in (layout.PUBLISHER_FOLDER, layout.PRODUCT_FOLDER, layout.data_folder(TITLE)):
+            with self.subTest(folder=folder):
+                parent, name = folder.rsplit("\\", 1)
+                os.makedirs(self.p.unix(parent), exist_ok=True)
+                link = os.path.join(self.p.unix(parent), name)
+                os.symlink(target, link)
+                r = self.run_installer(exe, """
+wait class=#32770 caption="Fehler!!!" timeout=60
+record rect=no style=no
+press "OK"
+""", before='forbid class=#32770 text="Installation beendet!"\n', after="")
+                os.unlink(link)
+                self.assertRobotOk(r)
+                self.assertEqual(r.exit_code, 1)
+                # The message names the link (a backslash doubled in the transcript); one transcript
+                # for every level of the chain.
+                self.assertTranscript(r, "install_chain_folder_link",
+                                      transform=lambda t: t.replace(folder.replace("\\", "\\\\"), "<FOLDER>"))
+                self.assertEqual(os.listdir(target), [])
+                self.assertFalse(self.p.exists(layout.screen_saver(TITLE)))
+                self.assertEqual(self.p.reg_values(layout.uninstall_key(TITLE)) or {}, {})
+                self.assertNotIn("scrnsave.exe", self.p.system_ini().get("boot", {}))
+            os.makedirs(self.p.unix(parent) + "/" + name, exist_ok=True)
+
 
 def renumber_dialog(stub, output, old, new):
     """A copy of stub whose dialog template `old` is `new` instead (kept in the order of its
