@@ -88,27 +88,33 @@ static int UserSidText(char *text, size_t size)
     return fit;
 }
 
+// The private folder's descriptor, given to the folder and, should anyone have put another folder in
+// its place before it is held, to the copy itself. NULL when it cannot be composed (LocalFree it).
+static PSECURITY_DESCRIPTOR PrivateDescriptor(void)
+{
+    char sid[200], descriptorText[400];
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    if (!UserSidText(sid, sizeof sid) || !ComposePrivateFolderSecurity(sid, descriptorText, sizeof descriptorText) ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorA(descriptorText, SDDL_REVISION_1, &descriptor, NULL))
+        return NULL;
+    return descriptor;
+}
+
 // A new folder below the temp folder under a name nobody can foresee, only for the user and the
 // administrators; it is held (no renaming, no deleting) until the copy runs. INVALID_HANDLE_VALUE
 // when any of it fails, also when something of that name exists already.
-static HANDLE MakePrivateFolder(char *folder, size_t size)
+static HANDLE MakePrivateFolder(PSECURITY_DESCRIPTOR descriptor, char *folder, size_t size)
 {
-    char temp[PathSize], sid[200], descriptorText[400];
+    char temp[PathSize];
     unsigned char random[PrivateRandomSize];
     if (!LongTempFolder(temp, sizeof temp) || !RtlGenRandom(random, sizeof random) ||
-        !ComposePrivateFolder(temp, random, folder, size) || !UserSidText(sid, sizeof sid) ||
-        !ComposePrivateFolderSecurity(sid, descriptorText, sizeof descriptorText))
-        return INVALID_HANDLE_VALUE;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(descriptorText, SDDL_REVISION_1, &descriptor, NULL))
+        !ComposePrivateFolder(temp, random, folder, size))
         return INVALID_HANDLE_VALUE;
     SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
     char name[PathSize];
     CopyText(name, sizeof name, folder);
     DropBackslash(name);
-    BOOL made = CreateDirectoryA(name, &security);
-    LocalFree(descriptor);
-    if (!made) return INVALID_HANDLE_VALUE;
+    if (!CreateDirectoryA(name, &security)) return INVALID_HANDLE_VALUE;
     HANDLE held = CreateFileA(name, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (held == INVALID_HANDLE_VALUE) RemoveDirectoryA(name);
@@ -123,11 +129,19 @@ static void RemovePrivateFolder(const char *folder)
     RemoveDirectoryA(name);
 }
 
-// The copy, written from the held own file (the bytes that run, whatever the path names by now),
-// then held for reading only until the copy runs. INVALID_HANDLE_VALUE when it could not be made.
-static HANDLE WriteCopy(HANDLE ownFile, const char *path)
+static int SameFile(const BY_HANDLE_FILE_INFORMATION *a, const BY_HANDLE_FILE_INFORMATION *b)
 {
-    HANDLE out = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    return a->dwVolumeSerialNumber == b->dwVolumeSerialNumber && a->nFileIndexHigh == b->nFileIndexHigh &&
+           a->nFileIndexLow == b->nFileIndexLow;
+}
+
+// The copy, written from the held own file (the bytes that run, whatever the path names by now)
+// with the private descriptor of its own, then held for reading only until the copy runs; the file
+// held must be the one written. INVALID_HANDLE_VALUE when it could not be made.
+static HANDLE WriteCopy(HANDLE ownFile, PSECURITY_DESCRIPTOR descriptor, const char *path)
+{
+    SECURITY_ATTRIBUTES security = {sizeof security, descriptor, FALSE};
+    HANDLE out = CreateFileA(path, GENERIC_WRITE, 0, &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
     if (out == INVALID_HANDLE_VALUE) return out;
     DWORD size = GetFileSize(ownFile, NULL), total = 0;
     int good = size != INVALID_FILE_SIZE && SetFilePointer(ownFile, 0, NULL, FILE_BEGIN) == 0;
@@ -138,10 +152,15 @@ static HANDLE WriteCopy(HANDLE ownFile, const char *path)
         good = WriteFile(out, buffer, got, &written, NULL) && written == got;
         total += got;
     }
-    good = good && total == size;
+    BY_HANDLE_FILE_INFORMATION wrote, holds;
+    good = good && total == size && GetFileInformationByHandle(out, &wrote);
     CloseHandle(out);
     HANDLE held = good ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL)
                        : INVALID_HANDLE_VALUE;
+    if (held != INVALID_HANDLE_VALUE && (!GetFileInformationByHandle(held, &holds) || !SameFile(&wrote, &holds))) {
+        CloseHandle(held);
+        return INVALID_HANDLE_VALUE;  // another file at its path: not ours to delete either
+    }
     if (held == INVALID_HANDLE_VALUE) DeleteFileA(path);
     return held;
 }
@@ -150,10 +169,14 @@ static int StartCopy(HANDLE ownFile, const char *ownPath, int silent)
 {
     if (ownFile == INVALID_HANDLE_VALUE) return 0;
     char folder[PathSize], copy[PathSize], handoff[HandoffSize];
-    HANDLE heldFolder = MakePrivateFolder(folder, sizeof folder);
-    if (heldFolder == INVALID_HANDLE_VALUE) return 0;
+    PSECURITY_DESCRIPTOR descriptor = PrivateDescriptor();
+    if (!descriptor) return 0;
+    HANDLE heldFolder = MakePrivateFolder(descriptor, folder, sizeof folder);
     HANDLE heldCopy = INVALID_HANDLE_VALUE;
-    if (FormatText(copy, sizeof copy, "%s%s", folder, UninstallerName)) heldCopy = WriteCopy(ownFile, copy);
+    if (heldFolder != INVALID_HANDLE_VALUE && FormatText(copy, sizeof copy, "%s%s", folder, UninstallerName))
+        heldCopy = WriteCopy(ownFile, descriptor, copy);
+    LocalFree(descriptor);
+    if (heldFolder == INVALID_HANDLE_VALUE) return 0;
     HANDLE self = NULL;
     int started = 0;
     // The only handle the copy inherits: this process, to wait for.
