@@ -1,6 +1,7 @@
 // UNINSTAL.EXE: removes the screen saver whose data folder it lies in. "/s" runs it without any
-// question or message (the installer starts it so after a cancel); exit code 0 only when every
-// file the log lists is gone.
+// question or message (the installer starts it so after a cancel). Exit codes: 0 when every file
+// the log lists is gone (its own file is then on its way), 1 when something stays (the report names
+// it) or it lies in no data folder, 2 when the user answers No.
 #include <windows.h>
 #include "core/fileio.h"
 #include "core/text.h"
@@ -9,7 +10,10 @@
 #include "uninstall/own_folder.h"
 #include "uninstall/uninstall.h"
 
+enum { ExitRemoved = 0, ExitSomethingStays = 1, ExitDeclined = 2 };
+
 static int silentRun;
+static HANDLE ownFile = INVALID_HANDLE_VALUE;
 
 static void Tell(const char *text, UINT icon)
 {
@@ -20,16 +24,25 @@ static void Tell(const char *text, UINT icon)
 // and the folder names must be read as the installer wrote them.
 static int OwnLongPath(char *path, DWORD size)
 {
-    if (!OwnFilePath(path, size)) return 0;
-    typedef DWORD(WINAPI * LongPathCall)(LPCSTR, LPSTR, DWORD);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    LongPathCall longPath = kernel ? (LongPathCall)(void *)GetProcAddress(kernel, "GetLongPathNameA") : NULL;
-    char full[PathSize];
-    if (longPath) {
-        DWORD n = longPath(path, full, sizeof full);
-        if (n > 0 && n < sizeof full) CopyText(path, size, full);
+    char own[PathSize];
+    return OwnFilePath(own, sizeof own) && LongPathOf(own, path, size);
+}
+
+// The log goes with the entry or not at all: it is marked for deletion first and the mark is taken
+// back when the entry stays, so that a repeated run still finds it.
+static void RemoveLogAndEntry(HANDLE log, const char *logPath, const char *title, const char *ownPath,
+                              RemovalReport *report)
+{
+    if (!MarkLogForDeletion(log, logPath, 1)) {
+        report->logLeft = 1;
+        return;
     }
-    return 1;
+    enum UninstallEntryResult entry = RemoveUninstallEntry(title, ownPath);
+    if (entry == UninstallEntryLeft) {
+        report->registrationLeft = 1;
+        MarkLogForDeletion(log, logPath, 0);
+    }
+    if (entry == UninstallEntryForeign) report->registrationForeign = 1;
 }
 
 static int Uninstall(void)
@@ -39,40 +52,49 @@ static int Uninstall(void)
         !TitleOfDataFolder(ownFolder, title, sizeof title) ||
         !ComposeLogPath(ownFolder, logPath, sizeof logPath)) {
         Tell(MisplacedMessage, MB_ICONEXCLAMATION);
-        return 1;
+        return ExitSomethingStays;
     }
     char text[4096];
     if (!silentRun) {
         ComposeQuestion(title, text, sizeof text);
-        if (MessageBoxA(NULL, text, UninstallCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return 1;
+        if (MessageBoxA(NULL, text, UninstallCaption, MB_YESNO | MB_ICONQUESTION) != IDYES) return ExitDeclined;
     }
 
     static RemovalReport report;
     static RemovedSavers savers;
     ResetReport(&report);
-    RemoveListedFiles(logPath, ownFolder, ownPath, title, &report, &savers);
-    if (!RemovalMustBeRepeated(&report)) {
-        // Everything allowed is gone: now the registration, the log and the uninstaller itself.
-        enum UninstallEntryResult entry = RemoveUninstallEntry(title, ownPath);
-        if (entry == UninstallEntryLeft) report.registrationLeft = 1;
-        if (entry == UninstallEntryForeign) report.registrationForeign = 1;
+    HANDLE log = OpenHeldLog(logPath, &report);
+    if (log != INVALID_HANDLE_VALUE) RemoveListedFiles(log, logPath, ownFolder, ownPath, title, &report, &savers);
+    // Nothing the log names is left: now the log with the registration, then the uninstaller itself.
+    if (!RemovalMustBeRepeated(&report)) RemoveLogAndEntry(log, logPath, title, ownPath, &report);
+    if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
+    if (!RemovalMustBeRepeated(&report) && !report.logLeft && !report.registrationLeft) {
         ClearActiveScreenSaver(&savers);
-        if (!report.logMissing && !DeleteListedFile(logPath)) report.registrationLeft = 1;
-        if (!StartSelfRemoval(ownPath)) NoteFailed(&report, ownPath);
+        enum SelfRemoval self = StartSelfRemoval(ownFile, ownPath, silentRun);
+        if (self == SelfRemovalScheduled) report.uninstallerScheduled = 1;
+        if (self == SelfRemovalFailed) CopyText(report.uninstallerLeft, sizeof report.uninstallerLeft, ownPath);
     }
     ComposeResultMessage(&report, title, text, sizeof text);
     Tell(text, RemovalComplete(&report) ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
-    return RemovalComplete(&report) ? 0 : 1;
+    return RemovalComplete(&report) ? ExitRemoved : ExitSomethingStays;
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    char handoff[HandoffSize];
-    DWORD n = GetEnvironmentVariableA(HandoffVariable, handoff, sizeof handoff);
-    if (n > 0 && n < sizeof handoff) return RunHandoff(handoff);
-    // Not the runtime's tail: an unquoted path with blanks would lend its words to the arguments.
+    // First of all its own file, held until the process ends, for reading and shared only with
+    // readers: nobody can rename, replace or write it meanwhile, so its path keeps naming what runs,
+    // and the copy that removes it is written from this handle. The copy, which holds its own file
+    // in the same way, can delete this one once this process has ended.
     char ownPath[PathSize];
     if (!OwnFilePath(ownPath, sizeof ownPath)) ownPath[0] = 0;
-    silentRun = WantsSilentRun(UninstallerArguments(GetCommandLineA(), ownPath));
+    if (ownPath[0]) ownFile = CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    // Not the runtime's tail: an unquoted path with blanks would lend its words to the arguments.
+    const char *arguments = UninstallerArguments(GetCommandLineA(), ownPath);
+    // The copy's task comes only with its place, a private folder that the first process made.
+    char longPath[PathSize], tempFolder[PathSize];
+    if (OwnLongPath(longPath, sizeof longPath) && LongTempFolder(tempFolder, sizeof tempFolder) &&
+        IsPrivateCopyPath(longPath, tempFolder))
+        return RunHandoff(arguments, longPath);
+    silentRun = WantsSilentRun(arguments);
     return Uninstall();
 }

@@ -8,9 +8,11 @@ const char MisplacedMessage[] =
     "Das Deinstallationsprogramm befindet sich nicht im Ordner eines installierten Bildschirmschoners "
     "und entfernt deshalb nichts.";
 
-// Appended to either message; the second starts on its own paragraph already.
+// Appended to either message; the second starts on its own paragraph already, so both drop the
+// first line break there.
 static const char ForeignEntryText[] =
     "\n\nDer Eintrag in der Systemsteuerung gehört zu einem anderen Programm und wurde nicht verändert.\n";
+static const char ScheduledText[] = "\n\nDas Deinstallationsprogramm wird beim nächsten Start von Windows gelöscht.\n";
 
 void ResetReport(RemovalReport *report)
 {
@@ -56,15 +58,27 @@ void NoteDamaged(RemovalReport *report)
     report->damaged++;
 }
 
-int RemovalComplete(const RemovalReport *report)
+void NoteCut(RemovalReport *report, const char *line)
 {
-    return !report->logMissing && !report->failed && !report->skipped && !report->damaged &&
-           !report->registrationLeft;
+    // Never empty, so that the report knows a cut line from none.
+    if (!CopyText(report->cutLine, sizeof report->cutLine, line[0] ? line : "?")) report->cutLine[0] = '?';
 }
 
 int RemovalMustBeRepeated(const RemovalReport *report)
 {
-    return report->failed != 0 || report->outside != 0;
+    return report->logMissing || report->logUnreadable || report->failed != 0 || report->skipped != 0 ||
+           report->damaged != 0 || report->cutLine[0] != 0;
+}
+
+// The log, the entry and the uninstaller stay: before the entry went, the run stopped.
+static int KeepsForRepeat(const RemovalReport *report)
+{
+    return RemovalMustBeRepeated(report) || report->logLeft || report->registrationLeft;
+}
+
+int RemovalComplete(const RemovalReport *report)
+{
+    return !KeepsForRepeat(report) && report->uninstallerLeft[0] == 0;
 }
 
 int ComposeQuestion(const char *title, char *text, size_t size)
@@ -85,17 +99,32 @@ static int AppendList(char *text, size_t size, const char *heading, const char *
     return fit;
 }
 
+static int AppendLine(char *text, size_t size, const char *heading, const char *line)
+{
+    int fit = AppendText(text, size, heading);
+    fit &= AppendText(text, size, line);
+    fit &= AppendText(text, size, "\n");
+    return fit;
+}
+
 int ComposeResultMessage(const RemovalReport *report, const char *title, char *text, size_t size)
 {
     if (RemovalComplete(report)) {
         int fit = FormatText(text, size, "Der Bildschirmschoner %s wurde vollständig entfernt.", title);
         if (report->registrationForeign) fit &= AppendText(text, size, ForeignEntryText);
+        if (report->uninstallerScheduled)
+            fit &= AppendText(text, size, ScheduledText + (report->registrationForeign ? 1 : 0));
         return fit;
     }
     int fit = FormatText(text, size, "Der Bildschirmschoner %s konnte nicht vollständig entfernt werden.\n", title);
     if (report->registrationForeign) fit &= AppendText(text, size, ForeignEntryText + 1);
     if (report->logMissing) {
         fit &= AppendText(text, size, "\nDas Installationsprotokoll INSTALL.LOG fehlt; es wurden keine Dateien "
+                                      "gelöscht.\n");
+    }
+    if (report->logUnreadable) {
+        fit &= AppendText(text, size, "\nDas Installationsprotokoll INSTALL.LOG konnte nicht ganz gelesen werden, "
+                                      "vielleicht weil ein anderes Programm es verwendet; es wurden keine Dateien "
                                       "gelöscht.\n");
     }
     if (report->failed) {
@@ -109,11 +138,10 @@ int ComposeResultMessage(const RemovalReport *report, const char *title, char *t
                           "\nDiese Einträge des Installationsprotokolls liegen außerhalb der Ordner des "
                           "Bildschirmschoners und wurden nicht gelöscht:\n",
                           report->skippedList, report->skippedListed, report->skipped);
-        if (report->outside) {
-            fit &= AppendText(text, size, "Das Installationsprotokoll und das Deinstallationsprogramm bleiben "
-                                          "erhalten, damit die Deinstallation über die Systemsteuerung wiederholt "
-                                          "werden kann.\n");
-        }
+    }
+    if (report->cutLine[0]) {
+        fit &= AppendLine(text, size, "\nDie letzte Zeile des Installationsprotokolls ist unvollständig und nennt "
+                                      "keine vorhandene Datei:\n", report->cutLine);
     }
     if (report->damaged) {
         char line[128];
@@ -121,8 +149,33 @@ int ComposeResultMessage(const RemovalReport *report, const char *title, char *t
                    report->damaged);
         fit &= AppendText(text, size, line);
     }
-    if (report->registrationLeft && !report->failed) {
+    if (report->logLeft) {
+        fit &= AppendText(text, size, "\nDas Installationsprotokoll INSTALL.LOG konnte nicht gelöscht werden.\n");
+    }
+    if (report->registrationLeft) {
         fit &= AppendText(text, size, "\nDer Eintrag in der Systemsteuerung konnte nicht entfernt werden.\n");
     }
+    if (KeepsForRepeat(report)) {
+        fit &= AppendText(text, size, report->logMissing
+                                          ? "\nDer Eintrag in der Systemsteuerung und das Deinstallationsprogramm "
+                                            "bleiben erhalten, damit die Deinstallation über die Systemsteuerung "
+                                            "wiederholt werden kann.\n"
+                                          : "\nDas Installationsprotokoll, der Eintrag in der Systemsteuerung und das "
+                                            "Deinstallationsprogramm bleiben erhalten, damit die Deinstallation über "
+                                            "die Systemsteuerung wiederholt werden kann.\n");
+    }
+    if (report->uninstallerLeft[0]) {
+        fit &= AppendLine(text, size, "\nDas Deinstallationsprogramm konnte nicht gelöscht werden:\n",
+                          report->uninstallerLeft);
+    }
     return fit;
+}
+
+int ComposeLateRemovalMessage(const char *uninstallerPath, int scheduled, char *text, size_t size)
+{
+    if (scheduled) {
+        return FormatText(text, size, "Das Deinstallationsprogramm %s konnte noch nicht gelöscht werden. Windows "
+                                      "löscht es beim nächsten Start.", uninstallerPath);
+    }
+    return FormatText(text, size, "Das Deinstallationsprogramm %s konnte nicht gelöscht werden.", uninstallerPath);
 }

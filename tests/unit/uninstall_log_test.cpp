@@ -112,6 +112,36 @@ TEST(UninstallLog, FailedReadsEndTheLog)
     EXPECT_EQ(lines, (std::vector<Line>{{LogLinePath, "C:\\first"}}));
 }
 
+// The uninstaller tells a last line the installer stopped writing (perhaps cut inside its path) by
+// the reader having met the end of the log inside it; a line end, even CR alone, closes a path.
+TEST(UninstallLog, TheEndOfTheLogInsideALineIsKnown)
+{
+    struct Case {
+        const char *content;
+        std::vector<int> unended;  // after each line
+    } cases[] = {
+        {"C:\\a\r\nC:\\b\r\n", {0, 0}},
+        {"C:\\a\r\nC:\\b\r", {0, 0}},
+        {"C:\\a\r\nC:\\b", {0, 1}},
+        {"C:\\b", {1}},
+    };
+    for (const Case &c : cases) {
+        char path[] = "/tmp/uninstall_log_XXXXXX";
+        int fd = mkstemp(path);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(write(fd, c.content, strlen(c.content)), (ssize_t)strlen(c.content));
+        close(fd);
+        LogReader reader;
+        OpenLogReader(&reader, FileOpenRead(path));
+        char line[260];
+        std::vector<int> unended;
+        while (ReadLogLine(&reader, line, sizeof line) != LogLineEnd) unended.push_back(reader.atEnd);
+        FileClose(reader.file);
+        unlink(path);
+        EXPECT_EQ(unended, c.unended) << c.content;
+    }
+}
+
 TEST(UninstallLog, BinaryJunkEndsWithoutOverrun)
 {
     std::string junk;

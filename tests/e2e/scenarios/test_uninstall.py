@@ -4,6 +4,7 @@ import os
 import random
 import shutil
 import subprocess
+from unittest import mock
 
 import layout
 import rig
@@ -16,6 +17,17 @@ SCREEN_SAVER = layout.screen_saver(TITLE)
 INSTALLED = layout.destinations(TITLE)
 LOG = layout.install_log(TITLE)
 QUESTION = 'wait class=#32770 caption="Bildschirmschoner entfernen" text^="Möchten Sie" timeout=20'
+REPORT = 'wait class=#32770 caption="Bildschirmschoner entfernen" text~="%s" timeout=20\nrecord rect=no style=no\n' \
+         'press "OK"'
+PENDING_KEY = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+HOLD_OPEN = r"C:\e2e\hold_open.exe"
+
+
+def pending_deletions(p):
+    """The paths the system deletes at its next start (MoveFileEx's list: source, empty target)."""
+    value = p.reg_value(PENDING_KEY, "PendingFileRenameOperations", view=64) or ""
+    names = value.split("\0")
+    return [n[4:] if n.startswith("\\??\\") else n for n in names[0::2] if n]
 
 
 def payload(folder, scr_size=None):
@@ -64,6 +76,11 @@ class Uninstall(rig.Scenario):
         self.assertEqual(r.exit_code, 0)
         self.assertTranscript(r, "uninstall_silent")  # shows nothing
         self.assertClean()
+        # The copy that removed the uninstaller ran from a new folder of its own below the temp
+        # folder; it and the folder go at the next start.
+        copy, folder = pending_deletions(self.p)
+        self.assertEqual(copy, folder + "\\" + layout.UNINSTALLER)
+        self.assertRegex(folder, r"\\UNINSTAL-[0-9a-f]{16}$")
 
     def test_installed_sspack_packs_its_own_stub_and_uninstaller(self):
         """make install DESTDIR=...; the installed sspack builds from a .scr and a .dat alone, with the
@@ -188,14 +205,16 @@ class Uninstall(rig.Scenario):
         self.p.write_file(LOG, junk + log)
         r = self.uninstall()
         self.assertEqual(r.exit_code, 1)
-        for path in INSTALLED:
+        for path in INSTALLED[:2] + INSTALLED[3:]:
             self.assertFalse(self.p.exists(path), path)
-        self.assertIsNone(self.p.reg_values(KEY))
+        # A damaged line may have named a file that stays: the log, the entry and the uninstaller too.
+        self.assertEqual(self.p.listdir(DATA), [layout.INSTALL_LOG, layout.UNINSTALLER])
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
 
     def test_asks_first_and_reports(self):
         self.install_quietly()
         r = self.uninstall(QUESTION + '\nrecord rect=no style=no\npress "Nein"', args=None)
-        self.assertEqual(r.exit_code, 1)
+        self.assertEqual(r.exit_code, 2)  # declined: its own code
         self.assertTranscript(r, "uninstall_asks_first")
         for path in INSTALLED:
             self.assertTrue(self.p.exists(path), path)  # No changes nothing
@@ -215,7 +234,7 @@ class Uninstall(rig.Scenario):
         self.p.copy_in(rig.fixture("fake_uninstaller.exe"), r"C:\ProgramData\Quilmark.exe")
         r = self.p.run(None, "start -- %s\n%s\npress \"Nein\"\nend timeout=30\n" % (command, QUESTION), timeout=60)
         self.assertRobotOk(r)
-        self.assertEqual(r.exit_code, 1)
+        self.assertEqual(r.exit_code, 2)
         self.assertEqual(self.p.fixture_log(), [])
         os.remove(self.p.unix(r"C:\ProgramData\Quilmark.exe"))
         # An installation made before wrote the bare path, and Windows hands the uninstaller it finds
@@ -265,3 +284,81 @@ press "Ja"
         self.assertEqual(r.exit_code, 0)
         # The rig waits for every process of the prefix: the uninstaller and its copy have ended.
         self.assertClean()
+
+    def test_a_held_log_keeps_everything_for_a_repeat(self):
+        # Another program holds INSTALL.LOG (readers allowed, no deleting): the uninstaller cannot
+        # hold it as it must, so it deletes nothing and keeps the entry and itself.
+        self.install_quietly()
+        self.p.copy_in(rig.fixture("hold_open.exe"), HOLD_OPEN)
+        r = self.p.run(None, 'start "%s" -- "%s"\nsleep 500\nstart "%s"\n%s\npress "Ja"\n%s\nend timeout=30\n'
+                             'start "%s" -- release "%s"\nend timeout=20\n'
+                       % (HOLD_OPEN, LOG, UNINSTALLER, QUESTION, REPORT % "nicht", HOLD_OPEN, LOG), timeout=90)
+        self.assertRobotOk(r)
+        self.assertTranscript(r, "uninstall_held_log")  # its exit code 1, then the holder's 0
+        for path in INSTALLED + [LOG]:
+            self.assertTrue(self.p.exists(path), path)
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
+        self.assertEqual(self.uninstall().exit_code, 0)  # the repeat, once the log is free
+        self.assertClean()
+
+    def test_a_last_line_cut_inside_its_path_keeps_everything(self):
+        self.install_quietly()
+        log = self.p.read_file(LOG)
+        self.assertTrue(log.endswith(b"FILE0000.SWF\r\n"))
+        self.p.write_file(LOG, log[:-len(b"00.SWF\r\n")])  # the movie is named by no whole line
+        r = self.uninstall(QUESTION + '\npress "Ja"\n' + REPORT % "nicht", args=None)
+        self.assertEqual(r.exit_code, 1)
+        self.assertTranscript(r, "uninstall_cut_line")
+        self.assertFalse(self.p.exists(SCREEN_SAVER))
+        self.assertEqual(self.p.listdir(DATA), sorted(["FILE0000.SWF", layout.INSTALL_LOG, layout.UNINSTALLER]))
+        self.assertEqual(set(self.p.reg_values(KEY)), layout.UNINSTALL_VALUES)
+        self.p.write_file(LOG, log)  # the line whole again: the repeat removes the rest
+        self.assertEqual(self.uninstall().exit_code, 0)
+        self.assertClean()
+
+    def test_an_inherited_handoff_variable_changes_nothing(self):
+        # The variable that marked the copy before, set in the user's environment as a copy's
+        # handoff: the uninstaller runs as always.
+        self.install_quietly()
+        with mock.patch.dict(os.environ, {"VISTAWORKS_UNINSTALL_HANDOFF": "1a4 " + UNINSTALLER}):
+            r = self.uninstall()
+        self.assertEqual(r.exit_code, 0)
+        self.assertTranscript(r, "uninstall_silent")
+        self.assertClean()
+
+    def test_an_uninstaller_held_open_is_left_to_the_next_start(self):
+        # Another program holds UNINSTAL.EXE after the first process has ended: the copy gives up
+        # after its attempts, schedules the file and its folders for the next start and says so.
+        self.install_quietly()
+        self.p.copy_in(rig.fixture("hold_open.exe"), HOLD_OPEN)
+        late = 'wait class=#32770 caption="Bildschirmschoner entfernen" text~="konnte noch nicht" timeout=40\n' \
+               'record rect=no style=no\npress "OK"'
+        r = self.p.run(None, 'start "%s" -- "%s"\nsleep 500\nstart "%s"\n%s\npress "Ja"\n%s\nend timeout=30\n%s\n'
+                             'start "%s" -- release "%s"\nend timeout=20\n'
+                       % (HOLD_OPEN, UNINSTALLER, UNINSTALLER, QUESTION, REPORT % "entfernt", late, HOLD_OPEN,
+                          UNINSTALLER), timeout=120)
+        self.assertRobotOk(r)
+        self.assertTranscript(r, "uninstall_held_uninstaller")  # exit code 0: everything the log names went
+        for path in INSTALLED[:2] + INSTALLED[3:] + [LOG]:
+            self.assertFalse(self.p.exists(path), path)
+        self.assertIsNone(self.p.reg_values(KEY))
+        self.assertTrue(self.p.exists(UNINSTALLER))
+        pending = pending_deletions(self.p)
+        self.assertEqual(pending[:4], [UNINSTALLER, DATA, layout.PRODUCT_FOLDER, layout.PUBLISHER_FOLDER])
+        # Then the copy itself, in a folder of its own below the temp folder.
+        self.assertEqual(len(pending), 6, pending)
+        copy_folder, name = pending[4].rsplit("\\", 1)
+        self.assertEqual(name, layout.UNINSTALLER)
+        self.assertRegex(copy_folder, r"\\UNINSTAL-[0-9a-f]{16}$")
+        self.assertEqual(pending[5], copy_folder)
+
+    def test_its_own_file_cannot_be_renamed_while_it_runs(self):
+        # While it waits at its question, its file is held: renaming it (the way to put another
+        # program at its path) is refused, so the path keeps naming what runs.
+        self.install_quietly()
+        renamed = DATA + r"\renamed.exe"
+        r = self.uninstall(QUESTION + '\nstart "C:\\windows\\system32\\cmd.exe" -- /c move "%s" "%s"\nend timeout=30\n'
+                                      '%s\npress "Nein"' % (UNINSTALLER, renamed, QUESTION), args=None)
+        self.assertTranscript(r, "uninstall_held_own_file")  # the move's exit code 1
+        self.assertTrue(self.p.exists(UNINSTALLER))
+        self.assertFalse(self.p.exists(renamed))
