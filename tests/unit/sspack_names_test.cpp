@@ -90,7 +90,7 @@ TEST(SspackNames, TitleProblems)
     EXPECT_NE(TitleProblem("Aux  "), "");
     EXPECT_NE(TitleProblem("nul.backup"), "");
     EXPECT_NE(TitleProblem(std::string("a\0b", 3)), "");
-    EXPECT_EQ(TitleProblem("a\x7F"), "the title holds the character 0x7F, not allowed in file names")
+    EXPECT_EQ(TitleProblem("a\x7F"), "the title holds U+007F, not allowed in file names")
         << "INSTALL.LOG holds no line with a control byte";
     EXPECT_NE(TitleProblem("100%").find("holds a %"), std::string::npos);
     EXPECT_NE(TitleProblem("SOMELO~1").find("short (8.3) name"), std::string::npos);
