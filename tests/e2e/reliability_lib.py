@@ -430,13 +430,17 @@ def nothing_installed(prefix, uninstall_before):
     return problems
 
 
-def _image_thread(lines, winpath):
-    """(thread, base) of the process that loaded the image in a +loaddll trace, or None."""
+def _traced_run(prefix, winpath, debug, timeout):
+    """Runs the image once with Wine's traces debug (+loaddll among them): (base, the trace lines
+    of the thread that loaded it), or None when no thread did. Only that thread counts: Wine's
+    services raise exceptions of their own in the same run."""
+    done = prefix.run(None, 'start "%s"\nend timeout=%d' % (winpath, timeout), timeout=timeout, debug=debug)
+    lines = done.stderr.splitlines()
     name = '"' + winpath.lower().replace("\\", "\\\\") + '" at '
     for l in lines:
         m = re.match(r"^([0-9a-f]{4}):trace:loaddll:.* at ([0-9A-Fa-f]+)", l)
         if m and name in l.lower():
-            return m.group(1), int(m.group(2), 16)
+            return int(m.group(2), 16), [l for l in lines if l.startswith(m.group(1) + ":")]
     return None
 
 
@@ -444,15 +448,11 @@ def loader_crash(prefix, winpath, imports):
     """Runs a program that died without a window once more with Wine's exception and DLL traces:
     a text saying where it died when that was in Wine's loader (outside the image, before the
     thread loaded any DLL the image imports beyond the kernel: its code never ran), else None.
-    imports: the lower-case DLL names the image imports. Only the image's own thread counts: Wine's
-    services raise exceptions of their own in the same run."""
-    done = prefix.run(None, 'start "%s"\nend timeout=20' % winpath, timeout=20, debug="+seh,+loaddll")
-    lines = done.stderr.splitlines()
-    found = _image_thread(lines, winpath)
+    imports: the lower-case DLL names the image imports."""
+    found = _traced_run(prefix, winpath, "+seh,+loaddll", 20)
     if not found:
         return None
-    thread, base = found
-    lines = [l for l in lines if l.startswith(thread + ":")]
+    base, lines = found
     crash = [(n, re.match(r"^[0-9a-f]{4}:trace:seh:dispatch_exception code=([0-9a-f]+) flags=\S+ addr=([0-9A-Fa-f]+)", l))
              for n, l in enumerate(lines)]
     crash = [(n, m) for n, m in crash if m]
@@ -474,14 +474,12 @@ def loader_crash(prefix, winpath, imports):
 def _resource_fault(prefix, winpath):
     """For a fault that qemu-i386 handed Wine as an unknown trap: a text when a call trace shows it
     in Wine's resource lookup on the image itself, else None."""
-    done = prefix.run(None, 'start "%s"\nend timeout=60' % winpath, timeout=60, debug="+seh,+loaddll,+relay")
-    lines = done.stderr.splitlines()
-    found = _image_thread(lines, winpath)
+    found = _traced_run(prefix, winpath, "+seh,+loaddll,+relay", 60)
     if not found:
         return None
-    thread, base = found
+    base, lines = found
     calls = []
-    for l in (l for l in lines if l.startswith(thread + ":")):
+    for l in lines:
         if ":Call " in l:
             calls.append(l)
         elif "err:seh:segv_handler Got unexpected trap -1" in l:
